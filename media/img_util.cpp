@@ -1,0 +1,116 @@
+// Helpers shared by the still-image formats (see img_util.h).
+#include "media/img_util.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "media/video_globals.h"
+#include "platform/cl_compress.h"
+#include "platform/sem.h"
+
+bool img_size_ok(long w, long h) {
+    return w >= 1 && h >= 1 && w <= IMG_MAX_SIDE && h <= IMG_MAX_SIDE && w * h <= IMG_MAX_PIXELS;
+}
+
+long img_file_size(FILE *f) {
+    struct stat st;
+    if (!f || fstat(fileno(f), &st) != 0) return -1;
+    return long(st.st_size);
+}
+
+void img_row_wait() {
+    SemWait(0);
+}
+
+void GloSink::put_rgb(int y, const unsigned char *rgb) const {
+    if (y < 0 || y >= h) return;
+    if (mode == GLO_FIELDS) {
+        const int even = h & ~1;
+        if (y >= even) return;
+        unsigned char *row = buffer + (long(y / 2) + long(even / 2) * (y % 2)) * w * 3;
+        std::memcpy(row, rgb, size_t(w) * 3);
+        return;
+    }
+    const int bpp = mode == GLO_DISPLAY3 ? 3 : 4;
+    unsigned char *row = buffer + long(h - 1 - y) * w * bpp;
+    for (int x = 0; x < w; ++x, rgb += 3) {
+        unsigned char *o = row + long(x) * bpp;
+        if (bpp == 4) *o++ = 0;
+        o[0] = rgb[2];
+        o[1] = rgb[1];
+        o[2] = rgb[0];
+    }
+}
+
+namespace {
+bool mode_486() {
+    return VIDEO_MODE == 1 || VIDEO_MODE == 3;
+}
+long rows_per_half() {
+    return mode_486() ? 248 : VIDEO_SIZEY / 2;
+}
+} // namespace
+
+long device_row_bytes() {
+    return 2L * VIDEO_SIZEX;
+}
+
+long device_frame_bytes() {
+    return device_row_bytes() * rows_per_half() * 2;
+}
+
+long device_line_offset(int y) {
+    if (y < 0 || y >= VIDEO_SIZEY) return -1;
+    const long half = rows_per_half();
+    long row;
+    if (mode_486())
+        row = 5 + y / 2 + (y % 2 ? 0 : half);
+    else
+        row = y / 2 + (y % 2 ? half : 0);
+    if (row >= 2 * half) return -1;
+    return row * device_row_bytes();
+}
+
+Thumbnail::Thumbnail(int w, int h)
+    : tw_(w / 4), th_(h == 486 ? 120 : h / 4),
+      pixels_(size_t(tw_ > 0 ? tw_ : 0) * (th_ > 0 ? th_ : 0) * 3) {}
+
+unsigned char *Thumbnail::row_for_line(int y) {
+    if (y < 0 || y % 4 || y / 4 >= th_ || tw_ <= 0) return nullptr;
+    return pixels_.data() + size_t(th_ - 1 - y / 4) * tw_ * 3;
+}
+
+void Thumbnail::take_rgb_line(int y, const unsigned char *rgb) {
+    unsigned char *row = row_for_line(y);
+    if (!row) return;
+    for (int x = 0; x < tw_; ++x, row += 3) {
+        const unsigned char *p = rgb + size_t(x) * 12;
+        row[0] = p[2];
+        row[1] = p[1];
+        row[2] = p[0];
+    }
+}
+
+int Thumbnail::emit(int fd) const {
+    if (tw_ <= 0 || th_ <= 0) return 0;
+    int size = int(pixels_.size()) * 2 + 2048;
+    std::vector<unsigned char> out(static_cast<size_t>(size));
+    if (clCompressImage(CL_JPEG, tw_, th_, CL_RGB, 10.0f, pixels_.data(), &size, out.data()) != 0)
+        return 0;
+    return write_all(fd, out.data(), size_t(size)) ? size : 0;
+}
+
+bool write_all(int fd, const void *data, size_t n) {
+    const unsigned char *p = static_cast<const unsigned char *>(data);
+    while (n > 0) {
+        const ssize_t k = ::write(fd, p, n);
+        if (k < 0 && errno == EINTR) continue;
+        if (k <= 0) return false;
+        p += k;
+        n -= size_t(k);
+    }
+    return true;
+}
