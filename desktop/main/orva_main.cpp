@@ -1,2 +1,6 @@
-// Program entry; start-up lives in desktop/startup.cpp.
-int main() { return 0; }
+// Program entry.
+#include "desktop/startup.h"
+
+int main(int argc, char **argv) {
+    return OrvaMain(argc, argv);
+}

@@ -1,0 +1,73 @@
+// Menu commands whose subsystems are not built yet. Each tells the user so
+// honestly instead of pretending to work; a command moves out of this file
+// into its subsystem when that subsystem lands.
+#include "desktop/commands.h"
+#include "desktop/globals.h"
+#include "desktop/messages.h"
+
+static void not_available() {
+    PutCharMessage(mainform, "Not available yet.");
+}
+
+#define PENDING(name)                                                                              \
+    ORVA_COMMAND(name) {                                                                           \
+        (void)w;                                                                                   \
+        (void)client_data;                                                                         \
+        (void)call_data;                                                                           \
+        not_available();                                                                           \
+    }
+
+PENDING(DbSelectSvj)
+PENDING(DbSelectImages)
+PENDING(DbSelectWork)
+PENDING(DbSelectDatabase)
+PENDING(DbSelectEdl)
+PENDING(ExportSvj)
+PENDING(MasterExportSvj)
+PENDING(DbSaveWorkAll)
+PENDING(DbSaveWorkHappy)
+PENDING(DbSaveWorkSelected)
+PENDING(ExportMovie)
+PENDING(MasterExportMovie)
+PENDING(DbSaveEdl)
+PENDING(DbRemoveSvj)
+PENDING(DbRemoveImg)
+PENDING(DbRemoveWork)
+PENDING(DbRemoveDatabase)
+PENDING(CloseAll)
+PENDING(ClearHappy)
+PENDING(CloseSel)
+PENDING(DbSelectImport)
+PENDING(DbSelectAbekas)
+PENDING(ExportImg)
+PENDING(MasterExportImg)
+PENDING(NewWindowMulti)
+PENDING(SpliceNewWin)
+PENDING(SoftNewWin)
+PENDING(TendinaLR)
+PENDING(TendinaRL)
+PENDING(TendinaUD)
+PENDING(TendinaDU)
+PENDING(FastNewWin)
+PENDING(SlowNewWin)
+PENDING(StrobeNewWin)
+PENDING(StillNewWin)
+PENDING(LoopNewWin)
+PENDING(StlnExport)
+PENDING(UserEffect)
+PENDING(SetDefaults)
+PENDING(DbInfoSvj)
+PENDING(DbImportSvj)
+PENDING(AlltoMemo)
+PENDING(CloseAllMemo)
+PENDING(RearrangeNow)
+PENDING(RecollectSelected)
+PENDING(RecollectHappy)
+PENDING(SelectAll)
+PENDING(DeselectAll)
+PENDING(SelectInvAll)
+
+// Keys on clip windows: the desktop's key handling joins with the desktop
+// areas; until then a key on a clip picture does nothing.
+#include "desktop/main_window.h"
+void KeyProcess(WindowData *, KeySym, int) {}

@@ -1,0 +1,212 @@
+// Program start-up: detach from the shell, read the video standard, prepare
+// the shared state (clip lists, process table, semaphore set), start the log
+// converter, build the main window and enter the toolkit's loop.
+#include "desktop/startup.h"
+
+#include <Xm/Protocols.h>
+#include <Xm/Xm.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "desktop/clip_model.h"
+#include "desktop/commands.h"
+#include "desktop/converter.h"
+#include "desktop/exit.h"
+#include "desktop/globals.h"
+#include "desktop/icons.h"
+#include "desktop/main_window.h"
+#include "desktop/menu.h"
+#include "desktop/messages.h"
+#include "desktop/process_timers.h"
+#include "desktop/processes.h"
+#include "desktop/resources.h"
+#include "desktop/widgets.h"
+#include "platform/sem.h"
+#include "vtr/timeline.h"
+
+// ---- globals of the main process ----
+
+sv_handle *sv = nullptr;
+XtAppContext app = nullptr;
+Widget app_shell, mainform, summaform, happyswin, happyform, workswin, workform;
+Widget happy_h, happy_v, work_h, work_v;
+Widget in_out_bg, rec_bg;
+int XBORD = 2, XLARG = 206, YBORD = 2, YLARG = 214, HAPPYH = 206, VTRH = 100, NCOL = 6;
+Pixel background, RED_COL, YEL_COL, BUSY_YEL, BUSY_GRN;
+int master_tc = 0;
+std::atomic<int> isPlayActive{0};
+std::atomic<int> exit_pending{0};
+Defaults defaults;
+
+static void NullAction(Widget, XEvent *, String *, Cardinal *) {}
+
+// Actions of the desktop that join with the desktop areas and the VTR panel;
+// until then they do nothing when their translations fire.
+static void DeleteWindow(Widget, XEvent *, String *, Cardinal *) {}
+static void KeySumma(Widget, XEvent *, String *, Cardinal *) {}
+static void Goto_In(Widget, XEvent *, String *, Cardinal *) {}
+static void Goto_Out(Widget, XEvent *, String *, Cardinal *) {}
+static void Play2Sx(Widget, XEvent *, String *, Cardinal *) {}
+static void Play2Dx(Widget, XEvent *, String *, Cardinal *) {}
+
+static XtActionsRec actions[] = {
+    {const_cast<char *>("NullAction"), NullAction},
+    {const_cast<char *>("InsertText"), InsertText},
+    {const_cast<char *>("RepeatLast"), RepeatLast},
+    {const_cast<char *>("DeleteWindow"), DeleteWindow},
+    {const_cast<char *>("KeySumma"), KeySumma},
+    {const_cast<char *>("Goto_In"), Goto_In},
+    {const_cast<char *>("Goto_Out"), Goto_Out},
+    {const_cast<char *>("Play2Sx"), Play2Sx},
+    {const_cast<char *>("Play2Dx"), Play2Dx},
+};
+
+StartupOptions ParseArguments(int argc, char **argv) {
+    StartupOptions o;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "-vtr") == 0) o.vtr = true;
+        if (strcmp(argv[i], "-border") == 0) o.border = true;
+    }
+    return o;
+}
+
+void ReadVideoEnvironment() {
+    const char *sync = getenv("SCSI_SYNC");
+    SYNC_MODE = 0;
+    if (sync) {
+        if (strcmp(sync, "SV_SYNC_EXTERNAL") == 0)
+            SYNC_MODE = 1;
+        else if (strcmp(sync, "SV_SYNC_GENLOCK_ANALOG") == 0)
+            SYNC_MODE = 2;
+        else if (strcmp(sync, "SV_SYNC_GENLOCK_DIGITAL") == 0)
+            SYNC_MODE = 3;
+    }
+    const char *mode = getenv("SCSI_VIDEO_MODE");
+    int m = 0;
+    if (mode) {
+        if (strcmp(mode, "SV_MODE_PALHR") == 0)
+            m = 2;
+        else if (strcmp(mode, "SV_MODE_NTSC") == 0)
+            m = 1;
+        else if (strcmp(mode, "SV_MODE_NTSCHR") == 0)
+            m = 3;
+    }
+    SetVideoMode(m);
+    if (m == 1 || m == 3) {
+        YLARG -= 24;
+        HAPPYH -= 24;
+    }
+}
+
+int InitGlobals() {
+    HAPPYH += TmLineH();
+    exit_pending = 0;
+    ReadVideoEnvironment();
+    // The board joins here when its library exists; until then the program
+    // runs without it (sv stays null), as it does when the board is absent.
+    first_fisic = nullptr;
+    first_window = last_window = first_work = summa_window = nullptr;
+    background = 0;
+    isPlayActive = 0;
+    master_tc = 0;
+    defaults = Defaults{};
+    defaults.autosave = 10;
+    defaults.invert_fields = 1;
+    defaults.rearrange = 0;
+    defaults.load_init = 1;
+    defaults.save_exit = 1;
+    InitProcessTable();
+    if (SemInit() != 0) {
+        fprintf(stderr, "Couldn't get the semaphores:\n");
+        fprintf(stderr, "Clean up the semaphore set and retry\n");
+        return -1;
+    }
+    ProcessMessage = [](const char *text) { PutCharMessage(mainform, text); };
+    ProcessFinalExit = FinalExit;
+    Sproc(eConvert, nullptr, JOB_CONVERT);
+    return 0;
+}
+
+Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
+    std::vector<std::string> list = AdjustedFallbacks(opt.border);
+    static std::vector<std::string> kept;
+    static std::vector<char *> fallbacks;
+    kept = list;
+    fallbacks.clear();
+    for (std::string &s : kept)
+        fallbacks.push_back(s.data());
+    fallbacks.push_back(nullptr);
+
+    XtSetLanguageProc(nullptr, nullptr, nullptr);
+    Display *dpy = nullptr;
+    XtToolkitInitialize();
+    app = XtCreateApplicationContext();
+    XtAppSetFallbackResources(app, fallbacks.data());
+    dpy = XtOpenDisplay(app, nullptr, "orva", "orva", nullptr, 0, argc, argv);
+    if (!dpy) return nullptr;
+    app_shell = XtVaAppCreateShell("orva", "orva", applicationShellWidgetClass, dpy, XmNtitle,
+                                   "Orva", XmNdeleteResponse, XmDO_NOTHING, NULL);
+    XtAppAddActions(app, actions, XtNumber(actions));
+    Atom del = XmInternAtom(dpy, const_cast<char *>("WM_DELETE_WINDOW"), False);
+    XmAddWMProtocolCallback(app_shell, del, editExit, nullptr);
+    InstallSignalHandlers();
+    return app_shell;
+}
+
+void BuildMainWindow(const StartupOptions &opt) {
+    Screen *scr = XtScreen(app_shell);
+    const int W = WidthOfScreen(scr), H = HeightOfScreen(scr);
+    const bool vtr_wanted = opt.vtr || sv != nullptr;
+    XtVaSetValues(app_shell, XmNx, 0, XmNy, 0, XmNwidth, W, XmNheight, H, NULL);
+    CreaMainWindow(W, H, vtr_wanted);
+    XtRealizeWidget(app_shell);
+    XtVaGetValues(mainform, XmNbackground, &background, NULL);
+    XtVaGetValues(happyswin, XmNhorizontalScrollBar, &happy_h, XmNverticalScrollBar, &happy_v,
+                  NULL);
+    XtVaGetValues(workswin, XmNhorizontalScrollBar, &work_h, XmNverticalScrollBar, &work_v, NULL);
+    // The master area scrolls only sideways.
+    if (happy_v) XtUnmanageChild(happy_v);
+    AllocColors(0);
+    CreaCursors(app_shell);
+    CreaColorForms();
+    // The VTR panel and the board's video mode and sync join here with the
+    // board library; without a board, "-vtr" leaves the VTR form empty.
+    CreaLogoWindow(W);
+    // The timeline strip, the defaults and the summa window join here with
+    // their subsystems.
+    XtAppAddTimeOut(app, 60000, ClearWorkTimer, nullptr);
+    XtAppAddTimeOut(app, 1000, ReapChildren, nullptr);
+    Widget clip = nullptr;
+    XtVaGetValues(happyswin, XmNclipWindow, &clip, NULL);
+    if (clip) XtAddEventHandler(clip, KeyPressMask, False, KeyEvent, nullptr);
+    clip = nullptr;
+    XtVaGetValues(workswin, XmNclipWindow, &clip, NULL);
+    if (clip) XtAddEventHandler(clip, KeyPressMask, False, KeyEvent, nullptr);
+}
+
+int OrvaMain(int argc, char **argv) {
+    const char *nodetach = getenv("ORVA_NO_DETACH");
+    if (!(nodetach && strcmp(nodetach, "1") == 0)) {
+        pid_t pid = fork();
+        if (pid < 0) {
+            perror("fork");
+            exit(-1);
+        }
+        if (pid > 0) exit(0);
+    }
+    if (InitGlobals() != 0) exit(0);
+    StartupOptions opt = ParseArguments(argc, argv);
+    if (!InitToolkit(&argc, argv, opt)) {
+        fprintf(stderr, "orva: cannot open the display\n");
+        ExitProgram();
+        return 1;
+    }
+    BuildMainWindow(opt);
+    XtAppMainLoop(app);
+    return 0;
+}
