@@ -105,9 +105,13 @@ inline bool run(const std::string &cmd) {
 }
 
 // ImageMagick's decode of a file as top-down 8-bit R, G, B (empty on failure).
+// ImageMagick keeps a Targa file's origin as an orientation tag and writes the
+// rows in its own order; -auto-orient applies the tag so that the result is
+// the picture as the file's header says it is stored.
 inline Bytes magick_decode(const std::string &path) {
     Bytes out;
-    FILE *p = popen(("convert '" + path + "' -depth 8 rgb:- 2>/dev/null").c_str(), "r");
+    FILE *p =
+        popen(("convert '" + path + "' -auto-orient -depth 8 rgb:- 2>/dev/null").c_str(), "r");
     if (!p) return out;
     unsigned char buf[65536];
     size_t n;
