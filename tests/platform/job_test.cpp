@@ -183,18 +183,4 @@ TEST_F(JobTest, OtherExceptionsEndOnlyTheJob) {
     EXPECT_NE(err.find("broken frame"), std::string::npos);
 }
 
-TEST_F(JobTest, JoinAllWaitsForEveryJob) {
-    GateJob a, b;
-    SemSet(0, 1);
-    JobStart(gate_job, &a);
-    JobStart(gate_job, &b);
-    EXPECT_EQ(JobCount(), 2);
-    SemSet(0, 0);
-    JobJoinAll();
-    EXPECT_EQ(JobCount(), 0);
-    EXPECT_EQ(a.frames.load(), 3);
-    EXPECT_EQ(b.frames.load(), 3);
-    EXPECT_EQ(JobCollect(), 0);
-}
-
 } // namespace
