@@ -54,3 +54,5 @@ struct UserPlugin {
 std::vector<UserPlugin> LoadUserPlugins(const char *dir);
 // The plug-ins of "ORVA_USER_DIR", loaded once on first use.
 const std::vector<UserPlugin> &UserPlugins();
+// True once UserPlugins has loaded the plug-ins of this process.
+bool UserPluginsLoaded();

@@ -54,7 +54,14 @@ std::vector<UserPlugin> LoadUserPlugins(const char *dir) {
     return out;
 }
 
+static bool plugins_loaded = false;
+
 const std::vector<UserPlugin> &UserPlugins() {
     static const std::vector<UserPlugin> plugins = LoadUserPlugins(getenv("ORVA_USER_DIR"));
+    plugins_loaded = true;
     return plugins;
+}
+
+bool UserPluginsLoaded() {
+    return plugins_loaded;
 }

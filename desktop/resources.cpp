@@ -5,6 +5,8 @@
 
 #include <X11/Xlib.h>
 
+#include <unistd.h>
+
 #include <cstring>
 
 #define BOLD14 "-*-helvetica-bold-r-normal--14-*-*-*-p-82-iso8859-1"
@@ -97,7 +99,12 @@ void AdjustFallbacks(std::vector<std::string> &list, int screen_width, bool bord
 std::vector<std::string> AdjustedFallbacks(bool border) {
     std::vector<std::string> list(orva_fallbacks, orva_fallbacks + 61);
     int width = 1280;
-    if (Display *d = XOpenDisplay(nullptr)) {
+    // A server can refuse a connection that arrives while it is still
+    // closing another one; a few quick retries get through.
+    Display *d = nullptr;
+    for (int tries = 0; tries < 5 && !d; tries++)
+        if (!(d = XOpenDisplay(nullptr))) usleep(50000);
+    if (d) {
         width = DisplayWidth(d, DefaultScreen(d));
         XCloseDisplay(d);
     }

@@ -147,7 +147,11 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
     XtToolkitInitialize();
     app = XtCreateApplicationContext();
     XtAppSetFallbackResources(app, fallbacks.data());
-    dpy = XtOpenDisplay(app, nullptr, "orva", "orva", nullptr, 0, argc, argv);
+    // Retried a few times: a server can refuse a connection that arrives
+    // while it is still closing another one.
+    for (int tries = 0; tries < 5 && !dpy; tries++)
+        if (!(dpy = XtOpenDisplay(app, nullptr, "orva", "orva", nullptr, 0, argc, argv)))
+            usleep(50000);
     if (!dpy) return nullptr;
     app_shell = XtVaAppCreateShell("orva", "orva", applicationShellWidgetClass, dpy, XmNtitle,
                                    "Orva", XmNdeleteResponse, XmDO_NOTHING, NULL);

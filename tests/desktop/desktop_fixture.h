@@ -1,0 +1,169 @@
+// In-process fixture that builds the program's main window under the test X
+// server, and helpers that find widgets and message boxes the way a user
+// sees them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <X11/IntrinsicP.h>
+#include <Xm/Label.h>
+#include <Xm/LabelG.h>
+#include <Xm/Xm.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "desktop/globals.h"
+#include "desktop/processes.h"
+#include "desktop/startup.h"
+#include "desktop/widgets.h"
+#include "platform/jobs.h"
+#include "platform/sem.h"
+
+class DesktopFixture : public ::testing::Test {
+  public:
+    // Handles every pending event.
+    static void Pump() {
+        XSync(XtDisplay(app_shell), False);
+        for (int round = 0; round < 3; round++) {
+            while (XtAppPending(app))
+                XtAppProcessEvent(app, XtIMAll);
+            XSync(XtDisplay(app_shell), False);
+        }
+    }
+
+  protected:
+    void SetUp() override {
+        if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+        unsetenv("SCSI_VIDEO_MODE");
+        unsetenv("SCSI_SYNC");
+        ASSERT_EQ(SemInit(), 0);
+        InitProcessTable();
+        static char arg0[] = "orva";
+        static char *argv[] = {arg0, nullptr};
+        int argc = 1;
+        ASSERT_NE(InitToolkit(&argc, argv, StartupOptions{}), nullptr);
+        BuildMainWindow(StartupOptions{});
+        Pump();
+    }
+    void TearDown() override {
+        for (int i = 0; i < MAX_SPROC; i++)
+            StopProcess(i);
+        SemSet(0, 0);
+        SemSet(4, 0);
+        JobJoinAll();
+        SemRemove();
+        ProcessFinalExit = nullptr;
+        exit_pending = 0;
+    }
+};
+
+// Text of a label or button.
+inline std::string LabelOf(Widget w) {
+    return LabelGetString(w);
+}
+
+// Every widget below root (normal and popup children) for which pred holds.
+template <class P> void CollectWidgets(Widget root, P pred, std::vector<Widget> &out) {
+    if (!root || root->core.being_destroyed) return;
+    if (pred(root)) out.push_back(root);
+    if (XtIsComposite(root)) {
+        CompositeWidget c = reinterpret_cast<CompositeWidget>(root);
+        for (Cardinal i = 0; i < c->composite.num_children; i++)
+            CollectWidgets(c->composite.children[i], pred, out);
+    }
+    if (XtIsWidget(root))
+        for (Cardinal i = 0; i < root->core.num_popups; i++)
+            CollectWidgets(root->core.popup_list[i], pred, out);
+}
+
+// Managed widgets named `name` under root.
+inline std::vector<Widget> Named(Widget root, const char *name) {
+    std::vector<Widget> out;
+    CollectWidgets(
+        root, [&](Widget w) { return XtName(w) == std::string(name) && XtIsManaged(w); }, out);
+    return out;
+}
+
+// The first managed button or label whose text is `text`, or null.
+inline Widget ByLabel(Widget root, const char *text) {
+    std::vector<Widget> out;
+    CollectWidgets(
+        root,
+        [&](Widget w) {
+            return (XmIsLabel(w) || XmIsLabelGadget(w)) && XtIsManaged(w) && LabelOf(w) == text;
+        },
+        out);
+    return out.empty() ? nullptr : out[0];
+}
+
+// Runs fn from inside the toolkit's event dispatch, as a user's click is
+// handled: widgets destroyed by callbacks are then freed after the callbacks
+// return, exactly as in the running program.
+inline std::function<void()> &DispatchedWork() {
+    static std::function<void()> work;
+    return work;
+}
+inline void DispatchHandler(Widget, XtPointer, XEvent *ev, Boolean *) {
+    if (ev->type != ClientMessage || !DispatchedWork()) return;
+    auto work = std::move(DispatchedWork());
+    DispatchedWork() = nullptr;
+    work();
+}
+inline void InDispatch(std::function<void()> fn) {
+    static Widget installed = nullptr; // each test builds its own shell
+    if (installed != app_shell) {
+        XtAddEventHandler(app_shell, NoEventMask, True, DispatchHandler, nullptr);
+        installed = app_shell;
+    }
+    DispatchedWork() = std::move(fn);
+    XClientMessageEvent cm{};
+    cm.type = ClientMessage;
+    cm.display = XtDisplay(app_shell);
+    cm.window = XtWindow(app_shell);
+    cm.format = 32;
+    cm.message_type = XInternAtom(cm.display, "ORVA_TEST_DISPATCH", False);
+    XSendEvent(cm.display, cm.window, False, NoEventMask, reinterpret_cast<XEvent *>(&cm));
+    XFlush(cm.display);
+    for (int i = 0; i < 2000 && DispatchedWork(); i++) {
+        while (XtAppPending(app))
+            XtAppProcessEvent(app, XtIMAll);
+        if (DispatchedWork()) usleep(1000);
+    }
+    DesktopFixture::Pump();
+}
+
+// Activates a push button as a click would.
+inline void Press(Widget b) {
+    ASSERT_NE(b, nullptr);
+    InDispatch([b] {
+        XmPushButtonCallbackStruct cbs{};
+        cbs.reason = XmCR_ACTIVATE;
+        XtCallCallbacks(b, XmNactivateCallback, &cbs);
+    });
+}
+
+// The message string of a message box.
+inline std::string MessageOf(Widget box) {
+    XmString xs = nullptr;
+    XtVaGetValues(box, XmNmessageString, &xs, NULL);
+    char *t = nullptr;
+    std::string s;
+    if (xs && XmStringGetLtoR(xs, const_cast<char *>(XmFONTLIST_DEFAULT_TAG), &t) && t) {
+        s = t;
+        XtFree(t);
+    }
+    if (xs) XmStringFree(xs);
+    return s;
+}
+
+// Title of a dialog (from its shell).
+inline std::string TitleOf(Widget dialog) {
+    char *title = nullptr;
+    XtVaGetValues(XtParent(dialog), XmNtitle, &title, NULL);
+    return title ? title : "";
+}
