@@ -71,3 +71,7 @@ PENDING(SelectInvAll)
 // areas; until then a key on a clip picture does nothing.
 #include "desktop/main_window.h"
 void KeyProcess(WindowData *, KeySym, int) {}
+
+// Opening reels joins with the clip model.
+#include "desktop/clip_open.h"
+void OpenFile(const char *) { not_available(); }
