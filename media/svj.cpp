@@ -1,0 +1,450 @@
+// Device-file layer of SVJ reels (Part 2.1); see svj.h.
+#include "media/svj.h"
+#include "media/svj_io.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+int sv_debug = 0;
+
+const unsigned char svj_header_prefix[SVJ_HEADER_PREFIX_SIZE] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00,
+                                                                 0x06, 'S',  'V',  'J',  0x00};
+
+void svj_table_decode(const unsigned char *bytes, svj_frame_entry *table, size_t n) {
+    for (size_t i = 0; i < n; i++, bytes += SVJ_ENTRY_SIZE) {
+        table[i].offset0 = be32(bytes);
+        table[i].size0 = be32(bytes + 4);
+        table[i].offset1 = be32(bytes + 8);
+        table[i].size1 = be32(bytes + 12);
+    }
+}
+
+void svj_table_encode(const svj_frame_entry *table, unsigned char *bytes, size_t n) {
+    for (size_t i = 0; i < n; i++, bytes += SVJ_ENTRY_SIZE) {
+        put_be32(bytes, table[i].offset0);
+        put_be32(bytes + 4, table[i].size0);
+        put_be32(bytes + 8, table[i].offset1);
+        put_be32(bytes + 12, table[i].size1);
+    }
+}
+
+void svj_comment_block(unsigned char *block) {
+    std::memset(block, 0, SVJ_COMMENT_SIZE);
+    block[0] = 0xFF;
+    block[1] = 0xFE;
+    block[2] = 0x00;
+    block[3] = 0xFE;
+}
+
+namespace {
+
+bool tracing() {
+    return (sv_debug & SVJ_DEBUG) != 0;
+}
+
+// Handles and devices are traced as %x like the board library does.
+unsigned addr(const void *p) {
+    return unsigned(uintptr_t(p));
+}
+
+using svj_io::read_exact;
+using svj_io::read_full;
+using svj_io::write_exact;
+
+void copy_name(svj_handle *h, const char *name) {
+    std::strncpy(h->name, name, sizeof h->name - 1);
+    h->name[sizeof h->name - 1] = '\0';
+}
+
+void free_handle(svj_handle *h) {
+    if (h->fd >= 0) ::close(h->fd);
+    std::free(h->table);
+    std::free(h->buffer);
+    std::free(h);
+}
+
+// The tail of a reel describes a table and a header that fit in the file:
+// P + 16 x N + 68 <= file size and H <= P.
+bool tail_fits(uint32_t frames, uint32_t table, uint32_t header, uint64_t file_size) {
+    uint64_t need = uint64_t(table) + uint64_t(frames) * SVJ_ENTRY_SIZE + SVJ_TAIL_SIZE;
+    return need <= file_size && header <= table;
+}
+
+// Frame range first .. last of a handle, checked against N; end of the last
+// field and start of the first within the file. False for a bad table.
+bool data_range(const svj_handle *h, int first, long last, uint64_t *start, uint64_t *end) {
+    *start = h->table[first].offset0;
+    *end = uint64_t(h->table[last].offset1) + h->table[last].size1;
+    return *start <= *end && *end <= h->file_size && svj_header_size(h) <= *start;
+}
+
+} // namespace
+
+svj_handle *svj_create(const char *name) {
+    if (tracing()) std::fprintf(stderr, "svj_create: %s\n", name ? name : "(null)");
+    if (name == nullptr) return nullptr;
+    auto *h = static_cast<svj_handle *>(std::calloc(1, sizeof(svj_handle)));
+    if (h == nullptr) {
+        std::fprintf(stderr, "svj_create(): Malloc of svj_handle failed\n");
+        return nullptr;
+    }
+    h->fd = -1;
+    copy_name(h, name);
+    h->fd = ::open(name, O_RDWR | O_CREAT, 0644);
+    if (h->fd < 0) {
+        std::fprintf(stderr, "svj_create(): Error creating svj file %s : %s\n", name,
+                     std::strerror(errno));
+        free_handle(h);
+        return nullptr;
+    }
+    h->buffer_size = SVJ_BUFFER_SIZE;
+    h->buffer = static_cast<unsigned char *>(std::malloc(h->buffer_size));
+    if (h->buffer == nullptr) {
+        std::fprintf(stderr, "svj_create(): Malloc of buffer failed (%d)\n", int(h->buffer_size));
+        free_handle(h);
+        return nullptr;
+    }
+    return h;
+}
+
+svj_handle *svj_open(const char *name) {
+    if (tracing()) std::fprintf(stderr, "svj_open: %s\n", name ? name : "(null)");
+    if (name == nullptr) return nullptr;
+    auto *h = static_cast<svj_handle *>(std::calloc(1, sizeof(svj_handle)));
+    if (h == nullptr) {
+        std::fprintf(stderr, "svj_open: Malloc of svj_handle failed\n");
+        return nullptr;
+    }
+    h->fd = -1;
+    copy_name(h, name);
+    h->fd = ::open(name, O_RDONLY);
+    if (h->fd < 0) {
+        std::fprintf(stderr, "svj_open: Error opening svj file %s : %s\n", name,
+                     std::strerror(errno));
+        free_handle(h);
+        return nullptr;
+    }
+    off_t at = ::lseek(h->fd, -off_t(SVJ_HANDLE_TAIL_SIZE), SEEK_END);
+    if (at < 0 || !read_exact(h->fd, h->tail, SVJ_HANDLE_TAIL_SIZE)) {
+        std::fprintf(stderr, "svj_open: Error reading header in %s : %s\n", name,
+                     std::strerror(errno ? errno : EIO));
+        free_handle(h);
+        return nullptr;
+    }
+    uint64_t size = uint64_t(at) + SVJ_HANDLE_TAIL_SIZE;
+    uint32_t frames = svj_frames(h), table = svj_table_offset(h);
+    // Offsets are 32-bit: a larger file is no reel. N, P and H come from the
+    // file, so the table and tail must fit in it before anything is allocated.
+    if (std::memcmp(h->tail, "DVS1", 4) != 0 || size > UINT32_MAX ||
+        !tail_fits(frames, table, svj_header_size(h), size)) {
+        std::fprintf(stderr, "svj_open: Not svj file %s\n", name);
+        free_handle(h);
+        return nullptr;
+    }
+    h->file_size = uint32_t(size);
+    h->table_bytes = frames * SVJ_ENTRY_SIZE;
+    h->table = static_cast<svj_frame_entry *>(
+        std::malloc((frames ? frames : 1) * sizeof(svj_frame_entry)));
+    std::vector<unsigned char> bytes;
+    if (h->table != nullptr) bytes.resize(h->table_bytes);
+    if (h->table == nullptr) {
+        std::fprintf(stderr, "svj_open: Malloc for table failed\n");
+        free_handle(h);
+        return nullptr;
+    }
+    if (::lseek(h->fd, off_t(table), SEEK_SET) != off_t(table)) {
+        std::fprintf(stderr, "svj_open: Seek for header information failed: %s\n",
+                     std::strerror(errno));
+        free_handle(h);
+        return nullptr;
+    }
+    if (!read_exact(h->fd, bytes.data(), h->table_bytes)) {
+        std::fprintf(stderr, "svj_open(): Error reading table information: %s\n",
+                     std::strerror(errno));
+        free_handle(h);
+        return nullptr;
+    }
+    svj_table_decode(bytes.data(), h->table, frames);
+    h->buffer_size = SVJ_BUFFER_SIZE;
+    h->buffer = static_cast<unsigned char *>(std::malloc(h->buffer_size));
+    if (h->buffer == nullptr) {
+        std::fprintf(stderr, "svj_open: Malloc buffer failed (%d)\n", int(h->buffer_size));
+        free_handle(h);
+        return nullptr;
+    }
+    return h;
+}
+
+uint32_t svj_info(svj_handle *h, int code) {
+    if (h == nullptr) return 0;
+    switch (code) {
+    case 0:
+        return 0;
+    case 1:
+    case 8:
+        return svj_frames(h);
+    case 2: {
+        if (h->file_size == 0) return 0;
+        uint64_t raw = uint64_t(svj_width(h)) * 2 * svj_height(h) * svj_frames(h);
+        return uint32_t(raw / h->file_size);
+    }
+    case 6:
+        return svj_width(h);
+    case 7:
+        return svj_height(h);
+    case 9:
+        return svj_lost_ac(h);
+    default:
+        std::fprintf(stderr, "svj_info(): Illegal code %d\n", code);
+        return 0;
+    }
+}
+
+int svj_size(svj_handle *h, int first, int count) {
+    if (tracing()) std::fprintf(stderr, "svj_size: %x %d %d\n", addr(h), first, count);
+    if (h == nullptr) return -1;
+    long frames = long(svj_frames(h));
+    // Frame N has no entry: the start frame must lie in 0 .. N-1.
+    if (first < 0 || first >= frames) {
+        std::fprintf(stderr, "svj_size(): To large start frame\n");
+        return -1;
+    }
+    long last = count == -1 ? frames - 1 : long(first) + count - 1;
+    if (last < first || last > frames - 1) {
+        std::fprintf(stderr, "svj_size(): To large endframe\n");
+        return -1;
+    }
+    uint64_t start, end;
+    if (!data_range(h, first, last, &start, &end)) {
+        std::fprintf(stderr, "svj_size(): Frame table outside the file %s\n", h->name);
+        return -1;
+    }
+    uint64_t res = svj_header_size(h) + (end - start) + SVJ_TERMINATOR_SIZE;
+    if (res > uint64_t(INT_MAX)) return -1;
+    if (tracing()) std::fprintf(stderr, "svj_size: res = %d\n", int(res));
+    return int(res);
+}
+
+int svj_close(svj_handle *h) {
+    if (tracing()) std::fprintf(stderr, "svj_close: %x\n", addr(h));
+    if (h == nullptr) return -1;
+    free_handle(h);
+    return 0;
+}
+
+int svj_host2isp(svj_device *device, svj_handle *h, int first, int count) {
+    if (tracing())
+        std::fprintf(stderr, "svj_host2isp: %x %x %d %d\n", addr(device), addr(h), first, count);
+    if (h == nullptr || device == nullptr) return -1;
+    long frames = long(svj_frames(h));
+    if (first < 0 || first >= frames) {
+        std::fprintf(stderr, "svj_host2isp(): First frame %d, max %ld\n", first, frames - 1);
+        return 18;
+    }
+    long last = count == -1 ? frames - 1 : long(first) + count - 1;
+    if (last < first || last > frames - 1) {
+        std::fprintf(stderr, "svj_host2isp(): End frame %ld, max %ld\n", last, frames - 1);
+        return 18;
+    }
+    uint64_t start, end;
+    uint32_t header = svj_header_size(h);
+    if (!data_range(h, first, last, &start, &end) || header > SVJ_BLOCK) {
+        std::fprintf(stderr, "svj_host2isp(): Frame table outside the file %s\n", h->name);
+        return 12;
+    }
+    unsigned char *buf = h->buffer;
+    if (::lseek(h->fd, 0, SEEK_SET) != 0) {
+        std::fprintf(stderr, "svj_host2isp(): Seek to 0 failed: %s\n", std::strerror(errno));
+        return 16;
+    }
+    if (!read_exact(h->fd, buf, header)) {
+        std::fprintf(stderr, "svj_host2isp(): Read JFIF header failed: %s\n", std::strerror(errno));
+        return 12;
+    }
+    if (::lseek(h->fd, off_t(start), SEEK_SET) != off_t(start)) {
+        std::fprintf(stderr, "svj_host2isp(): Seek to datastart failed: %s\n",
+                     std::strerror(errno));
+        return 16;
+    }
+    uint64_t remain = end - start;
+    uint32_t now = uint32_t(remain < SVJ_BLOCK - header ? remain : SVJ_BLOCK - header);
+    if (tracing()) std::fprintf(stderr, "read(%x, %x, %x)\n", h->fd, addr(buf + header), now);
+    if (!read_exact(h->fd, buf + header, now)) {
+        std::fprintf(stderr, "svj_host2isp(): Read 1 failed @ 0: %s\n", std::strerror(errno));
+        return 12;
+    }
+    if (tracing())
+        std::fprintf(stderr, "lseek(%x, 0, SEEK_CUR) = %x\n", h->fd,
+                     unsigned(::lseek(h->fd, 0, SEEK_CUR)));
+    remain -= now;
+    uint32_t buffered = header + now;
+    if (remain > 0) {
+        if (device->host2isp(buf, SVJ_BLOCK) != 0) return -1;
+        while (remain >= SVJ_BLOCK) {
+            unsigned at = unsigned(::lseek(h->fd, 0, SEEK_CUR));
+            if (!read_exact(h->fd, buf, SVJ_BLOCK)) {
+                std::fprintf(stderr, "svj_host2isp(): Read 2 failed @ %x :%s\n", at,
+                             std::strerror(errno));
+                return 12;
+            }
+            if (device->host2isp(buf, SVJ_BLOCK) != 0) return -1;
+            remain -= SVJ_BLOCK;
+        }
+        unsigned at = unsigned(::lseek(h->fd, 0, SEEK_CUR));
+        if (!read_exact(h->fd, buf, size_t(remain))) {
+            std::fprintf(stderr, "svj_host2isp(): Read 3 failed @ %x : %s\n", at,
+                         std::strerror(errno));
+            return 12;
+        }
+        buffered = uint32_t(remain);
+    }
+    // Terminator: a comment block and the start of a table block.
+    svj_comment_block(buf + buffered);
+    std::memset(buf + buffered + SVJ_COMMENT_SIZE, 0xFF, 3);
+    buf[buffered + SVJ_COMMENT_SIZE + 3] = 0xE2;
+    if (device->host2isp(buf, buffered + SVJ_TERMINATOR_SIZE) != 0) return -1;
+    return 0;
+}
+
+int svj_isp2host(svj_device *device, svj_handle *h, int frames) {
+    if (tracing()) std::fprintf(stderr, "svj_isp2host: %x %x %d\n", addr(device), addr(h), frames);
+    if (h == nullptr) return -1;
+    // The buffer holds the previous block and the latest one, so that a tail
+    // split across the last two blocks can be assembled.
+    unsigned char *prev = h->buffer, *cur = h->buffer + SVJ_BLOCK;
+    if (device == nullptr || device->isp2host(cur, SVJ_BLOCK) != 0) {
+        std::fprintf(stderr, "svj_isp2host: Error during SCSI transport 1\n");
+        return 20;
+    }
+    if (!write_exact(h->fd, cur, SVJ_BLOCK)) {
+        std::fprintf(stderr, "svj_isp2host: write 1: %s\n", std::strerror(errno));
+        return 13;
+    }
+    if (cur[0] != 0xFF || cur[1] != 0xD8) {
+        std::fprintf(stderr, "svj_isp2host: Not SCSIVideo JPEG file\n");
+        return 9;
+    }
+    uint64_t blocks = 1;
+    bool write_failed = false;
+    auto all_ff = [](const unsigned char *p) {
+        return p[0] == 0xFF && p[1] == 0xFF && p[2] == 0xFF && p[3] == 0xFF;
+    };
+    while (!all_ff(cur + SVJ_BLOCK - 4)) {
+        std::memcpy(prev, cur, SVJ_BLOCK);
+        if (device->isp2host(cur, SVJ_BLOCK) != 0) {
+            std::fprintf(stderr, "svj_isp2host: Error during SCSI transport 2\n");
+            return 20;
+        }
+        if (!write_exact(h->fd, cur, SVJ_BLOCK)) {
+            std::fprintf(stderr, "svj_isp2host: Error write 2: %s\n", std::strerror(errno));
+            write_failed = true;
+        }
+        blocks++;
+    }
+    if (write_failed) return 13;
+    // Skip the FF fill backwards; the byte before it ends the 64-byte tail,
+    // which may begin in the block before the last.
+    unsigned char *base = blocks >= 2 ? prev : cur;
+    long have = blocks >= 2 ? long(2 * SVJ_BLOCK) : long(SVJ_BLOCK);
+    long idx = have - 1;
+    while (idx >= 0 && base[idx] == 0xFF)
+        idx--;
+    if (idx < long(SVJ_HANDLE_TAIL_SIZE) - 1 ||
+        std::memcmp(base + idx - (SVJ_HANDLE_TAIL_SIZE - 1), "DVS", 3) != 0) {
+        std::fprintf(stderr, "svj_isp2host: Couldn't find DVS id\n");
+        return 9;
+    }
+    uint64_t bytes = (blocks - uint64_t(have / SVJ_BLOCK)) * SVJ_BLOCK + uint64_t(idx) + 1;
+    if (::ftruncate(h->fd, off_t(bytes)) != 0) {
+        std::fprintf(stderr, "svj_isp2host: truncate : %s\n", std::strerror(errno));
+        return 17;
+    }
+    std::memcpy(h->tail, base + idx - (SVJ_HANDLE_TAIL_SIZE - 1), SVJ_HANDLE_TAIL_SIZE);
+    h->file_size = uint32_t(bytes);
+    if (svj_table_offset(h) > bytes) {
+        std::fprintf(stderr, "svj_isp2host: Data lost during compression %d %d\n",
+                     int(svj_table_offset(h)), int(bytes));
+        return 9;
+    }
+    if (svj_lost_ac(h) != 0) {
+        std::fprintf(stderr, "svj_isp2host: AC components lost during compression %d\n",
+                     int(svj_lost_ac(h)));
+        return 31;
+    }
+    return 0;
+}
+
+int svj_indexate(const char *name, int verbose) {
+    int fd = name ? ::open(name, O_RDONLY) : -1;
+    if (fd < 0) {
+        std::fprintf(stderr, "svj_indexate: Error opening %s : %s\n", name ? name : "(null)",
+                     std::strerror(errno));
+        return 0;
+    }
+    struct field_pos {
+        uint32_t start, size;
+    };
+    std::vector<field_pos> fields(2 * 1000); // working table: 1000 frames, doubled when full
+    std::vector<unsigned char> piece(32768);
+    uint32_t reg = 0, count = 0;
+    long n = 0; // fields started
+    bool marker = false;
+    while (!marker) {
+        long got = read_full(fd, piece.data(), piece.size());
+        if (got <= 0) break;
+        for (long k = 0; k < got; k++) {
+            reg = (reg << 8) | piece[size_t(k)];
+            count++;
+            if (reg == 0xFFFFFFDAu) {
+                if (size_t(n) >= fields.size()) fields.resize(fields.size() * 2);
+                fields[size_t(n)] = {count, 0};
+                if (verbose)
+                    std::printf("Found field start %5ld:%ld @ %08x\n", n / 2, n % 2, count);
+                n++;
+            } else if ((reg & 0xFFFF) == 0xFFD9 && n > 0) {
+                field_pos &f = fields[size_t(n - 1)];
+                f.size = count - f.start;
+                if (verbose)
+                    std::printf("                  %5ld:%ld   %08x\n", (n - 1) / 2, (n - 1) % 2,
+                                f.size);
+            } else if (reg == 0xFFFFFFE2u) {
+                marker = true;
+                break;
+            }
+        }
+    }
+    if (verbose)
+        std::printf(marker ? "End of file reached: marker\n" : "End of file reached: read\n");
+    std::fflush(stdout);
+    ::close(fd);
+    return 0;
+}
+
+int svj_dumpsize(svj_handle *h, const char *dumpname) {
+    if (h == nullptr) return -1;
+    FILE *out = dumpname ? std::fopen(dumpname, "w") : nullptr;
+    if (out == nullptr) {
+        std::fprintf(stderr, "svj_dumpsize: Couldn't create dump file %s\n",
+                     dumpname ? dumpname : "(null)");
+        return 8;
+    }
+    std::fprintf(out, "0 0.0\n");
+    uint64_t pixels100 = uint64_t(svj_width(h)) * svj_height(h) * 100;
+    uint32_t frames = svj_frames(h);
+    for (uint32_t f = 0; f < frames; f++) {
+        for (int field = 0; field < 2; field++) {
+            uint32_t size = svj_entry_size(h->table[f], field);
+            uint64_t r = size ? pixels100 / size : 0; // a zero size (bad table) gives 0.00
+            std::fprintf(out, "%d %d.%02d\n", int(f), int(r / 100), int(r % 100));
+        }
+    }
+    std::fclose(out);
+    return 0;
+}

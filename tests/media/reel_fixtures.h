@@ -1,0 +1,66 @@
+// Test helpers for the SVJ reel layers: JPEG field fixtures made with
+// libjpeg-turbo in memory, an independent reference of the reel layout
+// (Part 2.1), files in a private temporary directory, and djpeg runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace reel_test {
+
+using bytes = std::vector<unsigned char>;
+
+// A baseline 4:2:2 (2x1, 1x1, 1x1) JPEG of a w x h picture made from seed;
+// with jfif, a JFIF APP0 segment precedes the tables.
+bytes make_field_jpeg(int w, int h, int seed, bool jfif = false, int quality = 75);
+
+// A private directory under /tmp, removed with its files at destruction.
+class temp_dir {
+  public:
+    temp_dir();
+    ~temp_dir();
+    std::string path(const std::string &name) const { return dir_ + "/" + name; }
+    const std::string &dir() const { return dir_; }
+
+  private:
+    std::string dir_;
+};
+
+bytes read_file(const std::string &name);
+void write_file(const std::string &name, const bytes &data);
+
+// Index of the first FF DA at index >= 2, or -1.
+long scan_index(const bytes &jpeg);
+
+// The reel layout computed independently from the spec.
+struct ref_reel {
+    bytes header;
+    std::vector<bytes> fields;     // stored fields, frame-major (f0 field0, f0 field1, f1 ...)
+    bytes file;                    // whole reel
+    std::vector<uint32_t> offsets; // offset of each stored field
+    uint32_t end = 0;              // E
+    uint32_t table = 0;            // P
+};
+// from_dqt: header from the first FF DB before the scan (field-split writer).
+bytes ref_header(const bytes &jpeg, bool from_dqt);
+bytes ref_field(const bytes &jpeg);
+ref_reel ref_build(const std::vector<bytes> &jpegs, uint32_t w, uint32_t hf, bool from_dqt);
+
+// Writes the fields (pairs per frame) through the field store; "" on
+// success, else a description.
+std::string store_reel(const std::string &name, const std::vector<bytes> &jpegs, int w, int hf);
+
+// Runs djpeg on a file; true when it exits 0 without any message. The PPM
+// output goes to ppm_out when given.
+bool djpeg_clean(const std::string &jpeg_file, const std::string &ppm_out = "");
+
+// Runs a command through the shell; its exit status, standard output and
+// standard error.
+struct run_result {
+    int status;
+    std::string out, err;
+};
+run_result run_command(const std::string &command);
+
+} // namespace reel_test
