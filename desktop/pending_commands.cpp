@@ -17,7 +17,6 @@ static void not_available() {
         not_available();                                                                           \
     }
 
-PENDING(DbSelectSvj)
 PENDING(DbSelectImages)
 PENDING(DbSelectWork)
 PENDING(DbSelectDatabase)
