@@ -6,8 +6,16 @@
 
 #include <atomic>
 
-struct svjr_handle;
-struct ImageLogInfo;
+struct fm_fileformat;
+struct WindowData;
+
+// A picture sequence made by an import: seven words, the first the name
+// pattern (owned), then first and last picture number, number step, index of
+// the image extension, index of the number style and the log tag number.
+struct ImageLogInfo {
+    char *pattern = nullptr;
+    int first = 0, last = 0, step = 1, ext = 0, style = 0, tag = 0;
+};
 
 // One part file of a clip's log.
 struct LogPart {
@@ -23,19 +31,80 @@ struct FisicData {
     ImageLogInfo *pic = nullptr; // null for a reel
     char *path = nullptr;        // full path of the reel; null for a picture sequence
     char *dir = nullptr;         // database directory of the log; null: the current one
-    svjr_handle *reader = nullptr;
+    fm_fileformat *reader = nullptr; // eighth-size display reader of the reel
     int frames = 0;
     int width = 0, height = 0; // log frame size
     std::atomic<int> refs{0};  // window segments using this clip
     std::atomic<int> remove{0};
     int parts = 0;
-    LogPart *part = nullptr;
+    // Published by the log converter once its records are complete.
+    std::atomic<LogPart *> part{nullptr};
     std::atomic<int> complete{0};
     std::atomic<int> busy{0};
     std::atomic<FisicData *> next{nullptr};
 };
 
 extern std::atomic<FisicData *> first_fisic;
+
+// Size of the common log header.
+constexpr int LOG_COMMON_SIZE = 50;
+
+// Base name of a path: the text after the last "/", leading blanks, tabs and
+// newlines skipped, cut at the first blank, tab or newline. Writes the
+// terminating NUL into `path` and returns a pointer into it.
+char *GetName(char *path);
+// "Log", the tag of log header names.
+const char *GetLogTag();
+int GetLogCommonSize();
+// 1 when width x height is the log size of the video standard (a quarter of
+// the frame; 486 lines give 120).
+int CheckDimensions(int width, int height);
+// Log part file k (1-based) of a reel: dir (or the current database
+// directory when null) + "CLIP/" + base name + "_Clip_k". New string.
+char *ClipName(const char *dir, const char *path, int k);
+// Log header of a reel: ... + base name + "_Log". When size and date are
+// given they receive the reel's size (-1 when unreadable) and its ctime text
+// (empty when unreadable; 26 bytes). New string.
+char *LogName(const char *dir, const char *path, int *size, char *date);
+// Log part file k and log header of a picture sequence: the names of
+// ClipName/LogName for base + "_Img%02i" with the tag.
+char *PicClipName(const char *dir, const char *base, int tag, int k);
+char *PicLogName(const char *dir, const char *base, int tag);
+const char *GetPicTag();
+// Start frame coded in the clip's name (grabbed reels "%s_%x_%x_%d.svj").
+int GetStartFrame(const FisicData *fisic);
+// 1 when `name` is a log header or log part of a picture sequence of
+// `prefix` (see the log naming rules), else 0.
+int ClipOrLogOfImage(const char *name, const char *prefix, int a, int b);
+// Number of log parts for a clip of n frames: (n + 20) / 20 within 1..4.
+int LogPartsFor(int frames);
+// Frames in part k (1-based) of a clip of n frames in P parts.
+int FramesInPart(int frames, int parts, int k);
+
+// Reads frame count and quarter size of a reel through the format manager:
+// 0 unreadable, 1 matching the video standard, 2 another frame size. Null
+// out-pointers are skipped.
+int ReadHeaderData(const char *path, int *frames, int *width, int *height);
+// Builds the physical clip of a reel (or, without a path, an empty record).
+// status: 1 success, 0 not readable, 2 reel not openable (record returned
+// when a log exists), 3 wrong frame size.
+FisicData *CreaFisicData(const char *path, int is_new, int *status);
+void AddFirstFisic(FisicData *fisic);
+// Loads the part records of a clip whose header says `available` parts are
+// complete; every count, size and offset is checked against the part file.
+void ReadClips(FisicData *fisic, int available);
+// Writes the clip's log header crash-safely. 1 on success, 0 on failure or
+// for a busy clip.
+int UpdateLog(FisicData *fisic);
+// Opens a picture sequence from its log header into a new desktop window.
+int OpenImageLog(const char *path);
+// Frees a physical clip and returns the next one of the list.
+FisicData *FreeFisicData(FisicData *fisic);
+// Closes a reel reader. 0, or -1 for a null reader.
+int CloseImage(fm_fileformat *reader);
+// Fills the window's image with its current frame (log, else the reel at
+// quarter size, else black).
+void LoadFirstFrame(WindowData *win);
 
 // A frame range of a physical clip inside a window; segments form a ring.
 struct Segment {
@@ -78,6 +147,13 @@ struct WindowData {
 };
 
 extern WindowData *first_window, *last_window, *first_work, *summa_window;
+
+// Creates a window on `fisic` (or an import placeholder when null) and
+// appends it to the window list. Returns the previous last window.
+WindowData *AddWindowData(FisicData *fisic, int import_entry, char *name, int frames);
+// Releases a window: its widgets, segments (dropping the clips' refs), image;
+// the record itself when free_record is set.
+void FreeWindowData(WindowData *win, int free_record);
 
 // Marker stored in `seg_first` of windows that show a fixed picture and have
 // no real segments (the logo), so that DrawImage draws them.

@@ -22,6 +22,7 @@
 #include "desktop/icons.h"
 #include "desktop/main_window.h"
 #include "desktop/processes.h"
+#include "media/fm_main.h"
 #include "platform/sem.h"
 
 static XtSignalId sigint_id = 0;
@@ -86,6 +87,7 @@ void FinalExit() {
     struct stat st {};
     const char *movie = LogoMoviePath();
     if (lstat(movie, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) unlink(movie);
+    fm_deinitialize();
     if (dpy) XtCloseDisplay(dpy);
     fflush(stdout);
     exit(0);

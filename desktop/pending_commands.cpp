@@ -71,6 +71,3 @@ PENDING(SelectInvAll)
 #include "desktop/main_window.h"
 void KeyProcess(WindowData *, KeySym, int) {}
 
-// Opening reels joins with the clip model.
-#include "desktop/clip_open.h"
-void OpenFile(const char *) { not_available(); }

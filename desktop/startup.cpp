@@ -19,6 +19,9 @@
 #include "desktop/exit.h"
 #include "desktop/globals.h"
 #include "desktop/icons.h"
+#include "desktop/log_writer.h"
+#include "database/db_list.h"
+#include "media/fm_main.h"
 #include "desktop/main_window.h"
 #include "desktop/menu.h"
 #include "desktop/messages.h"
@@ -109,6 +112,7 @@ int InitGlobals() {
     ReadVideoEnvironment();
     // The board joins here when its library exists; until then the program
     // runs without it (sv stays null), as it does when the board is absent.
+    fm_initialize(&sv);
     first_fisic = nullptr;
     first_window = last_window = first_work = summa_window = nullptr;
     background = 0;
@@ -126,6 +130,8 @@ int InitGlobals() {
         fprintf(stderr, "Clean up the semaphore set and retry\n");
         return -1;
     }
+    DbInitialize();
+    InstallLogWriter();
     ProcessMessage = [](const char *text) { PutCharMessage(mainform, text); };
     ProcessFinalExit = FinalExit;
     Sproc(eConvert, nullptr, JOB_CONVERT);

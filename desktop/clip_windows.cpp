@@ -1,0 +1,152 @@
+// Clip windows on physical clips: creating and listing a window over a whole
+// clip, loading its first picture, releasing it, and opening a reel from the
+// database into a new desktop window.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "database/db_list.h"
+#include "desktop/clip_model.h"
+#include "desktop/clip_open.h"
+#include "desktop/clip_window.h"
+#include "desktop/display_window.h"
+#include "desktop/frame_map.h"
+#include "desktop/globals.h"
+#include "desktop/messages.h"
+#include "media/fm_main.h"
+#include "media/svjr.h"
+#include "platform/cl_compress.h"
+#include "platform/sem.h"
+
+// Reads log frame `entry` of a ready part into image (width x height, 4-byte
+// pixels). Returns true when the picture was decoded.
+bool ReadLogFrame(const LogPart &part, int entry, int width, int height, unsigned char *image) {
+    if (!part.ready || !part.sizes || !part.offsets || !part.file) return false;
+    int size = part.sizes[entry], offset = part.offsets[entry];
+    if (size <= 0 || offset < 0 || size > width * height * 4 + 65536) return false;
+    int fd = open(part.file, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::vector<unsigned char> buf(static_cast<size_t>(size));
+    ssize_t got = pread(fd, buf.data(), buf.size(), offset);
+    close(fd);
+    if (got != size) return false;
+    return clDecompressImage(CL_JPEG, width, height, CL_RGBX, size, buf.data(), image) == 0;
+}
+
+void LoadFirstFrame(WindowData *win) {
+    if (!win || !win->seg_first) return;
+    size_t bytes = size_t(win->width) * win->height * 4;
+    if (!win->image) win->image = static_cast<unsigned char *>(calloc(bytes, 1));
+    if (!win->image) return;
+    win->source = 1;
+    int f = FrameCtrl(win, win->current, &win->seg_current);
+    FisicData *c = win->seg_current ? win->seg_current->fisic : nullptr;
+    if (!c) return;
+    LogPart *parts = c->part;
+    if (parts && c->parts > 0) {
+        const LogPart &p = parts[f % c->parts];
+        if (p.ready && ReadLogFrame(p, f / c->parts, win->width, win->height, win->image)) return;
+    }
+    if (c->path) {
+        fm_fileformat *r = svjr_open(c->path, 4, 1, 0);
+        if (r) {
+            bool ok = r->size == int(bytes) && svjr_read(r, win->image, f) == 0;
+            CloseImage(r);
+            if (ok) return;
+        }
+    }
+    memset(win->image, 0, bytes);
+}
+
+WindowData *AddWindowData(FisicData *fisic, int import_entry, char *name, int frames) {
+    auto *w = new WindowData;
+    w->source = 1;
+    w->start = GetStartFrame(fisic);
+    if (fisic) {
+        w->width = fisic->width;
+        w->height = fisic->height;
+        w->out = fisic->frames - 1;
+        w->total = fisic->frames;
+        auto *s = new Segment;
+        s->first = 0;
+        s->last = fisic->frames - 1;
+        s->offset = 0;
+        s->period = 1;
+        s->fisic = fisic;
+        s->next = s->prev = s;
+        w->seg_first = w->seg_last = w->seg_current = s;
+        LoadFirstFrame(w);
+        CreaWidget(w, -1, 0, 0, import_entry, name);
+        fisic->refs++;
+    } else {
+        w->width = VIDEO_SIZEX / 4;
+        w->height = VIDEO_SIZEY == 486 ? 120 : VIDEO_SIZEY / 4;
+        w->out = frames - 1;
+        w->total = frames;
+        w->image = static_cast<unsigned char *>(calloc(size_t(w->width) * w->height * 4, 1));
+        CreaWidget(w, -1, 0, 1, import_entry, name);
+    }
+    WindowData *previous = last_window;
+    if (!first_window) first_window = w;
+    if (!first_work) first_work = w;
+    if (last_window) last_window->next = w;
+    last_window = w;
+    return previous;
+}
+
+void FreeWindowData(WindowData *win, int free_record) {
+    if (!win) return;
+    if (win->disp) DispExit(win->disp);
+    if (win->frame) XtDestroyWidget(win->frame);
+    win->frame = nullptr;
+    if (Segment *s = win->seg_first) {
+        Segment *last = win->seg_last ? win->seg_last : s;
+        for (;;) {
+            Segment *next = s->next;
+            if (s->fisic) s->fisic->refs--;
+            free(s->map);
+            bool end = s == last || !next || next == win->seg_first;
+            delete s;
+            if (end) break;
+            s = next;
+        }
+        win->seg_first = win->seg_last = win->seg_current = nullptr;
+    }
+    free(win->image);
+    win->image = nullptr;
+    if (free_record) delete win;
+}
+
+void OpenFile(const char *path) {
+    if (!path) return;
+    FisicData *fisic = nullptr;
+    for (FisicData *c = first_fisic; c; c = c->next)
+        if (!c->busy && !c->pic && c->path && strcmp(c->path, path) == 0) {
+            fisic = c;
+            break;
+        }
+    std::string base_copy = path;
+    const char *base = GetName(base_copy.data());
+    if (!fisic) {
+        int status = 0;
+        fisic = CreaFisicData(path, 0, &status);
+        if (!fisic || status == 0 || status == 3) {
+            std::string msg = status == 3 ? "Wrong image size for file:\n" : "Error reading file:\n";
+            PutCharMessage(mainform, (msg + base).c_str());
+            if (fisic) FreeFisicData(fisic);
+            return;
+        }
+        if (status == 2)
+            PutCharMessage(mainform, (std::string("File missing or corrupted:\n") + base).c_str());
+        fisic->dir = DbGetDir(1);
+        AddFirstFisic(fisic);
+    }
+    AddWindowData(fisic, 0, strdup(base), 0);
+    // Wake the log converter for the new clip.
+    SemSet(1, 0);
+    SemSet(2, 0);
+}

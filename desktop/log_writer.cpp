@@ -1,0 +1,256 @@
+// The log converter's work on the clip list. For each open reel whose log is
+// missing or incomplete it writes the next part: every P-th frame read from
+// the reel at quarter size, compressed as JPEG and appended to the part file,
+// then the sizes and offsets tables and their length. Part 1 holds frames
+// 0, P, 2P ..., so a clip can be shown and scrubbed roughly as soon as its
+// first part is done.
+//
+// A part is written to a new file beside the final name and renamed into
+// place once complete, so a stop, a crash or a full disk never leaves a
+// truncated part that a reader could take for a good one. The job unwinds at
+// its pause gate when stopped; the files and the reader close on the way out.
+#include "desktop/log_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "desktop/clip_model.h"
+#include "desktop/converter.h"
+#include "desktop/processes.h"
+#include "media/fm_main.h"
+#include "media/svjr.h"
+#include "platform/byteorder.h"
+#include "platform/cl_compress.h"
+#include "platform/sem.h"
+
+void (*DoRemoveHook)(const char *path, int extra) = nullptr;
+
+namespace {
+
+// Converter-thread state: the clip whose part is being written, and whether a
+// removal request took it away meanwhile.
+FisicData *writing = nullptr;
+bool writing_removed = false;
+
+struct Reader {
+    fm_fileformat *r = nullptr;
+    ~Reader() { CloseImage(r); }
+};
+
+// A part file being written under a temporary name.
+struct PartFile {
+    std::string final_name, tmp;
+    int fd = -1;
+    bool committed = false;
+    explicit PartFile(const char *name) : final_name(name), tmp(std::string(name) + ".new") {
+        fd = OOpen(tmp.c_str());
+    }
+    ~PartFile() {
+        if (fd >= 0) close(fd);
+        if (!committed) unlink(tmp.c_str());
+    }
+    bool write_all(const void *buf, size_t n) {
+        size_t put = 0;
+        while (put < n) {
+            ssize_t w = write(fd, static_cast<const char *>(buf) + put, n - put);
+            if (w <= 0) return false;
+            put += size_t(w);
+        }
+        return true;
+    }
+    bool commit() {
+        bool ok = fsync(fd) == 0;
+        ok = close(fd) == 0 && ok;
+        fd = -1;
+        if (ok && rename(tmp.c_str(), final_name.c_str()) == 0) committed = true;
+        return committed;
+    }
+};
+
+// Unlinks c from the list; prev is its predecessor or null for the head.
+void unlink_clip(FisicData *prev, FisicData *c) {
+    FisicData *next = c->next;
+    if (prev) {
+        prev->next = next;
+        return;
+    }
+    FisicData *expect = c;
+    if (first_fisic.compare_exchange_strong(expect, next)) return;
+    // New clips were put in front meanwhile: find the predecessor again.
+    for (FisicData *p = first_fisic; p; p = p->next)
+        if (p->next == c) {
+            p->next = next;
+            return;
+        }
+}
+
+// Serves a pending removal request during a part; true when the clip being
+// written was removed.
+bool serve_removal() {
+    if (SemGet(3) != 1) return false;
+    RemoveMarkedClips();
+    SemSet(3, 0);
+    return writing_removed;
+}
+
+} // namespace
+
+void RemoveMarkedClips() {
+    FisicData *prev = nullptr;
+    for (FisicData *c = first_fisic; c;) {
+        FisicData *next = c->next;
+        if (!c->pic && c->path && c->remove) {
+            unlink_clip(prev, c);
+            if (DoRemoveHook) DoRemoveHook(c->path, c->remove == 2 ? 1 : 0);
+            if (c == writing) writing_removed = true;
+            else FreeFisicData(c);
+        } else {
+            prev = c;
+        }
+        c = next;
+    }
+}
+
+void FreeUnusedClips() {
+    FisicData *prev = nullptr;
+    for (FisicData *c = first_fisic; c;) {
+        FisicData *next = c->next;
+        if (c->refs < 1 && !c->busy) {
+            unlink_clip(prev, c);
+            FreeFisicData(c);
+        } else {
+            prev = c;
+        }
+        c = next;
+    }
+}
+
+int WriteLogPart(FisicData *fisic, LogPart &part, int k) {
+    const int P = fisic->parts, frames = fisic->frames;
+    if (!fisic->path || !part.file || P < 1 || k < 1 || k > P) return 0;
+    Reader reader;
+    reader.r = svjr_open(fisic->path, 4, 1, 0);
+    const size_t pixels = size_t(fisic->width) * fisic->height * 4;
+    if (!reader.r || size_t(reader.r->size) != pixels) return 0;
+    PartFile out(part.file);
+    if (out.fd < 0) return 0;
+
+    const int N = frames / P + 1;
+    std::vector<int> sizes(size_t(N), 0), offsets(size_t(N), 0);
+    std::vector<unsigned char> image(pixels), jpeg(pixels + 65536);
+    int offset = 0, i = 0;
+    for (int f = k - 1; f < frames; f += P, i++) {
+        SemWait(0);
+        if (svjr_read(reader.r, image.data(), f) != 0) return 0;
+        int size = int(jpeg.size());
+        if (clCompressImage(CL_JPEG, fisic->width, fisic->height, CL_RGBX, 10.0f, image.data(),
+                            &size, jpeg.data()) != 0)
+            return 0;
+        if (!out.write_all(jpeg.data(), size_t(size))) return 0;
+        sizes[size_t(i)] = size;
+        offsets[size_t(i)] = offset;
+        offset += size;
+        if (serve_removal()) return -1;
+    }
+    std::vector<unsigned char> tail(size_t(N) * 8 + 4);
+    for (int j = 0; j < N; j++) {
+        put_be32(&tail[4 * size_t(j)], uint32_t(sizes[size_t(j)]));
+        put_be32(&tail[4 * size_t(N + j)], uint32_t(offsets[size_t(j)]));
+    }
+    put_be32(&tail[size_t(N) * 8], uint32_t(N));
+    if (!out.write_all(tail.data(), tail.size()) || !out.commit()) return 0;
+
+    int *s = static_cast<int *>(malloc(sizeof(int) * size_t(N)));
+    int *o = static_cast<int *>(malloc(sizeof(int) * size_t(N)));
+    if (!s || !o) {
+        free(s);
+        free(o);
+        return 0;
+    }
+    memcpy(s, sizes.data(), sizeof(int) * size_t(N));
+    memcpy(o, offsets.data(), sizeof(int) * size_t(N));
+    free(part.sizes);
+    free(part.offsets);
+    part.sizes = s;
+    part.offsets = o;
+    return 1;
+}
+
+int ConvertPass(int *saw_unused) {
+    int again = 0;
+restart:
+    for (FisicData *c = first_fisic; c; c = c->next) {
+        if (c->refs <= 0) {
+            *saw_unused = 1;
+            continue;
+        }
+        if (c->complete || c->busy || c->pic || !c->path || c->parts < 1 || c->parts > 4)
+            continue;
+        writing = c;
+        writing_removed = false;
+        int result;
+        if (!c->part.load()) {
+            // First part of a new or stale log: the records are published only
+            // once part 1 is on disk.
+            LogPart *parts = new LogPart[c->parts];
+            for (int k = 1; k <= c->parts; k++) parts[k - 1].file = ClipName(c->dir, c->path, k);
+            try {
+                result = WriteLogPart(c, parts[0], 1);
+            } catch (...) {
+                for (int k = 0; k < c->parts; k++) {
+                    free(parts[k].sizes);
+                    free(parts[k].offsets);
+                    free(parts[k].file);
+                }
+                delete[] parts;
+                writing = nullptr;
+                throw;
+            }
+            if (result == 1) {
+                parts[0].ready = 1;
+                c->part = parts;
+            } else {
+                for (int k = 0; k < c->parts; k++) {
+                    free(parts[k].sizes);
+                    free(parts[k].offsets);
+                    free(parts[k].file);
+                }
+                delete[] parts;
+            }
+        } else {
+            LogPart *parts = c->part;
+            int k = 0;
+            while (k < c->parts && parts[k].ready) k++;
+            if (k == c->parts) {
+                c->complete = 1;
+                UpdateLog(c);
+                writing = nullptr;
+                continue;
+            }
+            result = WriteLogPart(c, parts[k], k + 1);
+            if (result == 1) parts[k].ready = 1;
+        }
+        writing = nullptr;
+        if (result < 0) {
+            // The clip was removed while its part was written.
+            FreeFisicData(c);
+            goto restart;
+        }
+        if (result == 0) continue; // a failing reel waits for the next cycle
+        int ready = 0;
+        LogPart *parts = c->part;
+        for (int k = 0; k < c->parts; k++) ready += parts[k].ready ? 1 : 0;
+        if (ready == c->parts) c->complete = 1;
+        else again = 1;
+        UpdateLog(c);
+    }
+    return again;
+}
+
+void InstallLogWriter() { converter_work = ConverterWork{ConvertPass, RemoveMarkedClips, FreeUnusedClips}; }
