@@ -51,6 +51,8 @@ inline uint32_t fm_svj_frames(const fm_svj_file *f) {
     return fm_svj_tail_get(f, SVJ_TAIL_FRAMES);
 }
 
+struct fm_svj_buffers;
+
 // The svj driver's private record (Part 2.7), kept in the fm_fileformat.
 struct fm_svj_state {
     fm_fileformat *record;
@@ -61,6 +63,7 @@ struct fm_svj_state {
     jpeg_decompress_struct decompressor;
     int decompressor_created;
     jpeg_error_mgr error;
+    fm_svj_buffers *buffers; // the driver's working buffers, owned (null in a bare state)
 };
 
 // --- Reel files -----------------------------------------------------------
@@ -149,3 +152,16 @@ int fm_svj_store_data(fm_svj_file *file, unsigned char *buf, size_t len, int fra
 // Comment block, table block, table and tail for the file's N, through fd,
 // and truncation (3, 13, 15, 21).
 int fm_svj_store_tail(fm_svj_file *file, int fd, fm_svj_fault *fault);
+
+// --- The driver (fm_format_svj.cpp) -----------------------------------------
+
+// Registers the format "svj" (extension "svj") with its create, open, close,
+// read, write and check callbacks. Returns 0.
+int fm_svj_register(void);
+
+// Replaces the last frame of an existing reel by a field-sequential RGB
+// frame (buffer of the reel's W x H x 3 bytes), re-encoding both fields with
+// the quantization tables of the frame's own stored field 0. 0, or 1 with
+// 2, 12, 17, 18 (frame is not the reel's last frame: the reel is unchanged)
+// or the field store's codes.
+int fm_svj_frame_substitute(const char *name, int frame, unsigned char *buffer);
