@@ -12,7 +12,9 @@
 namespace {
 
 // The bytes one line of a record's buffer spans before its field-walk word.
-long line_bytes(const fm_fileformat *f) { return long(f->width) * f->step[0]; }
+long line_bytes(const fm_fileformat *f) {
+    return long(f->width) * f->step[0];
+}
 
 // True when a line of w pixels starting at offset lies in the buffer.
 bool line_fits(const fm_fileformat *f, long start, int w) {
@@ -63,8 +65,7 @@ bool plain_samples(fm_fileformat *f) {
 int fm_convert(fm_fileformat *from, fm_fileformat *to) {
     if (from == nullptr || to == nullptr) return fm_seterrno(FM_ENULLFF);
     if (!plain_samples(from) || !plain_samples(to)) return fm_seterrno(FM_EUNSPEC);
-    if (from->pixel_type < 0 || from->pixel_type > 2 || to->pixel_type < 0 ||
-        to->pixel_type > 2)
+    if (from->pixel_type < 0 || from->pixel_type > 2 || to->pixel_type < 0 || to->pixel_type > 2)
         return fm_seterrno(FM_ENOCONV);
     if (from->buffer == nullptr || to->buffer == nullptr) return fm_seterrno(FM_EBUFNULL);
     // Cases 3 x from + to + 1: only case 5 (packed to packed) is used.
@@ -173,8 +174,7 @@ int convert_file(const source_file &src, const fm_convert_from *from, const fm_c
             int number = *running + to->first;
             std::string to_name = make_name(to_pattern, number);
             if (flags & FM_CONVERT_PRINT)
-                std::printf("Frame %s:%d to %s:%d\n", src.name.c_str(), f, to_name.c_str(),
-                            number);
+                std::printf("Frame %s:%d to %s:%d\n", src.name.c_str(), f, to_name.c_str(), number);
             if (fm_read(in, f) != 0) {
                 result = 1;
             } else if (out->format->single) {

@@ -57,9 +57,15 @@ struct jpeg_guard {
     std::longjmp(guard->jump, 1);
 }
 
-int stored_height(int height) { return height == NTSC_PRESENTED ? NTSC_STORED : height; }
-int presented_height(int stored) { return stored == NTSC_STORED ? NTSC_PRESENTED : stored; }
-int padding_lines(int stored) { return stored == NTSC_STORED ? PADDING_LINES : 0; }
+int stored_height(int height) {
+    return height == NTSC_PRESENTED ? NTSC_STORED : height;
+}
+int presented_height(int stored) {
+    return stored == NTSC_STORED ? NTSC_PRESENTED : stored;
+}
+int padding_lines(int stored) {
+    return stored == NTSC_STORED ? PADDING_LINES : 0;
+}
 
 // True when a reel of W x Hf gives a frame buffer whose size fits an int.
 bool size_ok(uint32_t w, uint32_t hf) {
@@ -155,12 +161,13 @@ const unsigned char *half_start(const fm_fileformat *record, const unsigned char
 
 // Which half of the frame stored field `field` holds: 496-line reels keep
 // the upper field (first half) in stored field 1.
-int half_of_field(int hf, int field) { return hf == NTSC_STORED ? (field == 0) : (field == 1); }
+int half_of_field(int hf, int field) {
+    return hf == NTSC_STORED ? (field == 0) : (field == 1);
+}
 
 // Decodes one field (a complete JPEG in data) into the given half of the
 // frame. 0, or 1 with 17 (wrong size or a JPEG error).
-int decode_field(fm_svj_state *state, const std::vector<unsigned char> &data,
-                 unsigned char *half) {
+int decode_field(fm_svj_state *state, const std::vector<unsigned char> &data, unsigned char *half) {
     fm_svj_buffers *b = state->buffers;
     j_decompress_ptr d = &state->decompressor;
     const fm_svj_file *file = state->file;
@@ -291,8 +298,7 @@ int store_frame(fm_svj_state *state, int frame, const unsigned char *buffer) {
 
 // --- Callbacks ---------------------------------------------------------------
 
-void *svj_create(const char *name, fm_fileformat *record, int width, int height, int,
-                 int quality) {
+void *svj_create(const char *name, fm_fileformat *record, int width, int height, int, int quality) {
     if (record == nullptr || name == nullptr) {
         fm_seterrno(FM_ENULLFF);
         return nullptr;

@@ -68,7 +68,9 @@ int fm_deinitialize(void) {
     return 0;
 }
 
-fm_format *fm_formats(void) { return format_list; }
+fm_format *fm_formats(void) {
+    return format_list;
+}
 
 fm_format *fm_register(const char *name) {
     auto *format = static_cast<fm_format *>(std::calloc(1, sizeof(fm_format)));
@@ -217,7 +219,9 @@ int fm_open(fm_fileformat *file, const char *name) {
     return take_buffer(file);
 }
 
-int fm_rheader(fm_fileformat *file, const char *name) { return open_state(file, name); }
+int fm_rheader(fm_fileformat *file, const char *name) {
+    return open_state(file, name);
+}
 
 namespace {
 // The checks of fm_read and fm_write, and the callback.
@@ -234,9 +238,13 @@ int frame_op(fm_fileformat *file, int frame, bool write) {
 }
 } // namespace
 
-int fm_read(fm_fileformat *file, int frame) { return frame_op(file, frame, false); }
+int fm_read(fm_fileformat *file, int frame) {
+    return frame_op(file, frame, false);
+}
 
-int fm_write(fm_fileformat *file, int frame) { return frame_op(file, frame, true); }
+int fm_write(fm_fileformat *file, int frame) {
+    return frame_op(file, frame, true);
+}
 
 int fm_close(fm_fileformat *file) {
     fm_format *format = nullptr;
