@@ -72,7 +72,8 @@ void free_parts(LogPart *parts, int n) {
 int ReadHeaderData(const char *path, int *frames, int *width, int *height) {
     fm_fileformat *f = fm_fileformat_allocate("svj");
     if (!f) return 0;
-    int ok = fm_rheader(f, path);
+    // The format manager returns 0 on success.
+    bool ok = fm_rheader(f, path) == 0;
     int w = f->width, h = f->height, n = f->frames;
     if (ok) fm_close(f);
     fm_fileformat_free(f);

@@ -1,0 +1,324 @@
+// Physical clips over real reels: the log written by the converter's work,
+// read back, rebuilt when stale, used when the reel is gone; opening reels
+// into windows.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "database/db_list.h"
+#include "desktop/clip_model.h"
+#include "desktop/clip_open.h"
+#include "desktop/log_writer.h"
+#include "media/fm_main.h"
+#include "media/svjr.h"
+#include "media/video_globals.h"
+#include "platform/byteorder.h"
+#include "platform/jobs.h"
+#include "platform/sem.h"
+#include "tests/desktop/desktop_fixture.h"
+#include "tests/media/reel_fixtures.h"
+
+namespace {
+
+// A database with its four directories, current for the test.
+class TestDatabase {
+  public:
+    TestDatabase() {
+        for (const char *d : {"SVJ", "CLIP", "WORK", "IMAGES"}) mkdir(tmp.path(d).c_str(), 0777);
+        std::ofstream(tmp.path("OrvaDB")) << "DATABASE test\nPATH " << tmp.dir() << "/\n";
+        setenv("ORVA_RSRC", tmp.dir().c_str(), 1);
+        DbInitialize();
+    }
+    ~TestDatabase() { unsetenv("ORVA_RSRC"); }
+    std::string reel(const std::string &name) const { return tmp.path("SVJ/" + name); }
+    std::string clip(const std::string &name) const { return tmp.path("CLIP/" + name); }
+    reel_test::temp_dir tmp;
+};
+
+// Writes a reel of `frames` frames with fields of 720 x field_height.
+void MakeReel(const std::string &path, int frames, int field_height = 288) {
+    std::vector<reel_test::bytes> fields;
+    for (int i = 0; i < 2 * frames; i++)
+        fields.push_back(reel_test::make_field_jpeg(720, field_height, i));
+    ASSERT_EQ(reel_test::store_reel(path, fields, 720, field_height), "");
+}
+
+void FreeAll() {
+    for (FisicData *f = first_fisic; f;) f = FreeFisicData(f);
+    first_fisic = nullptr;
+}
+
+class ClipLogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetVideoMode(0);
+        fm_initialize(nullptr);
+        ASSERT_EQ(SemInit(), 0);
+    }
+    void TearDown() override {
+        FreeAll();
+        SemRemove();
+        fm_deinitialize();
+    }
+    TestDatabase db;
+};
+
+double MeanDifference(const unsigned char *a, const unsigned char *b, size_t n) {
+    double sum = 0;
+    for (size_t i = 0; i < n; i++) sum += std::abs(int(a[i]) - int(b[i]));
+    return sum / double(n);
+}
+
+} // namespace
+
+TEST_F(ClipLogTest, ConverterBuildsTheLogAndItIsReadBack) {
+    const std::string path = db.reel("r.svj");
+    MakeReel(path, 25);
+    int status = -1;
+    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(f->frames, 25);
+    EXPECT_EQ(f->width, 180);
+    EXPECT_EQ(f->height, 144);
+    EXPECT_EQ(f->parts, 2);
+    EXPECT_EQ(f->part.load(), nullptr);
+    EXPECT_NE(f->reader, nullptr);
+    f->refs = 1;
+    AddFirstFisic(f);
+
+    int saw_unused = 0;
+    EXPECT_EQ(ConvertPass(&saw_unused), 1); // part 1 written, part 2 to come
+    ASSERT_NE(f->part.load(), nullptr);
+    EXPECT_EQ(f->part[0].ready.load(), 1);
+    EXPECT_EQ(f->part[1].ready.load(), 0);
+    EXPECT_EQ(ConvertPass(&saw_unused), 0);
+    EXPECT_EQ(f->complete.load(), 1);
+    EXPECT_EQ(saw_unused, 0);
+    EXPECT_NE(access(db.clip("r.svj_Clip_1").c_str(), F_OK), -1);
+    EXPECT_EQ(access(db.clip("r.svj_Clip_1.new").c_str(), F_OK), -1);
+
+    // The header: 2 parts, 2 complete, 180 x 144, 25 frames, the reel's size.
+    reel_test::bytes head = reel_test::read_file(db.clip("r.svj_Log"));
+    ASSERT_EQ(head.size(), 50u);
+    EXPECT_EQ(be32(&head[0]), 2u);
+    EXPECT_EQ(be32(&head[4]), 2u);
+    EXPECT_EQ(be32(&head[8]), 180u);
+    EXPECT_EQ(be32(&head[12]), 144u);
+    EXPECT_EQ(be32(&head[16]), 25u);
+    struct stat st{};
+    stat(path.c_str(), &st);
+    EXPECT_EQ(be32(&head[46]), uint32_t(st.st_size));
+
+    // A second open reads the current log; its frames match the reel's.
+    FisicData *g = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(g, nullptr);
+    ASSERT_NE(g->part.load(), nullptr);
+    EXPECT_EQ(g->complete.load(), 1);
+    WindowData w;
+    Segment s;
+    s.first = 0, s.last = 24, s.fisic = g, s.next = s.prev = &s;
+    w.seg_first = w.seg_last = w.seg_current = &s;
+    w.width = 180, w.height = 144;
+    for (int frame : {0, 7, 24}) {
+        w.current = frame;
+        LoadFirstFrame(&w);
+        std::vector<unsigned char> direct(180 * 144 * 4);
+        fm_fileformat *r = svjr_open(path.c_str(), 4, 1, 0);
+        ASSERT_NE(r, nullptr);
+        ASSERT_EQ(svjr_read(r, direct.data(), frame), 0);
+        CloseImage(r);
+        EXPECT_LT(MeanDifference(w.image, direct.data(), direct.size()), 6.0) << frame;
+        EXPECT_GT(MeanDifference(w.image, std::vector<unsigned char>(direct.size()).data(),
+                                 direct.size()),
+                  10.0); // not black
+    }
+    free(w.image);
+    FreeFisicData(g);
+}
+
+TEST_F(ClipLogTest, StaleLogIsIgnoredAndMissingReelUsesTheLog) {
+    const std::string path = db.reel("s.svj");
+    MakeReel(path, 12);
+    int status = -1;
+    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(f, nullptr);
+    f->refs = 1;
+    AddFirstFisic(f);
+    int saw = 0;
+    EXPECT_EQ(ConvertPass(&saw), 0);
+    ASSERT_EQ(f->complete.load(), 1);
+
+    // The reel changes on disk: the old log no longer counts.
+    struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 3600, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    FisicData *g = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(g->part.load(), nullptr);
+    EXPECT_EQ(g->complete.load(), 0);
+    FreeFisicData(g);
+
+    // The reel is deleted while its complete log remains: status 2, frames
+    // from the log.
+    unlink(path.c_str());
+    g = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(g->reader, nullptr);
+    ASSERT_NE(g->part.load(), nullptr);
+    EXPECT_EQ(g->frames, 12);
+    FreeFisicData(g);
+
+    // Without the log either, the reel cannot be opened.
+    unlink(db.clip("s.svj_Log").c_str());
+    EXPECT_EQ(CreaFisicData(path.c_str(), 0, &status), nullptr);
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(ClipLogTest, DamagedLogsAreRefused) {
+    const std::string path = db.reel("d.svj");
+    MakeReel(path, 30);
+    int status = -1;
+    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(f, nullptr);
+    f->refs = 1;
+    AddFirstFisic(f);
+    int saw = 0;
+    while (ConvertPass(&saw)) {
+    }
+    ASSERT_EQ(f->complete.load(), 1);
+    // Part 2's table count points past the start of the file.
+    const std::string part2 = db.clip("d.svj_Clip_2");
+    reel_test::bytes p = reel_test::read_file(part2);
+    put_be32(&p[p.size() - 4], 0x10000000u);
+    reel_test::write_file(part2, p);
+    // Part 1 loses its tail.
+    const std::string part1 = db.clip("d.svj_Clip_1");
+    p = reel_test::read_file(part1);
+    p.resize(p.size() / 2);
+    reel_test::write_file(part1, p);
+    FisicData *g = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->part.load(), nullptr); // no part readable
+    EXPECT_EQ(g->complete.load(), 0);
+    FreeFisicData(g);
+
+    // A header that lies about its counts is not a log.
+    reel_test::bytes h = reel_test::read_file(db.clip("d.svj_Log"));
+    put_be32(&h[0], 77);
+    reel_test::write_file(db.clip("d.svj_Log"), h);
+    g = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->parts, 2);
+    FreeFisicData(g);
+}
+
+TEST_F(ClipLogTest, OtherVideoStandardIsRefused) {
+    const std::string path = db.reel("ntsc.svj");
+    MakeReel(path, 3, 248); // 496 stored lines
+    int status = -1;
+    EXPECT_EQ(CreaFisicData(path.c_str(), 0, &status), nullptr);
+    EXPECT_EQ(status, 3);
+}
+
+TEST_F(ClipLogTest, WriterWaitsAtThePauseGate) {
+    const std::string path = db.reel("p.svj");
+    MakeReel(path, 5);
+    int status = -1;
+    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(f, nullptr);
+    f->refs = 1;
+    AddFirstFisic(f);
+    SemSet(0, 1);
+    static std::atomic<int> done;
+    done = 0;
+    int id = JobStart(
+        [](void *) {
+            int saw = 0;
+            ConvertPass(&saw);
+            done = 1;
+        },
+        nullptr);
+    ASSERT_GT(id, 0);
+    usleep(200000);
+    EXPECT_EQ(done.load(), 0);
+    EXPECT_EQ(f->part.load(), nullptr);
+    SemSet(0, 0);
+    for (int i = 0; i < 5000 && !done; i++) usleep(1000);
+    EXPECT_EQ(done.load(), 1);
+    JobJoinAll();
+    EXPECT_EQ(f->complete.load(), 1);
+}
+
+TEST_F(ClipLogTest, UnusedClipsAreSkippedThenFreed) {
+    const std::string path = db.reel("u.svj");
+    MakeReel(path, 4);
+    int status = -1;
+    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(f, nullptr);
+    AddFirstFisic(f); // refs 0
+    int saw = 0;
+    EXPECT_EQ(ConvertPass(&saw), 0);
+    EXPECT_EQ(saw, 1);
+    EXPECT_EQ(f->part.load(), nullptr);
+    FreeUnusedClips();
+    EXPECT_EQ(first_fisic.load(), nullptr);
+}
+
+namespace {
+class ClipOpenTest : public DesktopFixture {
+  protected:
+    void SetUp() override {
+        DesktopFixture::SetUp();
+        fm_initialize(nullptr);
+    }
+    void TearDown() override {
+        while (first_window) {
+            WindowData *next = first_window->next;
+            FreeWindowData(first_window, 1);
+            first_window = next;
+        }
+        last_window = first_work = nullptr;
+        FreeAll();
+        fm_deinitialize();
+        DesktopFixture::TearDown();
+    }
+};
+} // namespace
+
+TEST_F(ClipOpenTest, SameReelTwiceSharesOneClip) {
+    TestDatabase db;
+    const std::string path = db.reel("tape_3a98_3b60_85.svj");
+    MakeReel(path, 6);
+    OpenFile(path.c_str());
+    OpenFile(path.c_str());
+    Pump();
+    ASSERT_NE(first_fisic.load(), nullptr);
+    EXPECT_EQ(first_fisic.load()->next.load(), nullptr);
+    EXPECT_EQ(first_fisic.load()->refs.load(), 2);
+    ASSERT_NE(first_window, nullptr);
+    ASSERT_NE(first_window->next, nullptr);
+    EXPECT_EQ(last_window, first_window->next);
+    EXPECT_EQ(first_window->total, 6);
+    EXPECT_EQ(first_window->out, 5);
+    EXPECT_EQ(first_window->start, 15000);
+    EXPECT_TRUE(Named(mainform, "error").empty());
+    EXPECT_EQ(SemGet(1), 0); // the converter was woken
+}
+
+TEST_F(ClipOpenTest, UnreadableReelsAreReported) {
+    TestDatabase db;
+    OpenFile(db.reel("missing.svj").c_str());
+    std::vector<Widget> boxes = Named(mainform, "error");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(MessageOf(boxes[0]), "Error reading file:\nmissing.svj");
+    EXPECT_EQ(first_window, nullptr);
+}
