@@ -6,6 +6,7 @@
 #include <Xm/Xm.h>
 
 #include "desktop/clip_model.h"
+#include "desktop/zoom_view.h"
 #include "platform/draw.h"
 
 static void glw_destroyed(Widget w, XtPointer, XtPointer) {
@@ -42,19 +43,22 @@ void glwExpose(Widget, XtPointer client_data, XtPointer) {
 }
 
 void DrawImage(WindowData *win, int exposing) {
-    (void)exposing;
-    if (!win || !win->seg_first || !win->glw || !XtIsRealized(win->glw)) return;
-    GLXwinset(XtDisplay(win->glw), XtWindow(win->glw));
-    RGBmode();
-    if (!win->image) {
-        RGBcolor(0, 0, 0);
-        clear();
-    } else if (win->source == 1) {
-        rectzoom(1, 1);
-        lrectwrite(0, 0, win->width - 1, win->height - 1, win->image);
-    } else {
-        rectzoom(2, 2);
-        lrectwrite(0, 0, win->width / 2 - 1, win->height / 2 - 1, win->image);
-        rectzoom(1, 1);
+    if (!win || !win->seg_first) return;
+    if (win->glw && XtIsRealized(win->glw)) {
+        GLXwinset(XtDisplay(win->glw), XtWindow(win->glw));
+        RGBmode();
+        if (!win->image) {
+            RGBcolor(0, 0, 0);
+            clear();
+        } else if (win->source == 1) {
+            rectzoom(1, 1);
+            lrectwrite(0, 0, win->width - 1, win->height - 1, win->image);
+        } else {
+            rectzoom(2, 2);
+            lrectwrite(0, 0, win->width / 2 - 1, win->height / 2 - 1, win->image);
+            rectzoom(1, 1);
+        }
     }
+    // A new picture (not a repaint) also goes to the zoom view showing it.
+    if (!exposing) ZoomDraw(win);
 }
