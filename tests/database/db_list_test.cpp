@@ -157,7 +157,7 @@ TEST_F(DbListRead, ValuesThatDoNotFitTheirFieldsDropThePair) {
     EXPECT_EQ(Read("DATABASE " + name199 + "\nPATH /a\n"), V{name199 + "|/a/"});
     EXPECT_EQ(Read("DATABASE " + name200 + "\nPATH /a\n"), V{});
     // The directory must leave room for "IMAGES/" in a 1024-byte path.
-    const std::string fits = "/" + std::string(DB_DIR_MAX - 1, 'd');
+    const std::string fits = "/" + std::string(DB_DIR_MAX - 2, 'd'); // "/" makes it full
     EXPECT_EQ(Read("DATABASE a\nPATH " + fits + "\n").size(), 1u);
     EXPECT_EQ(Read("DATABASE a\nPATH " + fits + "d\n"), V{});
     // So must the directory after HOME replaces "~".
