@@ -138,19 +138,23 @@ int parse_list(const char *list, std::vector<source_file> *files) {
         pos = end + 1;
         if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
         char name[1024];
-        int frame = 0, frames = 1;
-        int got = std::sscanf(line.c_str(), "%1023s %d %d", name, &frame, &frames);
-        if (got != 1 && got != 3) {
+        int frame = 0, frames = 1, used = 0;
+        // "name first count", or a name alone for frame 0 and one frame;
+        // anything else on the line is an error, not silently dropped.
+        int got =
+            std::sscanf(line.c_str(), "%1023s%n %d %d%n", name, &used, &frame, &frames, &used);
+        bool only_name =
+            got == 1 && line.find_first_not_of(" \t\r", size_t(used)) == std::string::npos;
+        bool full = got == 3 &&
+                    line.find_first_not_of(" \t\r", size_t(used)) == std::string::npos &&
+                    frame >= 0 && frames >= 1;
+        if (!only_name && !full) {
             std::fprintf(stderr, "Error in filelist: %s\n", line.c_str());
             return 1;
         }
-        if (got == 1) {
+        if (only_name) {
             frame = 0;
             frames = 1;
-        }
-        if (frame < 0 || frames < 1) {
-            std::fprintf(stderr, "Error in filelist: %s\n", line.c_str());
-            return 1;
         }
         files->push_back({name, frame, frames});
     }

@@ -1,0 +1,86 @@
+// Helpers of the format-manager, svj driver and display reader tests.
+#include "tests/media/fm_test_util.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/media/reel_fixtures.h"
+
+namespace fm_test {
+
+bytes make_frame(int w, int h, int seed) {
+    bytes frame(size_t(w) * h * 3);
+    for (int y = 0; y < h - h % 2; y++) {
+        unsigned char *p = frame.data() + (size_t(y / 2) + size_t(h / 2) * (y % 2)) * size_t(w) * 3;
+        for (int x = 0; x < w; x++) {
+            p[3 * x] = (unsigned char)(20 + x * 200 / w + (seed * 7) % 32);
+            p[3 * x + 1] = (unsigned char)(30 + y * 180 / h + (seed * 3) % 16);
+            double s = std::sin((x + 3.0 * seed) / 40.0) * std::cos(y / 30.0);
+            p[3 * x + 2] = (unsigned char)(128 + 90 * s);
+        }
+    }
+    return frame;
+}
+
+std::string write_reel(const std::string &name, int w, int h, const std::vector<bytes> &frames,
+                       int quality) {
+    fm_errno = 0;
+    fm_fileformat *file = fm_fileformat_allocate("svj");
+    if (file == nullptr) return std::string("allocate: ") + fm_errorstr(fm_errno);
+    fm_fileformat spec{};
+    spec.width = w;
+    spec.height = h;
+    spec.frames = int(frames.size());
+    std::string problem;
+    if (fm_create(file, name.c_str(), &spec, quality) != 0) {
+        problem = std::string("create: ") + fm_errorstr(fm_errno);
+    } else {
+        for (size_t f = 0; f < frames.size() && problem.empty(); f++) {
+            if (frames[f].size() != size_t(file->size)) {
+                problem = "frame of the wrong size";
+                break;
+            }
+            std::copy(frames[f].begin(), frames[f].end(), file->buffer);
+            if (fm_write(file, int(f)) != 0)
+                problem = std::string("write: ") + fm_errorstr(fm_errno);
+        }
+        if (fm_close(file) != 0 && problem.empty())
+            problem = std::string("close: ") + fm_errorstr(fm_errno);
+    }
+    fm_fileformat_free(file);
+    return problem;
+}
+
+pixel_error compare(const unsigned char *a, const unsigned char *b, size_t n) {
+    pixel_error e;
+    double sum = 0;
+    for (size_t i = 0; i < n; i++) {
+        int d = std::abs(int(a[i]) - int(b[i]));
+        sum += d;
+        if (d > e.max) e.max = d;
+    }
+    e.mean = n ? sum / double(n) : 0;
+    return e;
+}
+
+bytes picture_order(const bytes &frame, int w, int h) {
+    bytes out(frame.size());
+    for (int y = 0; y < h - h % 2; y++)
+        std::copy_n(frame_line(frame, w, h, y), size_t(w) * 3, out.begin() + long(y) * w * 3);
+    return out;
+}
+
+bytes read_ppm(const std::string &name, int *w, int *h) {
+    bytes data = reel_test::read_file(name);
+    int maxval = 0, used = 0;
+    std::string head(data.begin(), data.begin() + std::min<size_t>(data.size(), 64));
+    if (std::sscanf(head.c_str(), "P6 %d %d %d%n", w, h, &maxval, &used) != 3 || maxval != 255)
+        return {};
+    size_t start = size_t(used) + 1, n = size_t(*w) * size_t(*h) * 3;
+    if (data.size() < start + n) return {};
+    return bytes(data.begin() + long(start), data.begin() + long(start + n));
+}
+
+} // namespace fm_test

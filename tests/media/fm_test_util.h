@@ -1,0 +1,50 @@
+// Helpers of the format-manager, svj driver and display reader tests:
+// synthetic field-sequential frames, reels written through the driver,
+// pixel error measures, and PPM decoding of djpeg output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "media/fm_main.h"
+
+namespace fm_test {
+
+using bytes = std::vector<unsigned char>;
+
+// A w x h field-sequential R, G, B frame of smooth gradients that move with
+// seed (JPEG keeps them within a few levels).
+bytes make_frame(int w, int h, int seed);
+
+// Picture line y of a field-sequential frame of height h.
+inline const unsigned char *frame_line(const bytes &frame, int w, int h, int y) {
+    return frame.data() + (size_t(y / 2) + size_t(h / 2) * (y % 2)) * size_t(w) * 3;
+}
+
+// The frame's picture lines top-down (the layout of a record without
+// field-walk words).
+bytes picture_order(const bytes &frame, int w, int h);
+
+// Writes frames (field-sequential, w x h) as a new reel through the driver at
+// quality; "" on success, else a description with fm_errno's message.
+std::string write_reel(const std::string &name, int w, int h, const std::vector<bytes> &frames,
+                       int quality);
+
+// Mean and largest absolute difference over n bytes.
+struct pixel_error {
+    double mean = 0;
+    int max = 0;
+};
+pixel_error compare(const unsigned char *a, const unsigned char *b, size_t n);
+
+// The pixels of a binary PPM (P6), or empty when it is not one.
+bytes read_ppm(const std::string &name, int *w, int *h);
+
+// Registers the system's drivers for the test's lifetime.
+struct registry {
+    registry() { fm_initialize(nullptr); }
+    ~registry() { fm_deinitialize(); }
+};
+
+} // namespace fm_test
