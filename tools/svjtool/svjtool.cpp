@@ -5,6 +5,9 @@
 //   svjtool sizes REEL OUT                 per-field ratios (svj_dumpsize)
 //   svjtool pack OUT W H F0 F1 [F0 F1 ...] reel from JPEG field pairs (field-split writer)
 //   svjtool field REEL FRAME FIELD OUT     one field as a standalone JPEG
+//   svjtool encode OUT [-q Q] [-m M] PIC... stills appended to a reel (svj driver)
+//   svjtool decode REEL FRAME OUT [-s S]   a frame through the display reader
+//   svjtool read REEL FRAME OUT            a frame through the svj driver
 //
 // Errors go to standard error with exit status 1. To add a subcommand, write
 // a function taking the arguments after the subcommand's name and add a line
@@ -19,10 +22,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <vector>
+
 #include "media/field.h"
+#include "media/fit.h"
 #include "media/fm_error.h"
 #include "media/fm_format_svj.h"
+#include "media/fm_main.h"
+#include "media/img_formats.h"
+#include "media/img_util.h"
 #include "media/svj.h"
+#include "media/svjr.h"
+#include "media/video_globals.h"
 
 namespace {
 
@@ -127,6 +138,143 @@ int cmd_field(int, char **argv) {
     return 0;
 }
 
+// Reads a still picture as a field-sequential frame of the video size
+// (fitted with ScaleBufferInterp when its size differs) into frame.
+bool read_still(const char *name, std::vector<unsigned char> *frame) {
+    int index = img_format_of_name(name);
+    const ImgFunctions *img = img_functions(index);
+    if (img == nullptr) {
+        failure("%s: not a picture file this tool reads", name);
+        return false;
+    }
+    int w = 0, h = 0;
+    if (img->header(name, &w, &h) != 1 || !img_size_ok(w, h)) {
+        failure("%s: cannot read the picture's size", name);
+        return false;
+    }
+    std::vector<unsigned char> picture(size_t(w) * h * 3);
+    if (img->read(name, picture.data(), GLO_FIELDS) != 1) {
+        failure("%s: cannot read the picture", name);
+        return false;
+    }
+    frame->assign(size_t(VIDEO_SIZEX) * VIDEO_SIZEY * 3, 0);
+    if (w == VIDEO_SIZEX && h == VIDEO_SIZEY)
+        *frame = std::move(picture);
+    else
+        ScaleBufferInterp(picture.data(), frame->data(), w, h);
+    return true;
+}
+
+int cmd_encode(int argc, char **argv) {
+    int quality = 0, mode = 0, i = 1;
+    for (; i + 1 < argc && argv[i][0] == '-'; i += 2) {
+        if (std::strcmp(argv[i], "-q") == 0) {
+            if (!parse_int(argv[i + 1], 1, &quality) || quality > 100)
+                return failure("bad quality %s (1..100)", argv[i + 1]);
+        } else if (std::strcmp(argv[i], "-m") == 0) {
+            if (!parse_int(argv[i + 1], 0, &mode) || mode > 3)
+                return failure("bad video mode %s (0..3)", argv[i + 1]);
+        } else {
+            return failure("unknown option %s", argv[i]);
+        }
+    }
+    if (i >= argc) return failure("%s", "no pictures to encode");
+    SetVideoMode(mode);
+    fm_initialize(nullptr);
+    fm_errno = 0;
+    fm_fileformat *file = fm_fileformat_allocate("svj");
+    fm_fileformat spec{};
+    spec.width = VIDEO_SIZEX;
+    spec.height = VIDEO_SIZEY;
+    if (file == nullptr || fm_create(file, argv[0], &spec, quality) != 0) {
+        fm_fileformat_free(file);
+        return failure("%s: %s", argv[0], fm_errorstr(fm_errno));
+    }
+    // A reel that exists is continued after its last frame.
+    int result = 0, frame = file->frames;
+    std::vector<unsigned char> picture;
+    for (; i < argc && result == 0; i++, frame++) {
+        if (!read_still(argv[i], &picture)) {
+            result = 1;
+        } else {
+            std::memcpy(file->buffer, picture.data(), size_t(file->size));
+            if (fm_write(file, frame) != 0)
+                result = failure("%s: %s", argv[i], fm_errorstr(fm_errno));
+        }
+    }
+    if (fm_close(file) != 0 && result == 0)
+        result = failure("%s: %s", argv[0], fm_errorstr(fm_errno));
+    fm_fileformat_free(file);
+    fm_deinitialize();
+    return result;
+}
+
+// Writes a bottom-up B, G, R image as a still picture chosen by extension.
+int write_still(const char *name, int w, int h, const unsigned char *image) {
+    const ImgFunctions *img = img_functions(img_format_of_name(name));
+    if (img == nullptr) return failure("%s: not a picture file this tool writes", name);
+    if (img->write(name, w, h, image, 90) != 1) return failure("cannot write %s", name);
+    return 0;
+}
+
+int cmd_decode(int argc, char **argv) {
+    int frame, scale = 1;
+    if (!parse_int(argv[1], 0, &frame)) return failure("bad frame number %s", argv[1]);
+    if (argc == 5) {
+        if (std::strcmp(argv[3], "-s") != 0) return failure("unknown option %s", argv[3]);
+        if (!parse_int(argv[4], 1, &scale) || (scale != 1 && scale != 4 && scale != 8))
+            return failure("bad scale %s (1, 4 or 8)", argv[4]);
+    } else if (argc != 3) {
+        return failure("%s", "usage: decode REEL FRAME OUT [-s 1|4|8]");
+    }
+    // Any video standard: the reel's own size is shown.
+    VIDEO_SIZEX = VIDEO_SIZEY = 0;
+    fm_fileformat *record = svjr_open(argv[0], scale, 0, 0);
+    if (record == nullptr) return failure("%s is not a readable SVJ reel", argv[0]);
+    std::vector<unsigned char> image(size_t(record->size));
+    int result = svjr_read(record, image.data(), frame) == 0
+                     ? write_still(argv[2], record->width, record->height, image.data())
+                     : failure("%s: cannot decode frame %s", argv[0], argv[1]);
+    svjr_close(record->state);
+    std::free(record);
+    return result;
+}
+
+int cmd_read(int, char **argv) {
+    int frame;
+    if (!parse_int(argv[1], 0, &frame)) return failure("bad frame number %s", argv[1]);
+    fm_initialize(nullptr);
+    fm_errno = 0;
+    fm_fileformat *file = fm_fileformat_allocate("svj");
+    int result = 0;
+    if (file == nullptr || fm_open(file, argv[0]) != 0) {
+        result = failure("%s: %s", argv[0], fm_errorstr(fm_errno));
+    } else {
+        if (fm_read(file, frame) != 0) {
+            result = failure("%s: %s", argv[0], fm_errorstr(fm_errno));
+        } else {
+            // Field-sequential R, G, B to the bottom-up B, G, R of the writers.
+            const int w = file->width, h = file->height;
+            std::vector<unsigned char> image(size_t(w) * h * 3);
+            for (int y = 0; y < h - h % 2; y++) {
+                const unsigned char *src =
+                    file->buffer + (size_t(y / 2) + size_t(h / 2) * (y % 2)) * w * 3;
+                unsigned char *dst = image.data() + size_t(h - 1 - y) * w * 3;
+                for (int x = 0; x < w; x++) {
+                    dst[3 * x] = src[3 * x + 2];
+                    dst[3 * x + 1] = src[3 * x + 1];
+                    dst[3 * x + 2] = src[3 * x];
+                }
+            }
+            result = write_still(argv[2], w, h, image.data());
+        }
+        fm_close(file);
+    }
+    fm_fileformat_free(file);
+    fm_deinitialize();
+    return result;
+}
+
 struct command {
     const char *name;
     const char *args; // usage of the arguments
@@ -144,6 +292,12 @@ const command commands[] = {
      "build a reel of W x H from JPEG field pairs"},
     {"field", "REEL FRAME FIELD OUT", 4, 4, cmd_field,
      "write one field (0 or 1) of a frame as a JPEG file"},
+    {"encode", "OUT.svj [-q Q] [-m MODE] PIC...", 2, -1, cmd_encode,
+     "append pictures (fitted to the video frame of MODE 0..3, PAL default) to a reel"},
+    {"decode", "REEL FRAME OUT [-s 1|4|8]", 3, 5, cmd_decode,
+     "write a frame as the display reader shows it, as a picture by OUT's extension"},
+    {"read", "REEL FRAME OUT", 3, 3, cmd_read,
+     "write a frame as the svj driver reads it, as a picture by OUT's extension"},
 };
 
 void usage(FILE *out) {
