@@ -60,7 +60,7 @@ void make_bits(int which, unsigned char bits[17 * 3]) {
     for (int y = 0; y < 17; y++)
         for (int x = 0; x < 17; x++) {
             const int dy = y < 8 ? 8 - y : y - 8; // distance from the middle row
-            const int reach = (6 - dy) * 4 / 3;     // triangle width on this row
+            const int reach = (6 - dy) * 4 / 3;   // triangle width on this row
             bool on = false;
             if (which == PIC_STOP)
                 on = x >= 4 && x <= 12 && y >= 4 && y <= 12;
@@ -254,8 +254,11 @@ void CreaWidget(WindowData *win, int area, int summa, int placeholder, int impor
         fy = TmLineH() + YBORD;
         fh = YLARG - 20;
     }
+    // The frame's 2-pixel shadow around the (W-4) x (fh-4) form makes W x fh.
     win->frame = CreaFrame(parent, fx, fy, W, fh, 0);
+    XtVaSetValues(win->frame, XmNshadowThickness, 2, NULL);
     win->form = CreaFormName(win->frame, -1, -1, W - 4, fh - 4, "clip");
+    XtVaSetValues(win->form, XmNresizePolicy, XmRESIZE_NONE, NULL);
     Widget form = win->form;
 
     // Label row: in mark, timecode, out mark (summa: "< In", timecode, frame).
@@ -347,13 +350,13 @@ void CreaWidget(WindowData *win, int area, int summa, int placeholder, int impor
     }
 
     // Slider and arrows.
-    win->scale = CreaHScale(form, 0, 1, win->total, 1, 0, XBAND + 20, slider_y, win->width - 40, 20);
+    win->scale =
+        CreaHScale(form, 0, 1, win->total, 1, 0, XBAND + 20, slider_y, win->width - 40, 20);
     XtPointer scale_client = kind == KIND_SUMMA ? nullptr : win;
     XtAddCallback(win->scale, XmNvalueChangedCallback, ScaleValue, scale_client);
     XtAddCallback(win->scale, XmNdragCallback, ScaleValue, scale_client);
     win->prev_btn = CreaBottoneXYName(form, "", XBAND, slider_y, 20, 20, "prev");
-    win->next_btn =
-        CreaBottoneXYName(form, "", XBAND + win->width - 20, slider_y, 20, 20, "next");
+    win->next_btn = CreaBottoneXYName(form, "", XBAND + win->width - 20, slider_y, 20, 20, "next");
     set_picture(win->prev_btn, button_picture(kind, parent, fg, bg, PIC_REVE));
     set_picture(win->next_btn, button_picture(kind, parent, fg, bg, PIC_PLAY));
     XtVaSetValues(win->prev_btn, XmNuserData, win, NULL);

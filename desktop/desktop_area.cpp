@@ -45,7 +45,9 @@ int WindowPosition(int slot, int *x, int *y, int master) {
 
 void SetWindowVisible(WindowData *win) {
     if (!win || win == summa_window || !win->frame) return;
-    Widget swin = win->master ? happyswin : workswin;
+    // The area the window's frame stands in (the summa window has none).
+    Widget parent = XtParent(win->frame);
+    Widget swin = parent == workform ? workswin : parent == happyform ? happyswin : nullptr;
     if (!swin || !XtIsRealized(swin)) return;
     XmScrollVisible(swin, win->frame, 5, 5);
 }

@@ -328,17 +328,38 @@ int DoGoToFrame(int flags, int *typed, int current, int total, KeySym key) {
     if (key >= XK_0 && key <= XK_9) digit = int(key - XK_0);
     if (key >= XK_KP_0 && key <= XK_KP_9) digit = int(key - XK_KP_0);
     switch (key) {
-    case XK_KP_Insert: digit = 0; break;
-    case XK_KP_End: digit = 1; break;
-    case XK_KP_Down: digit = 2; break;
-    case XK_KP_Next: digit = 3; break;
-    case XK_KP_Left: digit = 4; break;
-    case XK_KP_Begin: digit = 5; break;
-    case XK_KP_Right: digit = 6; break;
-    case XK_KP_Home: digit = 7; break;
-    case XK_KP_Up: digit = 8; break;
-    case XK_KP_Prior: digit = 9; break;
-    default: break;
+    case XK_KP_Insert:
+        digit = 0;
+        break;
+    case XK_KP_End:
+        digit = 1;
+        break;
+    case XK_KP_Down:
+        digit = 2;
+        break;
+    case XK_KP_Next:
+        digit = 3;
+        break;
+    case XK_KP_Left:
+        digit = 4;
+        break;
+    case XK_KP_Begin:
+        digit = 5;
+        break;
+    case XK_KP_Right:
+        digit = 6;
+        break;
+    case XK_KP_Home:
+        digit = 7;
+        break;
+    case XK_KP_Up:
+        digit = 8;
+        break;
+    case XK_KP_Prior:
+        digit = 9;
+        break;
+    default:
+        break;
     }
     auto clamp = [total](long n) { return int(n < 0 ? 0 : n > total - 1 ? total - 1 : n); };
     if (digit >= 0) {
@@ -354,21 +375,37 @@ int DoGoToFrame(int flags, int *typed, int current, int total, KeySym key) {
         return n;
     }
     case XK_Up:
-    case XK_Right: *typed = 0; return clamp(long(current) + 1);
+    case XK_Right:
+        *typed = 0;
+        return clamp(long(current) + 1);
     case XK_Left:
-    case XK_Down: *typed = 0; return clamp(long(current) - 1);
-    case XK_Prior: *typed = 0; return clamp(long(current) + 10);
-    case XK_Next: *typed = 0; return clamp(long(current) - 10);
-    case XK_Home: *typed = 0; return 0;
-    case XK_End: *typed = 0; return total - 1;
+    case XK_Down:
+        *typed = 0;
+        return clamp(long(current) - 1);
+    case XK_Prior:
+        *typed = 0;
+        return clamp(long(current) + 10);
+    case XK_Next:
+        *typed = 0;
+        return clamp(long(current) - 10);
+    case XK_Home:
+        *typed = 0;
+        return 0;
+    case XK_End:
+        *typed = 0;
+        return total - 1;
     case XK_BackSpace:
-    case XK_Delete: *typed = 0; return -1;
-    default: return -1;
+    case XK_Delete:
+        *typed = 0;
+        return -1;
+    default:
+        return -1;
     }
 }
 
 int GoToFrame(WindowData *win, KeySym key) {
     if (!win) return -1;
-    if (DispData *d = win->disp) return DoGoToFrame(d->flags, &d->typed, win->current, win->total, key);
+    if (DispData *d = win->disp)
+        return DoGoToFrame(d->flags, &d->typed, win->current, win->total, key);
     return DoGoToFrame(0, &typed_without_display, win->current, win->total, key);
 }

@@ -81,8 +81,8 @@ void ShowFrame(WindowData *win) {
     FisicData *c = win->seg_current ? win->seg_current->fisic : nullptr;
     if (!c) return;
     const long capacity = long(win->width) * win->height * 4;
-    const bool log_ready = c->part && c->parts >= 1 && c->parts <= 4 && f >= 0 &&
-                           c->part[f % c->parts].ready;
+    const bool log_ready =
+        c->part && c->parts >= 1 && c->parts <= 4 && f >= 0 && c->part[f % c->parts].ready;
     if (log_ready) {
         if (!ReadLogPicture(c, f, win->image, capacity)) return;
         win->source = 1;

@@ -42,8 +42,8 @@ void zoom_expose(Widget, XtPointer, XtPointer) {
 // The GL widget is made when the drawing area is first shown.
 void draw_expose(Widget w, XtPointer, XtPointer) {
     if (zoom.glw || !zoom.dialog) return;
-    zoom.glw = CreaGlw(XtParent(zoom.dialog), w, 0, 0, zoom.width, zoom.height, zoom_expose,
-                       nullptr);
+    zoom.glw =
+        CreaGlw(XtParent(zoom.dialog), w, 0, 0, zoom.width, zoom.height, zoom_expose, nullptr);
     XtAddEventHandler(zoom.glw, KeyPressMask, False, zoom_key, nullptr);
     XtAddEventHandler(w, KeyPressMask, False, zoom_key, nullptr);
     XmProcessTraversal(zoom.glw, XmTRAVERSE_CURRENT);
@@ -91,7 +91,8 @@ void CreaZoomPlay(WindowData *win) {
             resize_view();
         else
             ZoomDraw(win);
-        if (XtIsRealized(zoom.dialog)) XRaiseWindow(XtDisplay(zoom.dialog), XtWindow(XtParent(zoom.dialog)));
+        if (XtIsRealized(zoom.dialog))
+            XRaiseWindow(XtDisplay(zoom.dialog), XtWindow(XtParent(zoom.dialog)));
         return;
     }
     zoom.win = win;
