@@ -24,7 +24,6 @@
 #include "media/video_globals.h"
 #include "platform/byteorder.h"
 
-
 namespace {
 
 struct Fd {
@@ -94,7 +93,7 @@ void AddFirstFisic(FisicData *fisic) {
 static bool read_part_tables(LogPart &part, int count) {
     Fd f(open(part.file, O_RDONLY | O_CLOEXEC));
     if (f.fd < 0) return false;
-    struct stat st{};
+    struct stat st {};
     if (fstat(f.fd, &st) != 0 || st.st_size < 4) return false;
     unsigned char word[4];
     if (!read_at(f.fd, word, 4, st.st_size - 4)) return false;
@@ -180,7 +179,8 @@ int UpdateLog(FisicData *fisic) {
     int complete = 0;
     LogPart *parts = fisic->part;
     if (parts)
-        for (int k = 0; k < fisic->parts; k++) complete += parts[k].ready ? 1 : 0;
+        for (int k = 0; k < fisic->parts; k++)
+            complete += parts[k].ready ? 1 : 0;
     put_be32(&head[0], uint32_t(fisic->parts));
     put_be32(&head[4], uint32_t(complete));
     put_be32(&head[8], uint32_t(fisic->width));
@@ -194,7 +194,8 @@ int UpdateLog(FisicData *fisic) {
         size_t len = strlen(p->pattern) + 1;
         head.resize(82 + len, 0);
         const int words[6] = {p->first, p->last, p->step, p->ext, p->style, p->tag};
-        for (int i = 0; i < 6; i++) put_be32(&head[54 + 4 * i], uint32_t(words[i]));
+        for (int i = 0; i < 6; i++)
+            put_be32(&head[54 + 4 * i], uint32_t(words[i]));
         put_be32(&head[78], uint32_t(len));
         memcpy(&head[82], p->pattern, len);
     }
@@ -249,8 +250,7 @@ FisicData *CreaFisicData(const char *path, int is_new, int *status) {
                 return nullptr;
             }
             // Counts from the header are bounded before they size anything.
-            if (parts >= 1 && parts <= 4 && available >= 0 && available <= parts &&
-                f->frames > 0) {
+            if (parts >= 1 && parts <= 4 && available >= 0 && available <= parts && f->frames > 0) {
                 f->parts = parts;
                 have_log = true;
             }
@@ -259,8 +259,8 @@ FisicData *CreaFisicData(const char *path, int is_new, int *status) {
     free(logname);
     const bool reel_readable = reel_size >= 0;
     // The 26-byte date texts are compared whole (the stored field is 26 bytes).
-    const bool current = have_log && reel_readable && reel_size == log_size &&
-                         memcmp(reel_date, log_date, 26) == 0;
+    const bool current =
+        have_log && reel_readable && reel_size == log_size && memcmp(reel_date, log_date, 26) == 0;
     if (reel_readable && !current) {
         int frames = 0, w = 0, h = 0;
         int r = ReadHeaderData(path, &frames, &w, &h);

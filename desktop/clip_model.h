@@ -28,9 +28,9 @@ struct LogPart {
 
 // One physical clip: an SVJ reel or a numbered picture sequence.
 struct FisicData {
-    ImageLogInfo *pic = nullptr; // null for a reel
-    char *path = nullptr;        // full path of the reel; null for a picture sequence
-    char *dir = nullptr;         // database directory of the log; null: the current one
+    ImageLogInfo *pic = nullptr;     // null for a reel
+    char *path = nullptr;            // full path of the reel; null for a picture sequence
+    char *dir = nullptr;             // database directory of the log; null: the current one
     fm_fileformat *reader = nullptr; // eighth-size display reader of the reel
     int frames = 0;
     int width = 0, height = 0; // log frame size

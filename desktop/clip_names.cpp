@@ -17,16 +17,24 @@ char *GetName(char *path) {
     if (!path) return nullptr;
     char *s = strrchr(path, '/');
     s = s ? s + 1 : path;
-    while (*s == ' ' || *s == '\t' || *s == '\n') s++;
+    while (*s == ' ' || *s == '\t' || *s == '\n')
+        s++;
     char *e = s;
-    while (*e && *e != ' ' && *e != '\t' && *e != '\n') e++;
+    while (*e && *e != ' ' && *e != '\t' && *e != '\n')
+        e++;
     *e = 0;
     return s;
 }
 
-const char *GetLogTag() { return "Log"; }
-const char *GetPicTag() { return "Img"; }
-int GetLogCommonSize() { return LOG_COMMON_SIZE; }
+const char *GetLogTag() {
+    return "Log";
+}
+const char *GetPicTag() {
+    return "Img";
+}
+int GetLogCommonSize() {
+    return LOG_COMMON_SIZE;
+}
 
 int CheckDimensions(int width, int height) {
     int h = VIDEO_SIZEY == 486 ? 120 : VIDEO_SIZEY / 4;
@@ -64,7 +72,7 @@ char *LogName(const char *dir, const char *path, int *size, char *date) {
     char suffix[16];
     snprintf(suffix, sizeof suffix, "_%s", GetLogTag());
     if (size && date) {
-        struct stat st{};
+        struct stat st {};
         *size = -1;
         memset(date, 0, 26);
         if (path && stat(path, &st) == 0) {
@@ -135,12 +143,17 @@ int ClipOrLogOfImage(const char *name, const char *prefix, int a, int b) {
     if (!name || !prefix) return 0;
     std::string s = name;
     size_t end = s.size(), d = s.size();
-    while (d > 0 && isdigit((unsigned char)s[d - 1])) d--;
-    if (d < s.size() && d >= 6 && s.compare(d - 6, 6, "_Clip_") == 0) end = d - 6;
-    else if (s.size() >= 4 && s.compare(s.size() - 4, 4, "_Log") == 0) end = s.size() - 4;
-    else return 0;
+    while (d > 0 && isdigit((unsigned char)s[d - 1]))
+        d--;
+    if (d < s.size() && d >= 6 && s.compare(d - 6, 6, "_Clip_") == 0)
+        end = d - 6;
+    else if (s.size() >= 4 && s.compare(s.size() - 4, 4, "_Log") == 0)
+        end = s.size() - 4;
+    else
+        return 0;
     size_t ds = end;
-    while (ds > 0 && isdigit((unsigned char)s[ds - 1])) ds--;
+    while (ds > 0 && isdigit((unsigned char)s[ds - 1]))
+        ds--;
     if (end - ds < 4) return 0;
     if (s[ds] != char('0' + a + 1) || s[ds + 1] != char('0' + b + 1)) return 0;
     const std::string tag = GetPicTag();

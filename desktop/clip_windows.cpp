@@ -135,7 +135,8 @@ void OpenFile(const char *path) {
         int status = 0;
         fisic = CreaFisicData(path, 0, &status);
         if (!fisic || status == 0 || status == 3) {
-            std::string msg = status == 3 ? "Wrong image size for file:\n" : "Error reading file:\n";
+            std::string msg =
+                status == 3 ? "Wrong image size for file:\n" : "Error reading file:\n";
             PutCharMessage(mainform, (msg + base).c_str());
             if (fisic) FreeFisicData(fisic);
             return;

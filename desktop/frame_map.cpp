@@ -5,7 +5,9 @@
 
 #include "desktop/clip_model.h"
 
-static int span(const Segment *s) { return s->last >= s->first ? s->last - s->first : s->first - s->last; }
+static int span(const Segment *s) {
+    return s->last >= s->first ? s->last - s->first : s->first - s->last;
+}
 
 int PlayCtrl(const Segment *s, int k) {
     int v = k;

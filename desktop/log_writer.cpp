@@ -108,8 +108,10 @@ void RemoveMarkedClips() {
         if (!c->pic && c->path && c->remove) {
             unlink_clip(prev, c);
             if (DoRemoveHook) DoRemoveHook(c->path, c->remove == 2 ? 1 : 0);
-            if (c == writing) writing_removed = true;
-            else FreeFisicData(c);
+            if (c == writing)
+                writing_removed = true;
+            else
+                FreeFisicData(c);
         } else {
             prev = c;
         }
@@ -190,8 +192,7 @@ restart:
             *saw_unused = 1;
             continue;
         }
-        if (c->complete || c->busy || c->pic || !c->path || c->parts < 1 || c->parts > 4)
-            continue;
+        if (c->complete || c->busy || c->pic || !c->path || c->parts < 1 || c->parts > 4) continue;
         writing = c;
         writing_removed = false;
         int result;
@@ -199,7 +200,8 @@ restart:
             // First part of a new or stale log: the records are published only
             // once part 1 is on disk.
             LogPart *parts = new LogPart[c->parts];
-            for (int k = 1; k <= c->parts; k++) parts[k - 1].file = ClipName(c->dir, c->path, k);
+            for (int k = 1; k <= c->parts; k++)
+                parts[k - 1].file = ClipName(c->dir, c->path, k);
             try {
                 result = WriteLogPart(c, parts[0], 1);
             } catch (...) {
@@ -226,7 +228,8 @@ restart:
         } else {
             LogPart *parts = c->part;
             int k = 0;
-            while (k < c->parts && parts[k].ready) k++;
+            while (k < c->parts && parts[k].ready)
+                k++;
             if (k == c->parts) {
                 c->complete = 1;
                 UpdateLog(c);
@@ -245,12 +248,17 @@ restart:
         if (result == 0) continue; // a failing reel waits for the next cycle
         int ready = 0;
         LogPart *parts = c->part;
-        for (int k = 0; k < c->parts; k++) ready += parts[k].ready ? 1 : 0;
-        if (ready == c->parts) c->complete = 1;
-        else again = 1;
+        for (int k = 0; k < c->parts; k++)
+            ready += parts[k].ready ? 1 : 0;
+        if (ready == c->parts)
+            c->complete = 1;
+        else
+            again = 1;
         UpdateLog(c);
     }
     return again;
 }
 
-void InstallLogWriter() { converter_work = ConverterWork{ConvertPass, RemoveMarkedClips, FreeUnusedClips}; }
+void InstallLogWriter() {
+    converter_work = ConverterWork{ConvertPass, RemoveMarkedClips, FreeUnusedClips};
+}

@@ -70,4 +70,3 @@ PENDING(SelectInvAll)
 // areas; until then a key on a clip picture does nothing.
 #include "desktop/main_window.h"
 void KeyProcess(WindowData *, KeySym, int) {}
-

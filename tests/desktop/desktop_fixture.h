@@ -151,13 +151,25 @@ inline void Press(Widget b) {
 inline std::string MessageOf(Widget box) {
     XmString xs = nullptr;
     XtVaGetValues(box, XmNmessageString, &xs, NULL);
-    char *t = nullptr;
     std::string s;
-    if (xs && XmStringGetLtoR(xs, const_cast<char *>(XmFONTLIST_DEFAULT_TAG), &t) && t) {
+    if (!xs) return s;
+    // The whole text, with each line separator given back as "\n".
+    XmString sep = XmStringSeparatorCreate();
+    Arg a[4];
+    XtSetArg(a[0], XmNincludeStatus, XmINSERT);
+    XtSetArg(a[1], XmNsubstitute, sep);
+    XtSetArg(a[2], XmNpattern, const_cast<char *>("\n"));
+    XtSetArg(a[3], XmNpatternType, XmCHARSET_TEXT);
+    XmParseMapping map = XmParseMappingCreate(a, 4);
+    XmStringFree(sep);
+    char *t = static_cast<char *>(
+        XmStringUnparse(xs, nullptr, XmCHARSET_TEXT, XmCHARSET_TEXT, &map, 1, XmOUTPUT_ALL));
+    XmParseMappingFree(map);
+    if (t) {
         s = t;
         XtFree(t);
     }
-    if (xs) XmStringFree(xs);
+    XmStringFree(xs);
     return s;
 }
 

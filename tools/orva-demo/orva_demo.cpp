@@ -33,25 +33,38 @@ struct Picture {
     }
     void box(int x0, int y0, int w, int h, int r, int g, int b) {
         for (int y = y0; y < y0 + h; y++)
-            for (int x = x0; x < x0 + w; x++) set(x, y, r, g, b);
+            for (int x = x0; x < x0 + w; x++)
+                set(x, y, r, g, b);
     }
 };
 
 // 5 x 7 digits and a few letters for the burnt-in texts.
 const char *glyph(char c) {
     switch (c) {
-    case '0': return "01110100011001110101110011000101110";
-    case '1': return "00100011000010000100001000010001110";
-    case '2': return "01110100010000100010001000100011111";
-    case '3': return "11111000100010000010000011000101110";
-    case '4': return "00010001100101010010111110001000010";
-    case '5': return "11111100001111000001000011000101110";
-    case '6': return "00110010001000011110100011000101110";
-    case '7': return "11111000010001000100010000100001000";
-    case '8': return "01110100011000101110100011000101110";
-    case '9': return "01110100011000101111000010001001100";
-    case ':': return "00000011000110000000011000110000000";
-    default: return nullptr;
+    case '0':
+        return "01110100011001110101110011000101110";
+    case '1':
+        return "00100011000010000100001000010001110";
+    case '2':
+        return "01110100010000100010001000100011111";
+    case '3':
+        return "11111000100010000010000011000101110";
+    case '4':
+        return "00010001100101010010111110001000010";
+    case '5':
+        return "11111100001111000001000011000101110";
+    case '6':
+        return "00110010001000011110100011000101110";
+    case '7':
+        return "11111000010001000100010000100001000";
+    case '8':
+        return "01110100011000101110100011000101110";
+    case '9':
+        return "01110100011000101111000010001001100";
+    case ':':
+        return "00000011000110000000011000110000000";
+    default:
+        return nullptr;
     }
 }
 
@@ -64,8 +77,8 @@ void text(Picture &p, int x, int y, int scale, const std::string &s) {
         for (int r = 0; r < 7; r++)
             for (int c = 0; c < 5; c++)
                 if (g[r * 5 + c] == '1')
-                    p.box(x + int(i) * 6 * scale + c * scale, y + r * scale, scale, scale, 255,
-                          255, 255);
+                    p.box(x + int(i) * 6 * scale + c * scale, y + r * scale, scale, scale, 255, 255,
+                          255);
     }
 }
 
@@ -173,7 +186,7 @@ int main(int argc, char **argv) {
     }
     std::string dir = argv[1];
     if (dir.back() != '/') dir += '/';
-    struct stat st{};
+    struct stat st {};
     if (stat((dir + "OrvaDB").c_str(), &st) == 0) {
         fprintf(stderr, "orva-demo: %sOrvaDB exists already\n", dir.c_str());
         return 1;

@@ -1,0 +1,181 @@
+// Speed of the clip logs: how fast the log converter builds a PAL reel's
+// log on one core, and what opening a long reel without a log costs (time to
+// the first picture, resident memory per open reel).
+//
+//   bench_log [--frames N] [--long-frames M]
+//
+// Makes its reels in a private directory under $TMPDIR (or /tmp): an N-frame
+// reel of moving, detailed pictures written through the SVJ driver, and an
+// M-frame reel (90 000 by default, one hour at 25 frames per second) built
+// by the field-split writer from one realistic field pair.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "database/db_list.h"
+#include "desktop/clip_model.h"
+#include "desktop/log_writer.h"
+#include "media/field.h"
+#include "media/fm_main.h"
+#include "media/video_globals.h"
+#include "platform/sem.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const int W = 720, H = 576;
+
+double seconds_since(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+long resident_kb() {
+    long pages = 0, rss = 0;
+    FILE *f = fopen("/proc/self/statm", "r");
+    if (!f) return -1;
+    if (fscanf(f, "%ld %ld", &pages, &rss) != 2) rss = -1;
+    fclose(f);
+    return rss < 0 ? -1 : rss * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Moving gradients with a checker of detail, field-sequential RGB.
+void draw(unsigned char *buf, int n) {
+    for (int y = 0; y < H; y++) {
+        unsigned char *row = buf + (size_t(y / 2) + size_t(H / 2) * (y % 2)) * W * 3;
+        for (int x = 0; x < W; x++) {
+            int r = (x + 3 * n) % 256, g = (y + 2 * n) % 256,
+                b = int(128 + 100 * std::sin((x * x + y * y + n * 500) / 3000.0));
+            if (((x + n) / 16 + y / 16) % 2) r = 255 - r;
+            row[x * 3] = (unsigned char)r;
+            row[x * 3 + 1] = (unsigned char)g;
+            row[x * 3 + 2] = (unsigned char)b;
+        }
+    }
+}
+
+bool make_reel(const std::string &path, int frames) {
+    fm_fileformat *f = fm_fileformat_allocate("svj");
+    fm_fileformat spec{};
+    spec.width = W, spec.height = H, spec.frames = frames;
+    if (!f || fm_create(f, path.c_str(), &spec, 0) != 0) return false;
+    bool ok = true;
+    for (int n = 0; n < frames && ok; n++) {
+        draw(f->buffer, n);
+        ok = fm_write(f, n) == 0;
+    }
+    ok = fm_close(f) == 0 && ok;
+    fm_fileformat_free(f);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    int frames = 250, long_frames = 90000;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!strcmp(argv[i], "--frames"))
+            frames = atoi(argv[i + 1]);
+        else if (!strcmp(argv[i], "--long-frames"))
+            long_frames = atoi(argv[i + 1]);
+    }
+    if (frames < 1 || long_frames < 1) {
+        fprintf(stderr, "usage: bench_log [--frames N] [--long-frames M]\n");
+        return 1;
+    }
+    const char *tmp = getenv("TMPDIR");
+    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/orva-bench-XXXXXX";
+    if (!mkdtemp(dir.data())) {
+        perror("mkdtemp");
+        return 1;
+    }
+    for (const char *sub : {"/SVJ", "/CLIP", "/WORK", "/IMAGES"})
+        mkdir((dir + sub).c_str(), 0777);
+    std::ofstream(dir + "/OrvaDB") << "DATABASE bench\nPATH " << dir << "/\n";
+    setenv("ORVA_RSRC", dir.c_str(), 1);
+    DbInitialize();
+    SetVideoMode(0);
+    fm_initialize(nullptr);
+    SemInit();
+
+    // 1. Log building on one core: every part of the reel, as the converter
+    // writes them.
+    const std::string reel = dir + "/SVJ/bench.svj";
+    if (!make_reel(reel, frames)) {
+        fprintf(stderr, "bench_log: cannot write %s\n", reel.c_str());
+        return 1;
+    }
+    int status = 0;
+    FisicData *f = CreaFisicData(reel.c_str(), 1, &status);
+    if (!f) {
+        fprintf(stderr, "bench_log: cannot open %s\n", reel.c_str());
+        return 1;
+    }
+    f->refs = 1;
+    AddFirstFisic(f);
+    int saw = 0;
+    auto t0 = Clock::now();
+    while (ConvertPass(&saw)) {
+    }
+    double secs = seconds_since(t0);
+    printf("log building: %d frames in %.3f s = %.0f frames/s (%.1f x real time at 25 fps)%s\n",
+           frames, secs, frames / secs, frames / secs / 25, f->complete ? "" : " INCOMPLETE");
+
+    // 2. A long reel without a log: time to the first picture and memory.
+    const std::string f0 = dir + "/f0.jpg", f1 = dir + "/f1.jpg", big = dir + "/SVJ/long.svj";
+    {
+        // One realistic field pair, taken from the reel above.
+        fm_fileformat *r = fm_fileformat_allocate("svj");
+        if (!r || fm_open(r, reel.c_str()) != 0) return 1;
+        fm_close(r);
+        fm_fileformat_free(r);
+        char cmd[4096];
+        snprintf(cmd, sizeof cmd,
+                 "%s/tools/svjtool field %s 10 0 %s && %s/tools/svjtool field %s 10 1 %s",
+                 ORVA_BIN_DIR, reel.c_str(), f0.c_str(), ORVA_BIN_DIR, reel.c_str(), f1.c_str());
+        if (system(cmd) != 0) {
+            fprintf(stderr, "bench_log: cannot extract fields\n");
+            return 1;
+        }
+        fm_fileformat rec{};
+        if (svjf_create(big.c_str(), &rec, W, H / 2) != 0) return 1;
+        for (int n = 0; n < long_frames; n++)
+            if (svjf_write(&rec, n, f0.c_str(), f1.c_str()) != 0) return 1;
+        if (svjf_close(&rec) != 0) return 1;
+    }
+    struct stat st {};
+    stat(big.c_str(), &st);
+    long before = resident_kb();
+    t0 = Clock::now();
+    FisicData *g = CreaFisicData(big.c_str(), 0, &status);
+    if (!g) {
+        fprintf(stderr, "bench_log: cannot open %s\n", big.c_str());
+        return 1;
+    }
+    WindowData w;
+    Segment s;
+    s.first = 0, s.last = g->frames - 1, s.fisic = g, s.next = s.prev = &s;
+    w.seg_first = w.seg_last = w.seg_current = &s;
+    w.width = g->width, w.height = g->height;
+    LoadFirstFrame(&w);
+    double first = seconds_since(t0);
+    long after = resident_kb();
+    printf("open without log: %d frames (%.0f MB) first picture after %.1f ms, resident memory "
+           "+%ld kB per open reel\n",
+           g->frames, st.st_size / 1e6, first * 1000, after - before);
+    free(w.image);
+    FreeFisicData(g);
+
+    char cmd[4200];
+    snprintf(cmd, sizeof cmd, "rm -rf '%s'", dir.c_str());
+    if (system(cmd) != 0) fprintf(stderr, "bench_log: could not remove %s\n", dir.c_str());
+    return 0;
+}
