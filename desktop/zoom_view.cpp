@@ -54,9 +54,26 @@ void wm_close(Widget, XtPointer, XtPointer) {
     ZoomClose();
 }
 
+// A window shown in the view is going away (its widgets are destroyed when
+// it is released): the view closes rather than keep a stale window.
+void window_gone(Widget, XtPointer client, XtPointer) {
+    if (zoom.win != client) return;
+    zoom.win = nullptr; // the record may be gone already: never touch it
+    ZoomClose();
+}
+
+void watch_window(WindowData *win) {
+    if (win->frame) XtAddCallback(win->frame, XmNdestroyCallback, window_gone, win);
+}
+
+void unwatch_window(WindowData *win) {
+    if (win && win->frame) XtRemoveCallback(win->frame, XmNdestroyCallback, window_gone, win);
+}
+
 // The dialog's state goes with the dialog.
 void dialog_destroyed(Widget w, XtPointer, XtPointer) {
     if (zoom.dialog != w) return;
+    unwatch_window(zoom.win);
     zoom.dialog = zoom.draw = zoom.glw = nullptr;
     zoom.win = nullptr;
 }
@@ -86,6 +103,10 @@ void resize_view() {
 void CreaZoomPlay(WindowData *win) {
     if (!win || !win->seg_first || win->width <= 0 || win->height <= 0) return;
     if (zoom.dialog) {
+        if (zoom.win != win) {
+            unwatch_window(zoom.win);
+            watch_window(win);
+        }
         zoom.win = win;
         if (zoom.width != win->width * zoom.factor || zoom.height != win->height * zoom.factor)
             resize_view();
@@ -96,6 +117,7 @@ void CreaZoomPlay(WindowData *win) {
         return;
     }
     zoom.win = win;
+    watch_window(win);
     zoom.width = win->width * zoom.factor;
     zoom.height = win->height * zoom.factor;
     zoom.dialog = CreaDialog(mainform, "Zoom view", "disp", zoom.width, zoom.height, 0, 0);
@@ -123,6 +145,7 @@ void ZoomDraw(WindowData *win) {
 }
 
 void ZoomClose() {
+    unwatch_window(zoom.win);
     Widget d = zoom.dialog;
     zoom.dialog = zoom.draw = zoom.glw = nullptr;
     zoom.win = nullptr;

@@ -90,6 +90,31 @@ TEST_F(ClipZoomView, FollowsTheWindowsNewFrames) {
     Pump();
 }
 
+TEST_F(ClipZoomView, ClosesWhenItsWindowIsReleased) {
+    ResetZoomData();
+    FisicData *c = NewClip(5);
+    WriteLog(c, 1);
+    WindowData *keep = NewWindow(c);
+    WindowData *w = NewWindow(c);
+    CreaZoomPlay(w);
+    Pump();
+    ASSERT_NE(ZoomDialog(), nullptr);
+    // Release w as closing a window does (unlisted, then freed).
+    windows.pop_back();
+    keep->next = nullptr;
+    last_window = keep;
+    InDispatch([w] { FreeWindowData(w, 1); });
+    EXPECT_EQ(ZoomWindow(), nullptr);
+    EXPECT_EQ(ZoomDialog(), nullptr);
+    EXPECT_TRUE(Named(app_shell, "disp").empty());
+    // The view opens again for another window.
+    CreaZoomPlay(keep);
+    Pump();
+    EXPECT_EQ(ZoomWindow(), keep);
+    ZoomClose();
+    Pump();
+}
+
 using ClipSetTimecode = ClipWinFixture;
 
 TEST_F(ClipSetTimecode, ParsesOnlyValidTimecodes) {
