@@ -210,12 +210,3 @@ TEST_F(ClipDisplayWindow, MiddleClickRoutes) {
     DispExit(w->disp);
     Pump();
 }
-
-TEST_F(ClipDisplayWindow, PlaceholderHasNoDisplay) {
-    WindowData *p = NewPlaceholder(5);
-    EXPECT_EQ(DispOpen(p), nullptr);
-    auto msgs = Messages();
-    ASSERT_EQ(msgs.size(), 1u);
-    EXPECT_EQ(msgs[0], "Import process still in progress");
-    CloseMessages();
-}

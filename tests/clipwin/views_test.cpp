@@ -163,11 +163,6 @@ TEST_F(ClipSetTimecode, DialogSetsTheSummaStart) {
     master_tc = 0;
 }
 
-TEST_F(ClipSetTimecode, NoSummaWindowNoDialog) {
-    summa_window = nullptr;
-    EXPECT_EQ(SetTimecodeDialog(), nullptr);
-}
-
 using ClipDesktopCells = ClipWinFixture;
 
 TEST_F(ClipDesktopCells, SlotPositions) {
