@@ -14,6 +14,7 @@
 #include "desktop/clip_open.h"
 #include "desktop/clip_window.h"
 #include "desktop/display_window.h"
+#include "desktop/frame_display.h"
 #include "desktop/frame_map.h"
 #include "desktop/globals.h"
 #include "desktop/messages.h"
@@ -21,21 +22,6 @@
 #include "media/svjr.h"
 #include "platform/cl_compress.h"
 #include "platform/sem.h"
-
-// Reads log frame `entry` of a ready part into image (width x height, 4-byte
-// pixels). Returns true when the picture was decoded.
-bool ReadLogFrame(const LogPart &part, int entry, int width, int height, unsigned char *image) {
-    if (!part.ready || !part.sizes || !part.offsets || !part.file) return false;
-    int size = part.sizes[entry], offset = part.offsets[entry];
-    if (size <= 0 || offset < 0 || size > width * height * 4 + 65536) return false;
-    int fd = open(part.file, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    std::vector<unsigned char> buf(static_cast<size_t>(size));
-    ssize_t got = pread(fd, buf.data(), buf.size(), offset);
-    close(fd);
-    if (got != size) return false;
-    return clDecompressImage(CL_JPEG, width, height, CL_RGBX, size, buf.data(), image) == 0;
-}
 
 void LoadFirstFrame(WindowData *win) {
     if (!win || !win->seg_first) return;
@@ -46,11 +32,7 @@ void LoadFirstFrame(WindowData *win) {
     int f = FrameCtrl(win, win->current, &win->seg_current);
     FisicData *c = win->seg_current ? win->seg_current->fisic : nullptr;
     if (!c) return;
-    LogPart *parts = c->part;
-    if (parts && c->parts > 0) {
-        const LogPart &p = parts[f % c->parts];
-        if (p.ready && ReadLogFrame(p, f / c->parts, win->width, win->height, win->image)) return;
-    }
+    if (ReadLogPicture(c, f, win->image, long(bytes))) return;
     if (c->path) {
         fm_fileformat *r = svjr_open(c->path, 4, 1, 0);
         if (r) {

@@ -81,6 +81,8 @@ WindowData *window_of(Widget w) {
     return static_cast<WindowData *>(data);
 }
 
+} // namespace
+
 // Keys on a picture go to KeyProcess. Arming deletion with BackSpace and
 // closing with a following button-1 press come with the desktop areas.
 void DeleteWindow(Widget w, XEvent *event, String *, Cardinal *) {
@@ -105,24 +107,7 @@ void Play2Dx(Widget, XEvent *, String *, Cardinal *) {
     if (!isPlayActive) PutCharMessage(mainform, "Not available yet.");
 }
 
-XtActionsRec window_actions[] = {
-    {const_cast<String>("DeleteWindow"), DeleteWindow},
-    {const_cast<String>("KeySumma"), KeySumma},
-    {const_cast<String>("Play2Sx"), Play2Sx},
-    {const_cast<String>("Play2Dx"), Play2Dx},
-};
-
-void register_actions() {
-    static XtAppContext registered = nullptr;
-    if (registered == app) return;
-    XtAppAddActions(app, window_actions, XtNumber(window_actions));
-    registered = app;
-}
-
-} // namespace
-
 XtTranslations WindowTranslations() {
-    register_actions();
     static XtTranslations t = XtParseTranslationTable("<Key>:\t\t\tDeleteWindow() \n"
                                                       "<LeaveWindow>:\t\tDeleteWindow() \n"
                                                       "<Key>,<Btn1Down>:\tDeleteWindow() \n");
@@ -130,13 +115,11 @@ XtTranslations WindowTranslations() {
 }
 
 XtTranslations SummaTranslations() {
-    register_actions();
     static XtTranslations t = XtParseTranslationTable("<Key>:\t\t\tKeySumma() \n");
     return t;
 }
 
 XtTranslations ArrowTranslations(int dir) {
-    register_actions();
     static XtTranslations left = XtParseTranslationTable("<Btn2Down>: Play2Sx() \n");
     static XtTranslations right = XtParseTranslationTable("<Btn2Down>: Play2Dx() \n");
     return dir < 0 ? left : right;

@@ -23,10 +23,17 @@ void SetWindowVisible(WindowData *win);
 // window plays. client_data is the window.
 void BtnPress(Widget w, XtPointer client_data, XEvent *event, Boolean *cont);
 
+// Actions of the window translations, registered at start-up: keys on a
+// picture (DeleteWindow), on the summa picture (KeySumma), button 2 on the
+// left and right arrows (Play2Sx, Play2Dx).
+void DeleteWindow(Widget w, XEvent *event, String *params, Cardinal *num_params);
+void KeySumma(Widget w, XEvent *event, String *params, Cardinal *num_params);
+void Play2Sx(Widget w, XEvent *event, String *params, Cardinal *num_params);
+void Play2Dx(Widget w, XEvent *event, String *params, Cardinal *num_params);
+
 // Translations of window pictures (keys and pointer leave go to the
 // DeleteWindow action), of the summa picture (KeySumma) and of the left
-// (dir -1, Play2Sx) and right (Play2Dx) arrows. The actions are registered
-// with the application context on first use.
+// (dir -1, Play2Sx) and right (Play2Dx) arrows.
 XtTranslations WindowTranslations();
 XtTranslations SummaTranslations();
 XtTranslations ArrowTranslations(int dir);

@@ -16,6 +16,7 @@
 #include "desktop/clip_model.h"
 #include "desktop/commands.h"
 #include "desktop/converter.h"
+#include "desktop/desktop_area.h"
 #include "desktop/exit.h"
 #include "desktop/globals.h"
 #include "desktop/icons.h"
@@ -48,14 +49,10 @@ Defaults defaults;
 
 static void NullAction(Widget, XEvent *, String *, Cardinal *) {}
 
-// Actions of the desktop that join with the desktop areas and the VTR panel;
+// Actions of the VTR panel's timecode fields, which come with the panel;
 // until then they do nothing when their translations fire.
-static void DeleteWindow(Widget, XEvent *, String *, Cardinal *) {}
-static void KeySumma(Widget, XEvent *, String *, Cardinal *) {}
 static void Goto_In(Widget, XEvent *, String *, Cardinal *) {}
 static void Goto_Out(Widget, XEvent *, String *, Cardinal *) {}
-static void Play2Sx(Widget, XEvent *, String *, Cardinal *) {}
-static void Play2Dx(Widget, XEvent *, String *, Cardinal *) {}
 
 static XtActionsRec actions[] = {
     {const_cast<char *>("NullAction"), NullAction},
