@@ -2,10 +2,16 @@
 // environment, the command line, the fallback resources and the logo re-tint.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "desktop/globals.h"
 #include "desktop/logo.h"
+#include "desktop/main_window.h"
 #include "desktop/resources.h"
 #include "desktop/startup.h"
 
@@ -136,4 +142,49 @@ TEST(LogoTest, RetintArithmetic) {
     EXPECT_EQ(px[2], 0x45);
     EXPECT_EQ(px[1], 0x61);
     EXPECT_EQ(px[4], 0); // alpha untouched
+}
+
+TEST(LogoTest, MovieIsExtractedOnlyIntoAFreshFile) {
+    char dir[] = "/tmp/orva-logo-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string d = dir, program = d + "/orva", movie = d + "/dulsar.mv",
+                      victim = d + "/victim";
+    {
+        FILE *f = fopen(program.c_str(), "wb");
+        for (int i = 0; i < 5000; i++)
+            fputc(i % 251, f);
+        fclose(f);
+        f = fopen(victim.c_str(), "wb");
+        fputs("keep me", f);
+        fclose(f);
+    }
+    // A link placed at the movie's name is never followed.
+    ASSERT_EQ(symlink(victim.c_str(), movie.c_str()), 0);
+    EXPECT_EQ(ExtractLogoMovie(program.c_str(), movie.c_str(), 1000), 0);
+    char buf[16] = {};
+    FILE *v = fopen(victim.c_str(), "rb");
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(fread(buf, 1, sizeof buf, v), 7u);
+    fclose(v);
+    EXPECT_STREQ(buf, "keep me");
+    unlink(movie.c_str());
+
+    // A fresh name gets exactly the last bytes of the program.
+    EXPECT_EQ(ExtractLogoMovie(program.c_str(), movie.c_str(), 1000), 1);
+    FILE *m = fopen(movie.c_str(), "rb");
+    ASSERT_NE(m, nullptr);
+    std::vector<int> got;
+    for (int c; (c = fgetc(m)) != EOF;)
+        got.push_back(c);
+    fclose(m);
+    ASSERT_EQ(got.size(), 1000u);
+    EXPECT_EQ(got[0], 4000 % 251);
+    EXPECT_EQ(got[999], 4999 % 251);
+    // A program shorter than the movie gives nothing.
+    unlink(movie.c_str());
+    EXPECT_EQ(ExtractLogoMovie(program.c_str(), movie.c_str(), 6000), 0);
+    EXPECT_NE(access(movie.c_str(), F_OK), 0);
+    for (const std::string &f : {program, victim})
+        unlink(f.c_str());
+    rmdir(dir);
 }
