@@ -62,7 +62,7 @@ void free_file(fm_svj_file *file) {
 }
 
 // The scan of a loaded JPEG (len data bytes, FF bytes after them): index i
-// of the first FF DA at i >= 2, with the end check (next-to-last byte FF or
+// of the first FF DA at i >= 2 with data after it, with the end check (next-to-last byte FF or
 // last byte E9). *dqt gets the first FF DB before it, or 2. -1 on failure.
 long find_scan(const unsigned char *buf, size_t len, long *dqt, fm_svj_fault *fault) {
     long i = -1, q = -1;
@@ -76,7 +76,8 @@ long find_scan(const unsigned char *buf, size_t len, long *dqt, fm_svj_fault *fa
         }
         if (buf[k + 1] == 0xDB && q < 0) q = long(k);
     }
-    if (i < 0) {
+    // Nothing after the FF DA: the final D9 would overwrite the marker.
+    if (i < 0 || size_t(i) + 2 >= len) {
         fail(fault, FM_EUNSPEC);
         return -1;
     }

@@ -77,6 +77,12 @@ bool tail_fits(uint32_t frames, uint32_t table, uint32_t header, uint64_t file_s
     return need <= file_size && header <= table;
 }
 
+// Frames with a table entry: a handle made by svj_create has no table, even
+// after a recording filled its tail.
+uint32_t table_frames(const svj_handle *h) {
+    return h->table ? svj_frames(h) : 0;
+}
+
 // Frame range first .. last of a handle, checked against N; end of the last
 // field and start of the first within the file. False for a bad table.
 bool data_range(const svj_handle *h, int first, long last, uint64_t *start, uint64_t *end) {
@@ -152,13 +158,12 @@ svj_handle *svj_open(const char *name) {
     h->table_bytes = frames * SVJ_ENTRY_SIZE;
     h->table = static_cast<svj_frame_entry *>(
         std::malloc((frames ? frames : 1) * sizeof(svj_frame_entry)));
-    std::vector<unsigned char> bytes;
-    if (h->table != nullptr) bytes.resize(h->table_bytes);
     if (h->table == nullptr) {
         std::fprintf(stderr, "svj_open: Malloc for table failed\n");
         free_handle(h);
         return nullptr;
     }
+    std::vector<unsigned char> bytes(h->table_bytes); // fits in the file (checked above)
     if (::lseek(h->fd, off_t(table), SEEK_SET) != off_t(table)) {
         std::fprintf(stderr, "svj_open: Seek for header information failed: %s\n",
                      std::strerror(errno));
@@ -210,7 +215,7 @@ uint32_t svj_info(svj_handle *h, int code) {
 int svj_size(svj_handle *h, int first, int count) {
     if (tracing()) std::fprintf(stderr, "svj_size: %x %d %d\n", addr(h), first, count);
     if (h == nullptr) return -1;
-    long frames = long(svj_frames(h));
+    long frames = long(table_frames(h));
     // Frame N has no entry: the start frame must lie in 0 .. N-1.
     if (first < 0 || first >= frames) {
         std::fprintf(stderr, "svj_size(): To large start frame\n");
@@ -243,7 +248,7 @@ int svj_host2isp(svj_device *device, svj_handle *h, int first, int count) {
     if (tracing())
         std::fprintf(stderr, "svj_host2isp: %x %x %d %d\n", addr(device), addr(h), first, count);
     if (h == nullptr || device == nullptr) return -1;
-    long frames = long(svj_frames(h));
+    long frames = long(table_frames(h));
     if (first < 0 || first >= frames) {
         std::fprintf(stderr, "svj_host2isp(): First frame %d, max %ld\n", first, frames - 1);
         return 18;
@@ -437,7 +442,7 @@ int svj_dumpsize(svj_handle *h, const char *dumpname) {
     }
     std::fprintf(out, "0 0.0\n");
     uint64_t pixels100 = uint64_t(svj_width(h)) * svj_height(h) * 100;
-    uint32_t frames = svj_frames(h);
+    uint32_t frames = table_frames(h);
     for (uint32_t f = 0; f < frames; f++) {
         for (int field = 0; field < 2; field++) {
             uint32_t size = svj_entry_size(h->table[f], field);

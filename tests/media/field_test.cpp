@@ -167,7 +167,7 @@ TEST_F(Svjf, ErrorReports) {
     bad[bad.size() - 2] = 0x00;
     std::string badname = tmp.path("bad.jpg");
     write_file(badname, bad);
-    bytes noscan = {0xFF, 0xD8, 0xFF, 0xD9};
+    bytes noscan = {0xFF, 0xD8, 0xFF, 0xDA}; // a scan marker with nothing after it
     std::string noscanname = tmp.path("noscan.jpg");
     write_file(noscanname, noscan);
 

@@ -385,6 +385,13 @@ TEST_F(SvjStore, EndCheck) {
     EXPECT_EQ(fm_svj_field_write_mem(file, noscan.data(), noscan.size(), 0, 0), 1);
     EXPECT_EQ(fm_errno, 3);
     fm_errno = 0;
+    // Found by fuzzing: nothing after the FF DA (the final D9 would replace it).
+    bytes empty_scan = {0x41, 0x06, 0xFF, 0xDA};
+    EXPECT_EQ(fm_svj_field_write_mem(file, empty_scan.data(), empty_scan.size(), 0, 0), 1);
+    EXPECT_EQ(fm_errno, 3);
+    fm_errno = 0;
+    unsigned char hdr[64];
+    EXPECT_EQ(fm_svj_header_build_mem(empty_scan.data(), empty_scan.size(), hdr, sizeof hdr), 0);
     bytes tiny = {0xFF, 0xDA};
     EXPECT_EQ(fm_svj_field_write_mem(file, tiny.data(), tiny.size(), 0, 0), 1);
     EXPECT_EQ(fm_errno, 3);

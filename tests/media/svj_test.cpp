@@ -272,6 +272,11 @@ TEST_F(Svj, RecordingReproducesTheReel) {
     EXPECT_EQ(svj_isp2host(&board, h, 3), 0);
     EXPECT_EQ(std::memcmp(h->tail, "DVS102", 7), 0);
     EXPECT_EQ(svj_frames(h), 3u);
+    // The created handle has no table: ranges over it are refused.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(svj_size(h, 0, -1), -1);
+    EXPECT_EQ(svj_host2isp(&board, h, 0, -1), 18);
+    testing::internal::GetCapturedStderr();
     svj_close(h);
     EXPECT_TRUE(read_file(rec) == ref.file);
     h = svj_open(rec.c_str());
