@@ -1,4 +1,4 @@
-// libFuzzer target: the device-file layer of SVJ reels (Part 2.1) on any
+// libFuzzer target: the device-file layer of SVJ reels on any
 // file: svj_open with info, sizes, a transfer to a discarding board, the
 // ratio dump and the field scan; and the same bytes received as a recording.
 //

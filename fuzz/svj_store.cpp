@@ -1,10 +1,10 @@
-// libFuzzer target: the field store (Part 2.1) and the field-split writer
-// (Part 2.6). The first byte chooses:
+// libFuzzer target: the field store and the field-split
+// writer. The first byte chooses:
 //   0, 1: the rest is a reel: fm_svj_file_open (1: for update, appending a
 //         frame when the reel's end lies in reach) with reads of its fields;
 //   2:    the rest is a JPEG field stored twice by the field store;
 //   3:    the same through the field-split writer.
-// Stored reels must then have the layout of Part 2.1.
+// Stored reels must then have the reel layout.
 //
 //   build-fuzz-reel/fuzz/fuzz_svj_store -close_fd_mask=3 -max_total_time=300 corpus/
 #include <cstdint>

@@ -1,4 +1,4 @@
-// Field-split SVJ writer (Part 2.6); see field.h.
+// Field-split SVJ writer; see field.h.
 #include "media/field.h"
 
 #include <cerrno>

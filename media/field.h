@@ -1,6 +1,6 @@
-// Field-split SVJ writer (Part 2.6): builds a reel from ready-made JPEG
+// Field-split SVJ writer: builds a reel from ready-made JPEG
 // files, two per frame, without decoding them. Fields are stored as the
-// field store of Part 2.1 stores them; the header is taken from the first
+// field store stores them; the header is taken from the first
 // quantization table on (a JFIF APP0 segment is not copied), and every
 // failure is printed on standard error as
 //   "%s: Error %d in file %s, line %d\n"

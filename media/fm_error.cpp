@@ -1,4 +1,4 @@
-// Format-manager error codes and messages (Part 2.5); see fm_error.h.
+// Format-manager error codes and messages; see fm_error.h.
 #include "media/fm_error.h"
 
 #include <cerrno>

@@ -1,4 +1,4 @@
-// Format-manager error codes and messages (Part 2.5).
+// Format-manager error codes and messages.
 //
 // In the style of jerror.h: the codes and their messages are one list,
 // FM_ERROR_LIST, expanded once into the enum below and once into the message

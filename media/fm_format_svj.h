@@ -1,4 +1,4 @@
-// The svj driver's field store (Part 2.1, source fm_svj_store.cpp): an
+// The svj driver's field store (source fm_svj_store.cpp): an
 // fm_svj_file record over a reel, storing JPEG field files into it, taking
 // fields out as standalone JPEGs, building the header, writing table block
 // and tail, and the table accessors the reel writers of Parts 3.3 and 3.5 use.
@@ -6,7 +6,7 @@
 // Results are 0 for success and 1 (or null) for failure, with fm_errno set
 // to the cause only while it is still 0 (fm_error.h).
 //
-// The pixel-level driver of Part 2.7 (create/open/close/read/write callbacks,
+// The pixel-level driver (create/open/close/read/write callbacks,
 // fm_svj_register, fm_svj_frame_substitute) builds on this header; its state
 // record fm_svj_state is declared here because the accessors take it. JPEG
 // data passes through memory (the *_mem forms), never through temporary files.
@@ -53,7 +53,7 @@ inline uint32_t fm_svj_frames(const fm_svj_file *f) {
 
 struct fm_svj_buffers;
 
-// The svj driver's private record (Part 2.7), kept in the fm_fileformat.
+// The svj driver's private record, kept in the fm_fileformat.
 struct fm_svj_state {
     fm_fileformat *record;
     fm_svj_file *file;
@@ -133,7 +133,7 @@ long fm_svj_data_read(fm_svj_state *state, uint32_t offset, uint32_t size, unsig
 // --- Shared with the field-split writer (field.cpp) -----------------------
 //
 // The store's steps report their failure here instead of in fm_errno, so the
-// field-split writer can print it (Part 2.6) and the fm_ functions store it.
+// field-split writer can print it and the fm_ functions store it.
 struct fm_svj_fault {
     int code;      // first failure's fm code, 0 when none
     int end_check; // set when the failure was the JPEG end check
@@ -145,8 +145,8 @@ int fm_svj_store_begin(fm_svj_file *file, int frame, fm_svj_fault *fault);
 // bytes after the data are FF (2, 12, 13, 15).
 int fm_svj_store_load(const char *jpegname, unsigned char **buf, size_t *len, fm_svj_fault *fault);
 // Steps 6-12 on such a buffer (changed in place). header_from_dqt: the
-// header copies from the first FF DB before the scan (Part 2.6) instead of
-// from byte 2 (Part 2.1). (3, 13, 15)
+// header copies from the first FF DB before the scan instead of
+// from byte 2 as the store does. (3, 13, 15)
 int fm_svj_store_data(fm_svj_file *file, unsigned char *buf, size_t len, int frame, int field,
                       int header_from_dqt, fm_svj_fault *fault);
 // Comment block, table block, table and tail for the file's N, through fd,

@@ -1,4 +1,4 @@
-// Field store of the svj driver (Part 2.1); see fm_format_svj.h.
+// Field store of the svj driver; see fm_format_svj.h.
 #include "media/fm_format_svj.h"
 
 #include <csetjmp>
@@ -169,7 +169,7 @@ int fm_svj_store_load(const char *jpegname, unsigned char **buf, size_t *len, fm
     if (!read_exact(fd, data, size_t(end))) {
         std::free(data);
         ::close(fd);
-        return fail(fault, FM_EWRITE); // a short read is code 15, as in Part 2.1
+        return fail(fault, FM_EWRITE); // a short read is code 15, as for any short read
     }
     ::close(fd);
     std::memset(data + end, 0xFF, LOAD_SLACK);

@@ -1,4 +1,4 @@
-// Records of the file-format manager (Part 2.5): the registered driver
+// Records of the file-format manager: the registered driver
 // (fm_format) and the per-file record (fm_fileformat).
 //
 // Only the records live here; the manager's operations (fm_main) build on them.
@@ -47,5 +47,5 @@ struct fm_fileformat {
     int depth[2];          // 0 is taken as 8
     int offset[3];         // byte offset of R, G, B within a pixel
     int step[3];           // bytes from one pixel to the next, per component
-    int field_walk[2];     // added after an odd / an even picture line (Part 2.3)
+    int field_walk[2];     // added after an odd / an even picture line
 };

@@ -1,4 +1,4 @@
-// Device-file layer of SVJ reels (Part 2.1); see svj.h.
+// Device-file layer of SVJ reels; see svj.h.
 #include "media/svj.h"
 #include "media/svj_io.h"
 

@@ -1,4 +1,4 @@
-// SVJ reel files (Part 2.1): layout constants shared by the reel layers, and
+// SVJ reel files: layout constants shared by the reel layers, and
 // the device-file layer (svj_create, svj_open, svj_info, svj_size, svj_close,
 // the file side of svj_host2isp / svj_isp2host, svj_indexate, svj_dumpsize).
 //
@@ -8,7 +8,7 @@
 //   comment block (256) | table block prefix (20) | frame table (16 x N) at P | tail (68)
 // Fields are FF FF FF DA ... FF D9, 4-aligned in offset and size.
 //
-// Failures are printed on standard error (messages of Part 2.1); calls are
+// Failures are printed on standard error (the layer's own messages); calls are
 // traced when bit 0x10 of sv_debug is set.
 #pragma once
 
@@ -102,7 +102,7 @@ inline uint32_t svj_lost_ac(const svj_handle *h) {
     return svj_tail_word(h, SVJ_TAIL_LOST);
 }
 
-// The device side of the transfers: the board library (Part 4.6) implements
+// The device side of the transfers: the board library implements
 // it over isp_host2isp / isp_isp2host; tests use an in-memory peer.
 class svj_device {
   public:

@@ -1,4 +1,4 @@
-// Field-split SVJ writer (Part 2.6, svjf_*).
+// Field-split SVJ writer (svjf_*).
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,6 +1,6 @@
 // Test helpers for the SVJ reel layers: JPEG field fixtures made with
-// libjpeg-turbo in memory, an independent reference of the reel layout
-// (Part 2.1), files in a private temporary directory, and djpeg runs.
+// libjpeg-turbo in memory, an independent reference of the reel
+// layout, files in a private temporary directory, and djpeg runs.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +33,7 @@ void write_file(const std::string &name, const bytes &data);
 // Index of the first FF DA at index >= 2, or -1.
 long scan_index(const bytes &jpeg);
 
-// The reel layout computed independently from the spec.
+// The reel layout computed independently of the writers under test.
 struct ref_reel {
     bytes header;
     std::vector<bytes> fields;     // stored fields, frame-major (f0 field0, f0 field1, f1 ...)

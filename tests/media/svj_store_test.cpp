@@ -1,5 +1,5 @@
-// Field store of the svj driver (Part 2.1, fm_svj_*), with the fm_errno
-// table of Part 2.5.
+// Field store of the svj driver (fm_svj_*), with the fm_errno
+// table.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,4 +1,4 @@
-// Device-file layer of SVJ reels (Part 2.1, svj_*), with an in-memory board.
+// Device-file layer of SVJ reels (svj_*), with an in-memory board.
 #include <gtest/gtest.h>
 
 #include <cstring>
