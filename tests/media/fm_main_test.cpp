@@ -237,8 +237,10 @@ int raw_close(void *state) {
 }
 int raw_write(void *state, int, unsigned char *buffer, int size) {
     auto *s = static_cast<raw_state *>(state);
-    bytes out = {uint8_t(s->record->width), uint8_t(s->record->height), 0, 0};
-    out.insert(out.end(), buffer, buffer + size);
+    bytes out(4 + size_t(size), 0);
+    out[0] = uint8_t(s->record->width);
+    out[1] = uint8_t(s->record->height);
+    memcpy(out.data() + 4, buffer, size_t(size));
     reel_test::write_file(s->name, out);
     return 0;
 }

@@ -132,14 +132,13 @@ ref_reel ref_build(const std::vector<bytes> &jpegs, uint32_t w, uint32_t hf, boo
     r.end = uint32_t(r.file.size());
     r.file.insert(r.file.end(), comment.begin(), comment.end());
     uint32_t frames = uint32_t(jpegs.size() / 2);
-    bytes prefix = {0xFF, 0xFF, 0xFF, 0xE2};
     uint32_t len = (16 + 16 * frames) & 0xFFFF;
-    prefix.push_back((unsigned char)(len >> 8));
-    prefix.push_back((unsigned char)len);
-    const char id[12] = "DVSTABLE100";
-    prefix.insert(prefix.end(), id, id + 12);
-    prefix.push_back(0);
-    prefix.push_back(0);
+    bytes prefix(20, 0);
+    prefix[0] = prefix[1] = prefix[2] = 0xFF;
+    prefix[3] = 0xE2;
+    prefix[4] = (unsigned char)(len >> 8);
+    prefix[5] = (unsigned char)len;
+    memcpy(&prefix[6], "DVSTABLE100", 12);
     r.file.insert(r.file.end(), prefix.begin(), prefix.end());
     r.table = uint32_t(r.file.size());
     for (uint32_t f = 0; f < frames; f++)
