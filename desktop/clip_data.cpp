@@ -23,40 +23,9 @@
 #include "media/svjr.h"
 #include "media/video_globals.h"
 #include "platform/byteorder.h"
+#include "platform/fileio.h"
 
-namespace {
-
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd() {
-        if (fd >= 0) close(fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-};
-
-bool read_at(int fd, void *buf, size_t n, off_t at) {
-    size_t got = 0;
-    while (got < n) {
-        ssize_t r = pread(fd, static_cast<char *>(buf) + got, n - got, at + off_t(got));
-        if (r <= 0) return false;
-        got += size_t(r);
-    }
-    return true;
-}
-
-bool write_all(int fd, const void *buf, size_t n) {
-    size_t put = 0;
-    while (put < n) {
-        ssize_t w = write(fd, static_cast<const char *>(buf) + put, n - put);
-        if (w <= 0) return false;
-        put += size_t(w);
-    }
-    return true;
-}
-
-void free_parts(LogPart *parts, int n) {
+void FreeLogParts(LogPart *parts, int n) {
     if (!parts) return;
     for (int i = 0; i < n; i++) {
         free(parts[i].sizes);
@@ -65,8 +34,6 @@ void free_parts(LogPart *parts, int n) {
     }
     delete[] parts;
 }
-
-} // namespace
 
 int ReadHeaderData(const char *path, int *frames, int *width, int *height) {
     fm_fileformat *f = fm_fileformat_allocate("svj");
@@ -155,7 +122,7 @@ void ReadClips(FisicData *fisic, int available) {
         }
     }
     if (!ready) {
-        free_parts(parts, P);
+        FreeLogParts(parts, P);
         fisic->part = nullptr;
         fisic->complete = 0;
         return;
@@ -320,7 +287,7 @@ FisicData *FreeFisicData(FisicData *fisic) {
     }
     free(fisic->path);
     if (fisic->reader) CloseImage(fisic->reader);
-    free_parts(fisic->part, fisic->parts);
+    FreeLogParts(fisic->part, fisic->parts);
     free(fisic->dir);
     delete fisic;
     return next;

@@ -98,6 +98,8 @@ void ReadClips(FisicData *fisic, int available);
 int UpdateLog(FisicData *fisic);
 // Opens a picture sequence from its log header into a new desktop window.
 int OpenImageLog(const char *path);
+// Frees n part records with their tables and names.
+void FreeLogParts(LogPart *parts, int n);
 // Frees a physical clip and returns the next one of the list.
 FisicData *FreeFisicData(FisicData *fisic);
 // Closes a reel reader. 0, or -1 for a null reader.

@@ -17,30 +17,9 @@
 #include "desktop/glw.h"
 #include "media/svjr.h"
 #include "platform/cl_compress.h"
+#include "platform/fileio.h"
 
 namespace {
-
-// Closes a descriptor when the scope ends.
-struct Fd {
-    int fd;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd() {
-        if (fd >= 0) close(fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-};
-
-// Reads exactly n bytes at off; 1 on success.
-int read_at(int fd, unsigned char *buf, long n, off_t off) {
-    long got = 0;
-    while (got < n) {
-        ssize_t r = pread(fd, buf + got, size_t(n - got), off + got);
-        if (r <= 0) return 0;
-        got += r;
-    }
-    return 1;
-}
 
 fm_fileformat *reader_of(FisicData *c) {
     return reinterpret_cast<fm_fileformat *>(c->reader);

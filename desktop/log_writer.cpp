@@ -27,6 +27,7 @@
 #include "media/svjr.h"
 #include "platform/byteorder.h"
 #include "platform/cl_compress.h"
+#include "platform/fileio.h"
 #include "platform/sem.h"
 
 void (*DoRemoveHook)(const char *path, int extra) = nullptr;
@@ -55,15 +56,7 @@ struct PartFile {
         if (fd >= 0) close(fd);
         if (!committed) unlink(tmp.c_str());
     }
-    bool write_all(const void *buf, size_t n) {
-        size_t put = 0;
-        while (put < n) {
-            ssize_t w = write(fd, static_cast<const char *>(buf) + put, n - put);
-            if (w <= 0) return false;
-            put += size_t(w);
-        }
-        return true;
-    }
+    bool put(const void *buf, size_t n) { return write_all(fd, buf, n); }
     bool commit() {
         bool ok = fsync(fd) == 0;
         ok = close(fd) == 0 && ok;
@@ -154,7 +147,7 @@ int WriteLogPart(FisicData *fisic, LogPart &part, int k) {
         if (clCompressImage(CL_JPEG, fisic->width, fisic->height, CL_RGBX, 10.0f, image.data(),
                             &size, jpeg.data()) != 0)
             return 0;
-        if (!out.write_all(jpeg.data(), size_t(size))) return 0;
+        if (!out.put(jpeg.data(), size_t(size))) return 0;
         sizes[size_t(i)] = size;
         offsets[size_t(i)] = offset;
         offset += size;
@@ -166,7 +159,7 @@ int WriteLogPart(FisicData *fisic, LogPart &part, int k) {
         put_be32(&tail[4 * size_t(N + j)], uint32_t(offsets[size_t(j)]));
     }
     put_be32(&tail[size_t(N) * 8], uint32_t(N));
-    if (!out.write_all(tail.data(), tail.size()) || !out.commit()) return 0;
+    if (!out.put(tail.data(), tail.size()) || !out.commit()) return 0;
 
     int *s = static_cast<int *>(malloc(sizeof(int) * size_t(N)));
     int *o = static_cast<int *>(malloc(sizeof(int) * size_t(N)));
@@ -205,12 +198,7 @@ restart:
             try {
                 result = WriteLogPart(c, parts[0], 1);
             } catch (...) {
-                for (int k = 0; k < c->parts; k++) {
-                    free(parts[k].sizes);
-                    free(parts[k].offsets);
-                    free(parts[k].file);
-                }
-                delete[] parts;
+                FreeLogParts(parts, c->parts);
                 writing = nullptr;
                 throw;
             }
@@ -218,12 +206,7 @@ restart:
                 parts[0].ready = 1;
                 c->part = parts;
             } else {
-                for (int k = 0; k < c->parts; k++) {
-                    free(parts[k].sizes);
-                    free(parts[k].offsets);
-                    free(parts[k].file);
-                }
-                delete[] parts;
+                FreeLogParts(parts, c->parts);
             }
         } else {
             LogPart *parts = c->part;

@@ -25,6 +25,7 @@
 #include "desktop/menu.h"
 #include "desktop/messages.h"
 #include "desktop/widgets.h"
+#include "platform/fileio.h"
 #include "vtr/timeline.h"
 
 Widget menubar = nullptr, timeline_form = nullptr, vtrform = nullptr;
@@ -150,33 +151,20 @@ const char *LogoMoviePath() {
 }
 
 int ExtractLogoMovie(const char *program, const char *movie, long size) {
-    int in = open(program, O_RDONLY | O_CLOEXEC);
-    if (in < 0) return 0;
-    struct stat st {};
-    if (fstat(in, &st) != 0 || st.st_size < size || lseek(in, st.st_size - size, SEEK_SET) < 0) {
-        close(in);
-        return 0;
-    }
     std::vector<char> buf(static_cast<size_t>(size));
-    long got = 0;
-    while (got < size) {
-        ssize_t n = read(in, buf.data() + got, size_t(size - got));
-        if (n <= 0) break;
-        got += n;
+    {
+        Fd in(open(program, O_RDONLY | O_CLOEXEC));
+        struct stat st {};
+        if (in.fd < 0 || fstat(in.fd, &st) != 0 || st.st_size < size ||
+            !read_at(in.fd, buf.data(), buf.size(), st.st_size - size))
+            return 0;
     }
-    close(in);
-    if (got != size) return 0;
     // Created exclusively: an existing file or link at that name is never
     // followed or overwritten.
     int out = open(movie, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (out < 0) return 0;
-    long put = 0;
-    while (put < size) {
-        ssize_t n = write(out, buf.data() + put, size_t(size - put));
-        if (n <= 0) break;
-        put += n;
-    }
-    if (close(out) != 0 || put != size) {
+    bool ok = write_all(out, buf.data(), buf.size());
+    if (close(out) != 0 || !ok) {
         unlink(movie);
         return 0;
     }

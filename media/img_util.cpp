@@ -102,15 +102,3 @@ int Thumbnail::emit(int fd) const {
         return 0;
     return write_all(fd, out.data(), size_t(size)) ? size : 0;
 }
-
-bool write_all(int fd, const void *data, size_t n) {
-    const unsigned char *p = static_cast<const unsigned char *>(data);
-    while (n > 0) {
-        const ssize_t k = ::write(fd, p, n);
-        if (k < 0 && errno == EINTR) continue;
-        if (k <= 0) return false;
-        p += k;
-        n -= size_t(k);
-    }
-    return true;
-}

@@ -4,6 +4,8 @@
 // quarter-size thumbnail of the device-frame writers.
 #pragma once
 
+#include "platform/fileio.h"
+
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -70,6 +72,3 @@ class Thumbnail {
     int tw_, th_;
     std::vector<unsigned char> pixels_;
 };
-
-// Writes all n bytes to fd; false on a short write.
-bool write_all(int fd, const void *data, size_t n);
