@@ -78,6 +78,25 @@ void FreeAll() {
 
 class ClipLogTest : public ::testing::Test {
   protected:
+    // Writes a reel of `frames` frames and opens it as a clip in use, at the
+    // head of the clip list.
+    FisicData *OpenReel(const std::string &name, int frames) {
+        const std::string path = db.reel(name);
+        MakeReel(path, frames);
+        int status = -1;
+        FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+        EXPECT_EQ(status, 1);
+        if (!f) return nullptr;
+        f->refs = 1;
+        AddFirstFisic(f);
+        return f;
+    }
+    // Runs converter passes until the clip's log is complete.
+    static void Convert() {
+        int saw = 0;
+        while (ConvertPass(&saw)) {
+        }
+    }
     void SetUp() override {
         SetVideoMode(0);
         fm_initialize(nullptr);
@@ -169,15 +188,11 @@ TEST_F(ClipLogTest, ConverterBuildsTheLogAndItIsReadBack) {
 
 TEST_F(ClipLogTest, StaleLogIsIgnoredAndMissingReelUsesTheLog) {
     const std::string path = db.reel("s.svj");
-    MakeReel(path, 12);
-    int status = -1;
-    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+    FisicData *f = OpenReel("s.svj", 12);
     ASSERT_NE(f, nullptr);
-    f->refs = 1;
-    AddFirstFisic(f);
-    int saw = 0;
-    EXPECT_EQ(ConvertPass(&saw), 0);
+    Convert();
     ASSERT_EQ(f->complete.load(), 1);
+    int status = -1;
 
     // The reel changes on disk: the old log no longer counts.
     struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 3600, 0}};
@@ -208,16 +223,11 @@ TEST_F(ClipLogTest, StaleLogIsIgnoredAndMissingReelUsesTheLog) {
 
 TEST_F(ClipLogTest, DamagedLogsAreRefused) {
     const std::string path = db.reel("d.svj");
-    MakeReel(path, 30);
-    int status = -1;
-    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+    FisicData *f = OpenReel("d.svj", 30);
     ASSERT_NE(f, nullptr);
-    f->refs = 1;
-    AddFirstFisic(f);
-    int saw = 0;
-    while (ConvertPass(&saw)) {
-    }
+    Convert();
     ASSERT_EQ(f->complete.load(), 1);
+    int status = -1;
     // Part 2's table count points past the start of the file.
     const std::string part2 = db.clip("d.svj_Clip_2");
     reel_test::bytes p = reel_test::read_file(part2);
@@ -253,13 +263,8 @@ TEST_F(ClipLogTest, OtherVideoStandardIsRefused) {
 }
 
 TEST_F(ClipLogTest, WriterWaitsAtThePauseGate) {
-    const std::string path = db.reel("p.svj");
-    MakeReel(path, 5);
-    int status = -1;
-    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+    FisicData *f = OpenReel("p.svj", 5);
     ASSERT_NE(f, nullptr);
-    f->refs = 1;
-    AddFirstFisic(f);
     SemSet(0, 1);
     static std::atomic<int> done;
     done = 0;
@@ -283,12 +288,9 @@ TEST_F(ClipLogTest, WriterWaitsAtThePauseGate) {
 }
 
 TEST_F(ClipLogTest, UnusedClipsAreSkippedThenFreed) {
-    const std::string path = db.reel("u.svj");
-    MakeReel(path, 4);
-    int status = -1;
-    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+    FisicData *f = OpenReel("u.svj", 4);
     ASSERT_NE(f, nullptr);
-    AddFirstFisic(f); // refs 0
+    f->refs = 0; // its windows are gone
     int saw = 0;
     EXPECT_EQ(ConvertPass(&saw), 0);
     EXPECT_EQ(saw, 1);

@@ -177,6 +177,9 @@ TEST_F(MenuTest, RepeatLastRunsTheLastChoiceAgain) {
     std::vector<Widget> boxes = Boxes("error");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(MessageOf(boxes[0]), "No process running");
+    EXPECT_EQ(TitleOf(boxes[0]), "Warning");
+    EXPECT_FALSE(XtIsManaged(XmMessageBoxGetChild(boxes[0], XmDIALOG_CANCEL_BUTTON)));
+    EXPECT_EQ(LabelOf(XmMessageBoxGetChild(boxes[0], XmDIALOG_OK_BUTTON)), "OK");
     Press(XmMessageBoxGetChild(boxes[0], XmDIALOG_OK_BUTTON));
     EXPECT_TRUE(Boxes("error").empty());
 
@@ -207,18 +210,6 @@ void on_no(Widget, XtPointer data, XtPointer) {
     no_calls += int(reinterpret_cast<intptr_t>(data));
 }
 } // namespace
-
-TEST_F(MessageTest, InformationBox) {
-    Widget box = PutCharMessage(nullptr, "Sync problems");
-    EXPECT_STREQ(XtName(box), "error");
-    EXPECT_EQ(TitleOf(box), "Warning");
-    EXPECT_EQ(MessageOf(box), "Sync problems");
-    EXPECT_FALSE(XtIsManaged(XmMessageBoxGetChild(box, XmDIALOG_CANCEL_BUTTON)));
-    Widget ok = XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON);
-    EXPECT_EQ(LabelOf(ok), "OK");
-    Press(ok);
-    EXPECT_TRUE(Boxes("error").empty());
-}
 
 TEST_F(MessageTest, WarningButtonForms) {
     yes_calls = no_calls = 0;
@@ -265,18 +256,6 @@ TEST_F(MessageTest, WarningButtonForms) {
     Press(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON));
     EXPECT_EQ(yes_calls, 13);
     EXPECT_EQ(Named(dialog, "warning").size(), 1u);
-}
-
-TEST_F(MessageTest, WaitMessageCallsItsButton) {
-    yes_calls = 0;
-    Widget box =
-        WaitMessage(mainform, "Export", "Click stop to abort", "Stop", on_yes, XtPointer(2), 0, 0);
-    EXPECT_STREQ(XtName(box), "warning");
-    EXPECT_EQ(TitleOf(box), "Export");
-    Widget stop = XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON);
-    EXPECT_EQ(LabelOf(stop), "Stop");
-    Press(stop);
-    EXPECT_EQ(yes_calls, 2);
 }
 
 namespace {
