@@ -1,13 +1,11 @@
 // Fixture of the clip-window tests: the main window under the test X server
-// (the desktop tests' fixture) plus clips and windows built by hand, with
-// log part files of solid-colour frames and, where needed, a reel written
-// through the format manager.
+// (the desktop tests' fixture) plus clips and windows built by hand, with log
+// part files of solid-colour frames and, where needed, a PAL reel.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,7 +17,6 @@
 #include "media/fm_main.h"
 #include "media/svjr.h"
 #include "media/video_globals.h"
-#include "platform/byteorder.h"
 #include "platform/cl_compress.h"
 
 // Colour of frame f in the test clips (distinct per frame, well apart).
@@ -29,25 +26,11 @@ inline void FrameColour(int f, int *r, int *g, int *b) {
     *b = (f * 113 + 40) % 200 + 30;
 }
 
-// A display picture (0,B,G,R) of w x h in frame f's colour.
-inline std::vector<unsigned char> SolidPicture(int w, int h, int f) {
+// True when the 0,B,G,R pixel is within 12 of frame f's colour.
+inline bool PixelIsFrame(const unsigned char *px, int f) {
     int r, g, b;
     FrameColour(f, &r, &g, &b);
-    std::vector<unsigned char> p(size_t(w) * h * 4);
-    for (size_t i = 0; i < p.size(); i += 4) {
-        p[i] = 0;
-        p[i + 1] = (unsigned char)b;
-        p[i + 2] = (unsigned char)g;
-        p[i + 3] = (unsigned char)r;
-    }
-    return p;
-}
-
-// True when the 0,B,G,R pixel is within tol of frame f's colour.
-inline bool PixelIsFrame(const unsigned char *px, int f, int tol = 12) {
-    int r, g, b;
-    FrameColour(f, &r, &g, &b);
-    return std::abs(px[3] - r) <= tol && std::abs(px[2] - g) <= tol && std::abs(px[1] - b) <= tol;
+    return std::abs(px[3] - r) <= 12 && std::abs(px[2] - g) <= 12 && std::abs(px[1] - b) <= 12;
 }
 
 class ClipWinFixture : public DesktopFixture {
@@ -89,52 +72,40 @@ class ClipWinFixture : public DesktopFixture {
         return c;
     }
 
-    // Writes the clip's log as `parts` part files of solid-colour frames
-    // (part k holds frames k-1, k-1+P, ...; tables of frames/P + 1 entries)
-    // and loads the part records as ready.
+    // Writes the clip's log as `parts` ready parts of solid-colour JPEG frames
+    // (part k holds frames k, k+parts, ...). The size and offset tables are
+    // given in memory only: nothing here reads them from the file.
     void WriteLog(FisicData *c, int parts) {
         c->parts = parts;
         c->part = new LogPart[size_t(parts)];
         const int n = c->frames / parts + 1;
+        std::vector<unsigned char> pic(size_t(c->width) * c->height * 4), jpeg(pic.size());
         for (int k = 0; k < parts; k++) {
+            LogPart &p = c->part[k];
+            p.sizes = static_cast<int *>(calloc(size_t(n), sizeof(int)));
+            p.offsets = static_cast<int *>(calloc(size_t(n), sizeof(int)));
             std::vector<unsigned char> data;
-            std::vector<int> sizes(size_t(n), 0), offsets(size_t(n), 0);
-            int entry = 0;
-            for (int f = k; f < c->frames; f += parts, entry++) {
-                auto pic = SolidPicture(c->width, c->height, f);
-                std::vector<unsigned char> jpeg(pic.size());
-                int size = int(jpeg.size());
+            for (int f = k, e = 0; f < c->frames; f += parts, e++) {
+                int r, g, b, size = int(jpeg.size());
+                FrameColour(f, &r, &g, &b);
+                for (size_t i = 0; i < pic.size(); i += 4) {
+                    pic[i + 1] = (unsigned char)b;
+                    pic[i + 2] = (unsigned char)g;
+                    pic[i + 3] = (unsigned char)r;
+                }
                 ASSERT_EQ(clCompressImage(CL_JPEG, c->width, c->height, CL_RGBX, 10.0f, pic.data(),
                                           &size, jpeg.data()),
                           0);
-                sizes[size_t(entry)] = size;
-                offsets[size_t(entry)] = int(data.size());
+                p.sizes[e] = size;
+                p.offsets[e] = int(data.size());
                 data.insert(data.end(), jpeg.begin(), jpeg.begin() + size);
-                while (data.size() % 4)
-                    data.push_back(0);
             }
-            unsigned char word[4];
-            for (int v : sizes) {
-                put_be32(word, uint32_t(v));
-                data.insert(data.end(), word, word + 4);
-            }
-            for (int v : offsets) {
-                put_be32(word, uint32_t(v));
-                data.insert(data.end(), word, word + 4);
-            }
-            put_be32(word, uint32_t(n));
-            data.insert(data.end(), word, word + 4);
-            std::string file = dir + "/clip_Clip_" + std::to_string(k + 1);
+            const std::string file = dir + "/clip_Clip_" + std::to_string(k + 1);
             FILE *fp = fopen(file.c_str(), "wb");
             ASSERT_NE(fp, nullptr);
             ASSERT_EQ(fwrite(data.data(), 1, data.size(), fp), data.size());
             fclose(fp);
-            LogPart &p = c->part[k];
             p.file = strdup(file.c_str());
-            p.sizes = static_cast<int *>(calloc(size_t(n), sizeof(int)));
-            p.offsets = static_cast<int *>(calloc(size_t(n), sizeof(int)));
-            std::memcpy(p.sizes, sizes.data(), sizes.size() * sizeof(int));
-            std::memcpy(p.offsets, offsets.data(), offsets.size() * sizeof(int));
             p.ready = 1;
         }
         c->complete = 1;
@@ -145,19 +116,16 @@ class ClipWinFixture : public DesktopFixture {
     void WriteReel(FisicData *c, const std::string &path) {
         fm_fileformat *file = fm_fileformat_allocate("svj");
         ASSERT_NE(file, nullptr);
-        fm_fileformat spec{};
-        spec.width = VIDEO_SIZEX;
-        spec.height = VIDEO_SIZEY;
-        spec.frames = c->frames;
-        ASSERT_EQ(fm_create(file, path.c_str(), &spec, 90), 0);
+        fm_fileformat shape{};
+        shape.width = VIDEO_SIZEX;
+        shape.height = VIDEO_SIZEY;
+        shape.frames = c->frames;
+        ASSERT_EQ(fm_create(file, path.c_str(), &shape, 90), 0);
         for (int f = 0; f < c->frames; f++) {
-            int r, g, b;
-            FrameColour(f, &r, &g, &b);
-            for (int i = 0; i + 2 < file->size; i += 3) {
-                file->buffer[i] = (unsigned char)r;
-                file->buffer[i + 1] = (unsigned char)g;
-                file->buffer[i + 2] = (unsigned char)b;
-            }
+            int rgb[3];
+            FrameColour(f, &rgb[0], &rgb[1], &rgb[2]);
+            for (int i = 0; i < file->size; i++)
+                file->buffer[i] = (unsigned char)rgb[i % 3];
             ASSERT_EQ(fm_write(file, f), 0);
         }
         ASSERT_EQ(fm_close(file), 0);
@@ -167,8 +135,8 @@ class ClipWinFixture : public DesktopFixture {
         ASSERT_NE(c->reader, nullptr);
     }
 
-    // A window over the whole clip, one forward segment, built as a desktop
-    // (summa 0, placeholder 0), master-area or summa window.
+    // A window over the whole clip, one forward segment, built and listed as
+    // the clip model does: a desktop, master-area (master 1) or summa window.
     WindowData *NewWindow(FisicData *c, int master = 0, int summa = 0, const char *name = "clip") {
         auto *w = new WindowData;
         w->width = c->width;
@@ -185,61 +153,35 @@ class ClipWinFixture : public DesktopFixture {
         w->image = static_cast<unsigned char *>(calloc(size_t(w->width) * w->height * 4, 1));
         c->refs++;
         CreaWidget(w, -1, summa, 0, -1, strdup(name));
-        Append(w, summa);
-        Pump();
-        return w;
-    }
-
-    // An import placeholder of `frames` frames.
-    WindowData *NewPlaceholder(int frames) {
-        auto *w = new WindowData;
-        w->width = 180;
-        w->height = 144;
-        w->total = frames;
-        w->out = frames - 1;
-        w->image = static_cast<unsigned char *>(calloc(size_t(w->width) * w->height * 4, 1));
-        CreaWidget(w, -1, 0, 1, -1, strdup("import"));
-        Append(w, 0);
-        Pump();
-        return w;
-    }
-
-    // Lists a window (desktop windows after the master-area ones) after its
-    // widgets are made, as the clip model does.
-    void Append(WindowData *w, int summa) {
         windows.push_back(w);
         if (summa) {
             summa_window = w;
-            return;
-        }
-        if (w->master) {
-            // Master-area windows stand before first_work.
+        } else if (master) { // master-area windows stand before first_work
             WindowData **link = &first_window;
             while (*link && *link != first_work)
                 link = &(*link)->next;
             w->next = *link;
             *link = w;
             if (!w->next) last_window = w;
-            return;
+        } else {
+            if (!first_window) first_window = w;
+            if (!first_work) first_work = w;
+            if (last_window && last_window != w) last_window->next = w;
+            last_window = w;
         }
-        if (!first_window) first_window = w;
-        if (!first_work) first_work = w;
-        if (last_window && last_window != w) last_window->next = w;
-        last_window = w;
+        Pump();
+        return w;
     }
 
-    // Geometry of a widget relative to its parent.
-    static void Geometry(Widget w, int *x, int *y, int *width, int *height) {
-        Position px = 0, py = 0;
-        Dimension pw = 0, ph = 0;
-        XtVaGetValues(w, XmNx, &px, XmNy, &py, XmNwidth, &pw, XmNheight, &ph, NULL);
-        *x = px;
-        *y = py;
-        *width = pw;
-        *height = ph;
+    // x, y, width, height of a widget relative to its parent.
+    static std::array<int, 4> Geometry(Widget w) {
+        Position x = 0, y = 0;
+        Dimension wd = 0, ht = 0;
+        XtVaGetValues(w, XmNx, &x, XmNy, &y, XmNwidth, &wd, XmNheight, &ht, NULL);
+        return {x, y, wd, ht};
     }
 
-    // The visible message boxes ("error") and their texts.
+    // The texts of the visible message boxes ("error").
     static std::vector<std::string> Messages() {
         std::vector<std::string> texts;
         for (Widget box : Named(app_shell, "error"))
