@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "tests/media/reel_fixtures.h"
 
@@ -51,6 +52,19 @@ std::string write_reel(const std::string &name, int w, int h, const std::vector<
     }
     fm_fileformat_free(file);
     return problem;
+}
+
+const sample &sample_reel(int w, int h) {
+    static reel_test::temp_dir dir;
+    static std::map<std::pair<int, int>, sample> made;
+    sample &s = made[{w, h}];
+    if (s.path.empty()) {
+        s.path = dir.path(std::to_string(w) + "x" + std::to_string(h) + ".svj");
+        s.frames = {make_frame(w, h, 1), make_frame(w, h, 7)};
+        std::string problem = write_reel(s.path, w, h, s.frames, 90);
+        if (!problem.empty()) std::fprintf(stderr, "sample reel: %s\n", problem.c_str());
+    }
+    return s;
 }
 
 pixel_error compare(const unsigned char *a, const unsigned char *b, size_t n) {

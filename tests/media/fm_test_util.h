@@ -3,7 +3,6 @@
 // pixel error measures, and PPM decoding of djpeg output.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,14 +21,20 @@ inline const unsigned char *frame_line(const bytes &frame, int w, int h, int y) 
     return frame.data() + (size_t(y / 2) + size_t(h / 2) * (y % 2)) * size_t(w) * 3;
 }
 
-// The frame's picture lines top-down (the layout of a record without
-// field-walk words).
+// The frame's picture lines top-down (a record without field-walk words).
 bytes picture_order(const bytes &frame, int w, int h);
 
 // Writes frames (field-sequential, w x h) as a new reel through the driver at
 // quality; "" on success, else a description with fm_errno's message.
 std::string write_reel(const std::string &name, int w, int h, const std::vector<bytes> &frames,
                        int quality);
+
+// A two-frame w x h reel written at quality 90, made once per test program.
+struct sample {
+    std::string path;
+    std::vector<bytes> frames;
+};
+const sample &sample_reel(int w, int h);
 
 // Mean and largest absolute difference over n bytes.
 struct pixel_error {

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
 
 #include <jpeglib.h>
@@ -37,15 +36,14 @@ bytes make_field_jpeg(int w, int h, int seed, bool jfif, int quality) {
     cinfo.write_JFIF_header = jfif ? TRUE : FALSE;
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> line(size_t(w) * 3);
+    bytes line(size_t(w) * 3);
     uint32_t rng = uint32_t(seed) * 2654435761u + 12345u;
     for (int y = 0; y < h; y++) {
         for (int x = 0; x < w; x++) {
             rng = rng * 1103515245u + 12345u;
-            int noise = int((rng >> 16) & 31);
-            line[size_t(x) * 3] = (unsigned char)((x + seed * 37) & 255);
-            line[size_t(x) * 3 + 1] = (unsigned char)((y * 2 + seed * 11 + noise) & 255);
-            line[size_t(x) * 3 + 2] = (unsigned char)(((x ^ y) + seed) & 255);
+            line[size_t(x) * 3] = (unsigned char)(x + seed * 37);
+            line[size_t(x) * 3 + 1] = (unsigned char)(y * 2 + seed * 11 + int((rng >> 16) & 31));
+            line[size_t(x) * 3 + 2] = (unsigned char)((x ^ y) + seed);
         }
         JSAMPROW row = line.data();
         jpeg_write_scanlines(&cinfo, &row, 1);
@@ -55,6 +53,13 @@ bytes make_field_jpeg(int w, int h, int seed, bool jfif, int quality) {
     std::free(out);
     jpeg_destroy_compress(&cinfo);
     return result;
+}
+
+std::vector<bytes> make_fields(int frames, int w, int h, int seed0, bool jfif) {
+    std::vector<bytes> v;
+    for (int k = 0; k < 2 * frames; k++)
+        v.push_back(make_field_jpeg(w, h, seed0 + k, jfif));
+    return v;
 }
 
 temp_dir::temp_dir() {
@@ -78,84 +83,72 @@ void write_file(const std::string &name, const bytes &data) {
     out.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
 }
 
+uint32_t get32(const bytes &b, size_t at) {
+    return (uint32_t(b[at]) << 24) | (uint32_t(b[at + 1]) << 16) | (uint32_t(b[at + 2]) << 8) |
+           b[at + 3];
+}
+
+void put32(bytes &b, size_t at, uint32_t v) {
+    for (int k = 0; k < 4; k++)
+        b[at + size_t(k)] = (unsigned char)(v >> (24 - 8 * k));
+}
+
 long scan_index(const bytes &jpeg) {
     for (size_t k = 2; k + 1 < jpeg.size(); k++)
         if (jpeg[k] == 0xFF && jpeg[k + 1] == 0xDA) return long(k);
     return -1;
 }
 
-bytes ref_header(const bytes &jpeg, bool from_dqt) {
-    long i = scan_index(jpeg);
-    long from = 2;
-    if (from_dqt) {
-        for (long k = 2; k + 1 < i; k++)
-            if (jpeg[size_t(k)] == 0xFF && jpeg[size_t(k) + 1] == 0xDB) {
-                from = k;
-                break;
-            }
-    }
-    bytes h = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x06, 'S', 'V', 'J', 0x00};
-    h.insert(h.end(), jpeg.begin() + from, jpeg.begin() + i);
-    while (h.size() % 4)
-        h.push_back(0xFF);
-    return h;
-}
-
-bytes ref_field(const bytes &jpeg) {
-    long i = scan_index(jpeg);
-    size_t n = jpeg.size() - size_t(i) - 2; // bytes after FF DA, final byte included
-    bytes f = {0xFF, 0xFF, 0xFF, 0xDA};
-    f.insert(f.end(), jpeg.begin() + i + 2, jpeg.end() - 1);
-    for (size_t k = 0; k < (4 - n % 4) % 4; k++)
-        f.push_back(0xFF);
-    f.push_back(0xD9);
-    return f;
-}
-
-static void put32(bytes &b, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8)
-        b.push_back((unsigned char)(v >> s));
-}
-
 ref_reel ref_build(const std::vector<bytes> &jpegs, uint32_t w, uint32_t hf, bool from_dqt) {
+    auto append = [](bytes &b, std::initializer_list<uint32_t> words) {
+        for (uint32_t v : words)
+            b.insert(b.end(), {(unsigned char)(v >> 24), (unsigned char)(v >> 16),
+                               (unsigned char)(v >> 8), (unsigned char)v});
+    };
     ref_reel r;
-    r.header = ref_header(jpegs.at(0), from_dqt);
+    // Header: the prefix, the tables (from byte 2, or from the first FF DB
+    // for the field-split writer), FF fill to 4.
+    const bytes &first = jpegs.at(0);
+    long scan = scan_index(first), from = 2;
+    for (long k = 2; from_dqt && k + 1 < scan; k++)
+        if (first[size_t(k)] == 0xFF && first[size_t(k) + 1] == 0xDB) {
+            from = k;
+            break;
+        }
+    r.header = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x06, 'S', 'V', 'J', 0x00};
+    r.header.insert(r.header.end(), first.begin() + from, first.begin() + scan);
+    r.header.resize((r.header.size() + 3) / 4 * 4, 0xFF);
     r.file = r.header;
+    // Fields: FF FF FF DA, the data after FF DA but its last byte, FF fill
+    // to 4 with the final D9; a comment block between fields and after them.
     bytes comment(256, 0);
-    comment[0] = 0xFF, comment[1] = 0xFE, comment[2] = 0x00, comment[3] = 0xFE;
+    comment[0] = 0xFF, comment[1] = 0xFE, comment[3] = 0xFE;
     for (size_t k = 0; k < jpegs.size(); k++) {
         if (k > 0) r.file.insert(r.file.end(), comment.begin(), comment.end());
-        r.fields.push_back(ref_field(jpegs[k]));
+        const bytes &j = jpegs[k];
+        bytes f = {0xFF, 0xFF, 0xFF, 0xDA};
+        f.insert(f.end(), j.begin() + scan_index(j) + 2, j.end() - 1);
+        f.resize((f.size() + 4) / 4 * 4 - 1, 0xFF);
+        f.push_back(0xD9);
+        r.fields.push_back(f);
         r.offsets.push_back(uint32_t(r.file.size()));
-        r.file.insert(r.file.end(), r.fields.back().begin(), r.fields.back().end());
+        r.file.insert(r.file.end(), f.begin(), f.end());
     }
     r.end = uint32_t(r.file.size());
     r.file.insert(r.file.end(), comment.begin(), comment.end());
+    // Table block prefix with the 16-bit length, the table, the tail.
     uint32_t frames = uint32_t(jpegs.size() / 2);
-    uint32_t len = (16 + 16 * frames) & 0xFFFF;
-    bytes prefix(20, 0);
-    prefix[0] = prefix[1] = prefix[2] = 0xFF;
-    prefix[3] = 0xE2;
-    prefix[4] = (unsigned char)(len >> 8);
-    prefix[5] = (unsigned char)len;
-    memcpy(&prefix[6], "DVSTABLE100", 12);
-    r.file.insert(r.file.end(), prefix.begin(), prefix.end());
+    append(r.file, {0xFFFFFFE2});
+    r.file.insert(r.file.end(),
+                  {(unsigned char)((16 + 16 * frames) >> 8), (unsigned char)(16 + 16 * frames)});
+    const char name[14] = "DVSTABLE100\0";
+    r.file.insert(r.file.end(), name, name + 14);
     r.table = uint32_t(r.file.size());
-    for (uint32_t f = 0; f < frames; f++)
-        for (int field = 0; field < 2; field++) {
-            put32(r.file, r.offsets[2 * f + field]);
-            put32(r.file, uint32_t(r.fields[2 * f + field].size()));
-        }
-    bytes tail = {0xFF, 0xE1, 0x00, 0x42, 'D', 'V', 'S', '1', '0', '2', 0};
-    tail.resize(20, 0);
-    put32(tail, w);
-    put32(tail, hf);
-    put32(tail, frames);
-    put32(tail, r.table);
-    put32(tail, uint32_t(r.header.size()));
-    put32(tail, 0);
-    tail.resize(68, 0);
-    r.file.insert(r.file.end(), tail.begin(), tail.end());
+    for (size_t k = 0; k < jpegs.size(); k++)
+        append(r.file, {r.offsets[k], uint32_t(r.fields[k].size())});
+    append(r.file, {0xFFE10042, 0x44565331, 0x30320000, 0, 0, w, hf, frames, r.table,
+                    uint32_t(r.header.size()), 0});
+    r.file.resize(r.file.size() + 24, 0);
     return r;
 }
 
@@ -178,27 +171,20 @@ run_result run_command(const std::string &command) {
     static int counter = 0;
     std::string base =
         "/tmp/svjtest_run." + std::to_string(getpid()) + "." + std::to_string(counter++);
-    std::string full = "(" + command + ") >" + base + ".out 2>" + base + ".err";
-    int raw = std::system(full.c_str());
-    run_result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    int raw = std::system(("(" + command + ") >" + base + ".out 2>" + base + ".err").c_str());
     bytes out = read_file(base + ".out"), err = read_file(base + ".err");
-    r.out.assign(out.begin(), out.end());
-    r.err.assign(err.begin(), err.end());
     std::remove((base + ".out").c_str());
     std::remove((base + ".err").c_str());
-    return r;
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(out.begin(), out.end()),
+            std::string(err.begin(), err.end())};
 }
 
 bool djpeg_clean(const std::string &jpeg_file, const std::string &ppm_out) {
     std::string out = ppm_out.empty() ? "/dev/null" : ppm_out;
     run_result r = run_command("/usr/bin/djpeg -outfile '" + out + "' '" + jpeg_file + "'");
-    if (r.status != 0 || !r.err.empty()) {
-        std::fprintf(stderr, "djpeg %s: status %d: %s\n", jpeg_file.c_str(), r.status,
-                     r.err.c_str());
-        return false;
-    }
-    return true;
+    if (r.status != 0 || !r.err.empty())
+        std::fprintf(stderr, "djpeg %s: %d: %s\n", jpeg_file.c_str(), r.status, r.err.c_str());
+    return r.status == 0 && r.err.empty();
 }
 
 } // namespace reel_test

@@ -1,6 +1,6 @@
 // Test helpers for the SVJ reel layers: JPEG field fixtures made with
-// libjpeg-turbo in memory, an independent reference of the reel
-// layout, files in a private temporary directory, and djpeg runs.
+// libjpeg-turbo in memory, an independent reference of the reel layout,
+// files in a private temporary directory, and shell runs (djpeg, tools).
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,8 @@ using bytes = std::vector<unsigned char>;
 // A baseline 4:2:2 (2x1, 1x1, 1x1) JPEG of a w x h picture made from seed;
 // with jfif, a JFIF APP0 segment precedes the tables.
 bytes make_field_jpeg(int w, int h, int seed, bool jfif = false, int quality = 75);
+// 2 * frames fields of w x h, seeds seed0, seed0 + 1, ...
+std::vector<bytes> make_fields(int frames, int w, int h, int seed0 = 0, bool jfif = false);
 
 // A private directory under /tmp, removed with its files at destruction.
 class temp_dir {
@@ -29,6 +31,8 @@ class temp_dir {
 
 bytes read_file(const std::string &name);
 void write_file(const std::string &name, const bytes &data);
+uint32_t get32(const bytes &b, size_t at); // big-endian words
+void put32(bytes &b, size_t at, uint32_t v);
 
 // Index of the first FF DA at index >= 2, or -1.
 long scan_index(const bytes &jpeg);
@@ -39,12 +43,10 @@ struct ref_reel {
     std::vector<bytes> fields;     // stored fields, frame-major (f0 field0, f0 field1, f1 ...)
     bytes file;                    // whole reel
     std::vector<uint32_t> offsets; // offset of each stored field
-    uint32_t end = 0;              // E
+    uint32_t end = 0;              // end of the last field (E)
     uint32_t table = 0;            // P
 };
 // from_dqt: header from the first FF DB before the scan (field-split writer).
-bytes ref_header(const bytes &jpeg, bool from_dqt);
-bytes ref_field(const bytes &jpeg);
 ref_reel ref_build(const std::vector<bytes> &jpegs, uint32_t w, uint32_t hf, bool from_dqt);
 
 // Writes the fields (pairs per frame) through the field store; "" on

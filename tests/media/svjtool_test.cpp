@@ -1,10 +1,14 @@
-// The svjtool command-line tool.
+// The svjtool command-line tool: reel commands (pack, info, index, sizes,
+// field) and picture commands through the svj driver (encode, read, decode).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <unistd.h>
 
-#include "media/svj.h"
-#include "reel_fixtures.h"
+#include "media/img_jpeg.h"
+#include "media/img_pic.h"
+#include "tests/media/fm_test_util.h"
+#include "tests/media/reel_fixtures.h"
 
 using namespace reel_test;
 
@@ -12,151 +16,117 @@ namespace {
 
 std::string tool() {
     for (std::string p : {std::string(ORVA_BIN_DIR) + "/tools/svjtool",
-                          std::string(ORVA_BIN_DIR) + "/tools/svjtool/svjtool",
-                          std::string(ORVA_BIN_DIR) + "/svjtool"})
+                          std::string(ORVA_BIN_DIR) + "/tools/svjtool/svjtool"})
         if (access(p.c_str(), X_OK) == 0) return p;
     return "svjtool-not-built";
 }
 
-class SvjTool : public ::testing::Test {
-  protected:
-    run_result run(const std::string &args) { return run_command(tool() + " " + args); }
-    // Packs frames of 720 x 288 fields; returns the JPEGs.
-    std::vector<bytes> pack(const std::string &reel, int frames, bool jfif = false) {
-        std::vector<bytes> jpegs;
-        std::string args = "pack '" + reel + "' 720 576";
-        for (int k = 0; k < 2 * frames; k++) {
-            jpegs.push_back(make_field_jpeg(720, 288, 20 + k, jfif));
-            std::string f = tmp.path("f" + std::to_string(k) + ".jpg");
-            write_file(f, jpegs.back());
-            args += " '" + f + "'";
+run_result run(const std::string &args) {
+    return run_command(tool() + " " + args);
+}
+
+std::string q(const std::string &path) {
+    return " '" + path + "'";
+}
+
+// A w x h 3-byte display image (B, G, R, bottom-up) of smooth gradients.
+bytes display_image(int w, int h) {
+    bytes image(size_t(w) * h * 3);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            unsigned char *p = image.data() + (size_t(h - 1 - y) * w + x) * 3;
+            p[0] = (unsigned char)(40 + 160 * x / w);
+            p[1] = (unsigned char)(30 + 180 * y / h);
+            p[2] = (unsigned char)(200 - 100 * (x + y) / (w + h));
         }
-        run_result r = run(args);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err, "");
-        return jpegs;
-    }
-    temp_dir tmp;
-};
+    return image;
+}
 
 } // namespace
 
-TEST_F(SvjTool, PackAndInfo) {
-    std::string reel = tmp.path("r.svj");
-    auto jpegs = pack(reel, 3, true);
+TEST(SvjTool, ReelCommands) {
+    temp_dir tmp;
+    std::string reel = tmp.path("r.svj"), args = "pack" + q(reel) + " 720 576";
+    auto jpegs = make_fields(2, 720, 288, 20, true);
+    for (size_t k = 0; k < jpegs.size(); k++) {
+        write_file(tmp.path("f" + std::to_string(k) + ".jpg"), jpegs[k]);
+        args += q(tmp.path("f" + std::to_string(k) + ".jpg"));
+    }
+    run_result r = run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
     ref_reel ref = ref_build(jpegs, 720, 576, true);
     EXPECT_TRUE(read_file(reel) == ref.file);
-    run_result r = run("info '" + reel + "'");
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::string want = "magic DVS102\nwidth 720\nheight 576\nframes 3\nheader " +
-                       std::to_string(ref.header.size()) + "\ntable " + std::to_string(ref.table) +
-                       "\nlost 0\nratio " +
-                       std::to_string(uint64_t(720) * 2 * 576 * 3 / ref.file.size()) + "\n";
-    EXPECT_EQ(r.out, want);
-}
 
-TEST_F(SvjTool, IndexSizesField) {
-    std::string reel = tmp.path("r.svj");
-    auto jpegs = pack(reel, 2);
-    ref_reel ref = ref_build(jpegs, 720, 576, true);
-    run_result r = run("index '" + reel + "'");
-    ASSERT_EQ(r.status, 0);
+    r = run("info" + q(reel));
+    EXPECT_EQ(r.out, "magic DVS102\nwidth 720\nheight 576\nframes 2\nheader " +
+                         std::to_string(ref.header.size()) + "\ntable " +
+                         std::to_string(ref.table) + "\nlost 0\nratio " +
+                         std::to_string(uint64_t(720) * 2 * 576 * 2 / ref.file.size()) + "\n");
+    r = run("index" + q(reel));
     char line[80];
     std::snprintf(line, sizeof line, "Found field start %5d:%d @ %08x\n", 1, 1, ref.offsets[3] + 4);
     EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("End of file reached: marker\n"), std::string::npos);
-
-    std::string sizes = tmp.path("sizes.txt");
-    r = run("sizes '" + reel + "' '" + sizes + "'");
-    ASSERT_EQ(r.status, 0) << r.err;
-    bytes text = read_file(sizes);
-    std::string s(text.begin(), text.end());
-    EXPECT_EQ(s.rfind("0 0.0\n0 ", 0), 0u);
-    EXPECT_EQ(std::count(s.begin(), s.end(), '\n'), 5);
+    r = run("sizes" + q(reel) + q(tmp.path("sizes.txt")));
+    bytes text = read_file(tmp.path("sizes.txt"));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5); // a line, then one per field
+    EXPECT_EQ(std::string(text.begin(), text.begin() + 8), "0 0.0\n0 ");
 
     std::string out = tmp.path("field.jpg");
-    r = run("field '" + reel + "' 1 0 '" + out + "'");
+    r = run("field" + q(reel) + " 1 0" + q(out));
     ASSERT_EQ(r.status, 0) << r.err;
-    bytes f = read_file(out);
     bytes want = ref.header;
     want.insert(want.end(), ref.fields[2].begin(), ref.fields[2].end());
+    bytes f = read_file(out);
     ASSERT_EQ(f.size(), want.size() + 1024);
     EXPECT_TRUE(std::equal(want.begin(), want.end(), f.begin()));
     EXPECT_TRUE(djpeg_clean(out));
+
+    // Refusals: usage, unknown commands, bad reels and arguments.
+    bytes cut = ref.file;
+    cut.resize(cut.size() - 30);
+    write_file(tmp.path("cut.svj"), cut);
+    for (const std::string &bad :
+         {std::string(""), std::string("frobnicate x"), "info" + q(tmp.path("cut.svj")),
+          "field" + q(tmp.path("cut.svj")) + " 0 0" + q(out), "field" + q(reel) + " 2 0" + q(out),
+          "pack" + q(tmp.path("p.svj")) + " 720 576" + q(tmp.path("f0.jpg"))})
+        EXPECT_EQ(run(bad).status, 1) << bad;
+    EXPECT_NE(run("info" + q(tmp.path("cut.svj"))).err.find("svj_open: Not svj file"),
+              std::string::npos);
 }
 
-TEST_F(SvjTool, Errors) {
-    run_result r = run("");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("usage: svjtool"), std::string::npos);
-    EXPECT_EQ(r.out, "");
-    r = run("help");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("pack OUT W H F0 F1 [F0 F1 ...]"), std::string::npos);
-    r = run("frobnicate x");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("unknown command frobnicate"), std::string::npos);
-    r = run("info");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("usage: svjtool info REEL"), std::string::npos);
-    r = run("info '" + tmp.path("missing.svj") + "'");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot open"), std::string::npos);
-    EXPECT_EQ(r.out, "");
-    r = run("index '" + tmp.path("missing.svj") + "'");
-    EXPECT_EQ(r.status, 1);
-
-    std::string junk = tmp.path("junk.svj");
-    write_file(junk, bytes(500, 0x41));
-    for (const char *cmd : {"info", "sizes"}) {
-        r = run(std::string(cmd) + " '" + junk + "' '" + tmp.path("o") + "'");
-        if (std::string(cmd) == "info") r = run("info '" + junk + "'");
-        EXPECT_EQ(r.status, 1) << cmd;
-        EXPECT_NE(r.err.find("svj_open: Not svj file"), std::string::npos) << cmd;
-    }
-    r = run("field '" + junk + "' 0 0 '" + tmp.path("o.jpg") + "'");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Format:"), std::string::npos) << r.err;
-
-    std::string reel = tmp.path("r.svj");
-    pack(reel, 1);
-    r = run("field '" + reel + "' 1 0 '" + tmp.path("o.jpg") + "'");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Format: Illegal page"), std::string::npos) << r.err;
-    r = run("field '" + reel + "' 0 2 '" + tmp.path("o.jpg") + "'");
-    EXPECT_EQ(r.status, 1);
-    r = run("field '" + reel + "' x 0 '" + tmp.path("o.jpg") + "'");
-    EXPECT_EQ(r.status, 1);
-
-    std::string a = tmp.path("a.jpg");
-    write_file(a, make_field_jpeg(64, 32, 1));
-    r = run("pack '" + tmp.path("p.svj") + "' 64 64 '" + a + "'");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("usage"), std::string::npos);
-    r = run("pack '" + tmp.path("p.svj") + "' 64 64 '" + a + "' '" + a + "' '" + a + "'");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("pairs"), std::string::npos);
-    r = run("pack '" + tmp.path("p.svj") + "' 0 64 '" + a + "' '" + a + "'");
-    EXPECT_EQ(r.status, 1);
-    r = run("pack '" + tmp.path("p.svj") + "' 64 64 '" + a + "' '" + tmp.path("nope.jpg") + "'");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("svjf_loadtmp: Error 12 in file field"), std::string::npos) << r.err;
-}
-
-TEST_F(SvjTool, TruncatedReelIsRefused) {
-    std::string reel = tmp.path("r.svj");
-    pack(reel, 2);
-    bytes b = read_file(reel);
-    b.resize(b.size() - 30);
-    write_file(reel, b);
-    for (const char *cmd : {"info", "index"}) {
-        run_result r = run(std::string(cmd) + " '" + reel + "'");
-        if (std::string(cmd) == "info") {
-            EXPECT_EQ(r.status, 1);
-        } else {
-            EXPECT_EQ(r.status, 0); // the scan only reports what it finds
+TEST(FmSvjtool, EncodeReadAndDecode) {
+    temp_dir tmp;
+    bytes full = display_image(720, 576), half = display_image(360, 288);
+    std::string pic = tmp.path("full.pic"), jpg = tmp.path("half.jpg"), reel = tmp.path("r.svj");
+    ASSERT_EQ(glotopic(pic.c_str(), 720, 576, full.data()), 1);
+    ASSERT_EQ(glotojpg(jpg.c_str(), 360, 288, half.data(), 95), 1);
+    run_result r = run("encode" + q(reel) + " -q 90" + q(pic) + q(jpg));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(run("info" + q(reel)).out.find("frames 2\n"), std::string::npos);
+    // Both frames come back as the full-size picture: the half-size one was
+    // fitted (doubled) to the frame.
+    for (int frame = 0; frame < 2; frame++) {
+        for (const char *command : {"read", "decode"}) {
+            SCOPED_TRACE(std::string(command) + " frame " + std::to_string(frame));
+            std::string out = tmp.path("out.jpg");
+            r = run(command + q(reel) + " " + std::to_string(frame) + q(out));
+            ASSERT_EQ(r.status, 0) << r.err;
+            int w = 0, h = 0;
+            ASSERT_EQ(headerjpg(out.c_str(), &w, &h), 1);
+            ASSERT_EQ(w * h, 720 * 576);
+            bytes got(size_t(w) * h * 3);
+            ASSERT_EQ(jpgtoglo(out.c_str(), got.data(), 0), 1);
+            EXPECT_LT(fm_test::compare(got.data(), full.data(), full.size()).mean, 4.0);
         }
     }
-    run_result r = run("field '" + reel + "' 0 0 '" + tmp.path("o.jpg") + "'");
-    EXPECT_EQ(r.status, 1);
+    r = run("decode" + q(reel) + " 0" + q(tmp.path("s.jpg")) + " -s 8");
+    int w = 0, h = 0;
+    ASSERT_EQ(headerjpg(tmp.path("s.jpg").c_str(), &w, &h), 1);
+    EXPECT_EQ(w * 100 + h, 90 * 100 + 72);
+    for (const std::string &bad :
+         {"decode" + q(reel) + " 2" + q(tmp.path("x.jpg")),
+          "read" + q(reel) + " 2" + q(tmp.path("x.jpg")),
+          "decode" + q(reel) + " 0" + q(tmp.path("x.jpg")) + " -s 2",
+          "encode" + q(reel) + " -q 0" + q(pic), "encode" + q(reel) + q(tmp.path("none.pic"))})
+        EXPECT_EQ(run(bad).status, 1) << bad;
 }
