@@ -1,8 +1,7 @@
-// Helpers shared by the job and child-process tests.
+// Helpers shared by the job, child-process and process-table tests.
 #pragma once
 
 #include <chrono>
-#include <set>
 #include <thread>
 
 #include "platform/jobs.h"
@@ -17,17 +16,12 @@ template <class F> bool WaitUntil(F done, int seconds = 30) {
     return true;
 }
 
-// Collects job `id`, returning whether a stop had been asked for it; other
-// jobs collected meanwhile are put in `others`.
-inline bool CollectJob(int id, bool *stopped, std::set<int> *others = nullptr) {
+// Collects job `id` (dropping others), storing whether a stop was asked for it.
+inline bool CollectJob(int id, bool *stopped) {
     return WaitUntil([&] {
         bool s = false;
-        int got = JobCollect(&s);
-        if (got == id) {
-            if (stopped) *stopped = s;
-            return true;
-        }
-        if (got && others) others->insert(got);
-        return false;
+        if (JobCollect(&s) != id) return false;
+        if (stopped) *stopped = s;
+        return true;
     });
 }

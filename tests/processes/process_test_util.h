@@ -1,4 +1,4 @@
-// Fixture and jobs shared by the process-table and converter tests.
+// Fixture and the held job shared by the process-table and converter tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,21 +12,9 @@
 #include "platform/sem.h"
 #include "tests/platform/job_test_util.h"
 
-// A job that holds at semaphore 4 (the tests' "busy" switch) until released,
-// then writes `status` into its own entry.
-struct HeldJob {
-    std::atomic<bool> started{false};
-    std::atomic<bool> finished{false};
-    int status = 0;
-};
-
-inline void held_job(void *data) {
-    auto *h = static_cast<HeldJob *>(data);
-    h->started = true;
+// Holds at semaphore 4 (the tests' "busy" switch) until it is cleared.
+inline void held_job(void *) {
     SemWait(4);
-    int entry = SprocSelf();
-    if (entry >= 0) pidData[entry].status = h->status;
-    h->finished = true;
 }
 
 // Resets the table, the semaphores and every hook around each test, and ends
@@ -37,7 +25,6 @@ class ProcessFixture : public ::testing::Test {
         ASSERT_EQ(SemInit(), 0);
         InitProcessTable();
         ResetHooks();
-        exit_pending = 0;
     }
     void TearDown() override {
         for (int i = 0; i < MAX_SPROC; i++)
@@ -46,7 +33,6 @@ class ProcessFixture : public ::testing::Test {
         SemSet(4, 0);
         JobJoinAll();
         ResetHooks();
-        exit_pending = 0;
         SemRemove();
     }
     static void ResetHooks() {
@@ -57,16 +43,11 @@ class ProcessFixture : public ::testing::Test {
         ProcessStartProgress = nullptr;
         ImportProgressShow = nullptr;
         converter_work = ConverterWork{};
+        exit_pending = 0;
     }
-    // Reaps until `n` jobs have ended (through the main thread's collection).
+    // Reaps through the main thread's collection until `n` jobs have ended.
     static bool ReapCount(int n) {
         int got = 0;
-        return WaitUntil([&] {
-            got += ReapEndedJobs();
-            return got >= n;
-        });
+        return WaitUntil([&] { return (got += ReapEndedJobs()) >= n; });
     }
-    // Data of held jobs; members, so that they outlive the jobs, which end
-    // only in TearDown.
-    HeldJob held[8];
 };
