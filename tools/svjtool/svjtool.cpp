@@ -187,12 +187,14 @@ int cmd_encode(int argc, char **argv) {
     fm_fileformat spec{};
     spec.width = VIDEO_SIZEX;
     spec.height = VIDEO_SIZEY;
+    const bool existed = access(argv[0], F_OK) == 0;
     if (file == nullptr || fm_create(file, argv[0], &spec, quality) != 0) {
         fm_fileformat_free(file);
         return failure("%s: %s", argv[0], fm_errorstr(fm_errno));
     }
     // A reel that exists is continued after its last frame.
-    int result = 0, frame = file->frames;
+    const int first = file->frames;
+    int result = 0, frame = first;
     std::vector<unsigned char> picture;
     for (; i < argc && result == 0; i++, frame++) {
         if (!read_still(argv[i], &picture)) {
@@ -207,6 +209,9 @@ int cmd_encode(int argc, char **argv) {
         result = failure("%s: %s", argv[0], fm_errorstr(fm_errno));
     fm_fileformat_free(file);
     fm_deinitialize();
+    // A new reel that got no frame is not left behind: an empty file would
+    // make later encodes into the same name fail.
+    if (result != 0 && !existed && frame - 1 <= first) unlink(argv[0]);
     return result;
 }
 
