@@ -2,6 +2,7 @@
 // file bytes, and ImageMagick as an independent encoder and decoder.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
