@@ -310,14 +310,6 @@ TEST_F(ProcessDialogTest, ListsJobsAndStopsTheSelectedOnes) {
     SemSet(4, 0);
 }
 
-TEST_F(ProcessDialogTest, QuitWithoutJobsAsks) {
-    editExit(nullptr, nullptr, nullptr);
-    std::vector<Widget> boxes = Named(mainform, "warning");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(MessageOf(boxes[0]), "Are you sure?");
-    Press(XmMessageBoxGetChild(boxes[0], XmDIALOG_CANCEL_BUTTON));
-    EXPECT_TRUE(Named(mainform, "warning").empty());
-}
 
 TEST_F(ProcessDialogTest, QuitKillNoneWaitsInvisiblyForTheJob) {
     final_exits = 0;
