@@ -12,34 +12,19 @@
 
 #include <jpeglib.h>
 
+#include "platform/jpeg_quiet.h"
+
 #include "media/img_util.h"
 #include "media/pixels.h"
 #include "media/video_globals.h"
 
 namespace {
 
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-};
-
-void error_exit(j_common_ptr cinfo) {
-    longjmp(reinterpret_cast<ErrorManager *>(cinfo->err)->jump, 1);
-}
-
-void output_message(j_common_ptr) {}
-
-void init_error(ErrorManager &err) {
-    jpeg_std_error(&err.pub);
-    err.pub.error_exit = error_exit;
-    err.pub.output_message = output_message;
-}
-
 // Reads the header; the output size in *w, *h. Returns false on a JPEG error.
 bool probe(FILE *f, int *w, int *h) {
     jpeg_decompress_struct cinfo;
-    ErrorManager err;
-    init_error(err);
+    JpegQuietErrors err;
+    JpegQuietInit(err);
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
@@ -66,8 +51,8 @@ struct Target {
 
 bool decode(FILE *f, const Target &t) {
     jpeg_decompress_struct cinfo;
-    ErrorManager err;
-    init_error(err);
+    JpegQuietErrors err;
+    JpegQuietInit(err);
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
@@ -105,8 +90,8 @@ bool decode(FILE *f, const Target &t) {
 
 bool encode(FILE *f, int w, int h, const unsigned char *image, int quality) {
     jpeg_compress_struct cinfo;
-    ErrorManager err;
-    init_error(err);
+    JpegQuietErrors err;
+    JpegQuietInit(err);
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);

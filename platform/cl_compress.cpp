@@ -15,25 +15,9 @@
 
 #include <jpeglib.h>
 
+#include "platform/jpeg_quiet.h"
+
 namespace {
-
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-};
-
-void error_exit(j_common_ptr cinfo) {
-    ErrorManager *err = reinterpret_cast<ErrorManager *>(cinfo->err);
-    longjmp(err->jump, 1);
-}
-
-void output_message(j_common_ptr) {}
-
-void init_error(ErrorManager &err) {
-    jpeg_std_error(&err.pub);
-    err.pub.error_exit = error_exit;
-    err.pub.output_message = output_message;
-}
 
 int quality_for_ratio(float ratio) {
     if (!(ratio > 0.0f)) return 75;
@@ -51,8 +35,8 @@ int bytes_per_pixel(int format) {
 int encode(int width, int height, int bpp, int quality, const unsigned char *pixels,
            unsigned char **out, unsigned long *outsize) {
     jpeg_compress_struct cinfo;
-    ErrorManager err;
-    init_error(err);
+    JpegQuietErrors err;
+    JpegQuietInit(err);
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
@@ -82,8 +66,8 @@ int encode(int width, int height, int bpp, int quality, const unsigned char *pix
 int decode(int width, int height, int bpp, const unsigned char *data, unsigned long size,
            unsigned char *pixels) {
     jpeg_decompress_struct cinfo;
-    ErrorManager err;
-    init_error(err);
+    JpegQuietErrors err;
+    JpegQuietInit(err);
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
