@@ -6,14 +6,12 @@
 
 #include <Xm/Form.h>
 
-static int timeline_max_width = 0;
-
 int TmLineH() {
     return 5;
 }
 
 Widget TmCreaForm(Widget parent, Widget top, int max_width) {
-    timeline_max_width = max_width;
+    (void)max_width; // sizes the strip's image buffers, which come with the strip
     return XtVaCreateManagedWidget("timeline", xmFormWidgetClass, parent, XmNheight, 40,
                                    XmNtopAttachment, top ? XmATTACH_WIDGET : XmATTACH_FORM,
                                    XmNtopWidget, top, XmNleftAttachment, XmATTACH_FORM,
