@@ -242,7 +242,12 @@ void lrectwrite(int x1, int y1, int x2, int y2, const void *parray) {
         XPutImage(st.dpy, st.win, gc, img, 0, 0, left, top, unsigned(dw), unsigned(dh));
     }
     XFreeGC(st.dpy, gc);
-    XFlush(st.dpy);
+    // The server reads a shared image after the request returns: wait until
+    // it has, so the next draw cannot change pixels it is still copying.
+    if (wi.use_shm)
+        XSync(st.dpy, False);
+    else
+        XFlush(st.dpy);
 }
 
 void GLXforget(Window win) {
