@@ -30,6 +30,7 @@
 #include "desktop/processes.h"
 #include "desktop/resources.h"
 #include "desktop/widgets.h"
+#include "desktop/zoom_view.h"
 #include "platform/sem.h"
 #include "vtr/timeline.h"
 
@@ -110,6 +111,7 @@ int InitGlobals() {
     // The board joins here when its library exists; until then the program
     // runs without it (sv stays null), as it does when the board is absent.
     fm_initialize(&sv);
+    ResetZoomData();
     first_fisic = nullptr;
     first_window = last_window = first_work = summa_window = nullptr;
     background = 0;
