@@ -30,14 +30,14 @@ extern std::atomic<int> isPlayActive;
 // on invisibly and ends when the last job has ended.
 extern std::atomic<int> exit_pending;
 
-// The user defaults record; its first five words are preset to 10, 1, 0, 1, 1.
-struct Defaults {
-    int autosave;      // minutes between autosaves
-    int invert_fields; // 1: invert fields
-    int rearrange;     // 1: rearrange the desktop
-    int load_init;     // 1: load the init work at start-up
-    int save_exit;     // 1: save the exit work at exit
-    char init_work[256];
-    char exit_work[256];
+// The user defaults: five words, preset to 10, 1, 0, 1, 1 before the
+// defaults file is read, and the work files loaded at start and saved at exit.
+enum {
+    DEF_AUTOSAVE = 0,  // minutes between autosaves, 0 off
+    DEF_INVERT = 1,    // invert fields
+    DEF_REARRANGE = 2, // rearrange the desktop
+    DEF_LOAD_INIT = 3, // load the init work at start
+    DEF_SAVE_EXIT = 4, // save the exit work at exit
 };
-extern Defaults defaults;
+extern int defaults[5];
+extern char init_work_name[1024], exit_work_name[1024];

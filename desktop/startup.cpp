@@ -7,6 +7,7 @@
 #include <Xm/Xm.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,7 +47,8 @@ Pixel background, RED_COL, YEL_COL, BUSY_YEL, BUSY_GRN;
 int master_tc = 0;
 std::atomic<int> isPlayActive{0};
 std::atomic<int> exit_pending{0};
-Defaults defaults;
+int defaults[5];
+char init_work_name[1024], exit_work_name[1024];
 
 static void NullAction(Widget, XEvent *, String *, Cardinal *) {}
 
@@ -117,12 +119,8 @@ int InitGlobals() {
     background = 0;
     isPlayActive = 0;
     master_tc = 0;
-    defaults = Defaults{};
-    defaults.autosave = 10;
-    defaults.invert_fields = 1;
-    defaults.rearrange = 0;
-    defaults.load_init = 1;
-    defaults.save_exit = 1;
+    const int preset[5] = {10, 1, 0, 1, 1};
+    std::copy(preset, preset + 5, defaults);
     InitProcessTable();
     if (SemInit() != 0) {
         fprintf(stderr, "Couldn't get the semaphores:\n");
