@@ -30,28 +30,21 @@ std::string write_reel(const std::string &name, int w, int h, const std::vector<
     fm_errno = 0;
     fm_fileformat *file = fm_fileformat_allocate("svj");
     if (file == nullptr) return std::string("allocate: ") + fm_errorstr(fm_errno);
-    fm_fileformat spec{};
-    spec.width = w;
-    spec.height = h;
-    spec.frames = int(frames.size());
-    std::string problem;
-    if (fm_create(file, name.c_str(), &spec, quality) != 0) {
-        problem = std::string("create: ") + fm_errorstr(fm_errno);
-    } else {
-        for (size_t f = 0; f < frames.size() && problem.empty(); f++) {
-            if (frames[f].size() != size_t(file->size)) {
-                problem = "frame of the wrong size";
-                break;
-            }
-            std::copy(frames[f].begin(), frames[f].end(), file->buffer);
-            if (fm_write(file, int(f)) != 0)
-                problem = std::string("write: ") + fm_errorstr(fm_errno);
+    fm_fileformat shape{};
+    shape.width = w;
+    shape.height = h;
+    shape.frames = int(frames.size());
+    const char *step = "create";
+    if (fm_create(file, name.c_str(), &shape, quality) == 0) {
+        step = nullptr;
+        for (size_t f = 0; f < frames.size() && step == nullptr; f++) {
+            std::copy_n(frames[f].begin(), file->size, file->buffer);
+            if (fm_write(file, int(f)) != 0) step = "write";
         }
-        if (fm_close(file) != 0 && problem.empty())
-            problem = std::string("close: ") + fm_errorstr(fm_errno);
+        if (fm_close(file) != 0 && step == nullptr) step = "close";
     }
     fm_fileformat_free(file);
-    return problem;
+    return step ? std::string(step) + ": " + fm_errorstr(fm_errno) : "";
 }
 
 const sample &sample_reel(int w, int h) {
@@ -79,11 +72,12 @@ pixel_error compare(const unsigned char *a, const unsigned char *b, size_t n) {
     return e;
 }
 
-bytes picture_order(const bytes &frame, int w, int h) {
-    bytes out(frame.size());
-    for (int y = 0; y < h - h % 2; y++)
-        std::copy_n(frame_line(frame, w, h, y), size_t(w) * 3, out.begin() + long(y) * w * 3);
-    return out;
+void corrupt_scan(const std::string &reel, int k) {
+    bytes data = reel_test::read_file(reel);
+    uint32_t at =
+        reel_test::get32(data, reel_test::get32(data, data.size() - 36) + 8 * uint32_t(k));
+    data.at(at + 7) = 0x77; // at + 3 is the DA of FF FF FF DA
+    reel_test::write_file(reel, data);
 }
 
 bytes read_ppm(const std::string &name, int *w, int *h) {

@@ -21,8 +21,9 @@ inline const unsigned char *frame_line(const bytes &frame, int w, int h, int y) 
     return frame.data() + (size_t(y / 2) + size_t(h / 2) * (y % 2)) * size_t(w) * 3;
 }
 
-// The frame's picture lines top-down (a record without field-walk words).
-bytes picture_order(const bytes &frame, int w, int h);
+// Makes the scan header of stored field k (frame k / 2, field k % 2) of a
+// reel name a component the frame has not, so that decoding it fails.
+void corrupt_scan(const std::string &reel, int k);
 
 // Writes frames (field-sequential, w x h) as a new reel through the driver at
 // quality; "" on success, else a description with fm_errno's message.

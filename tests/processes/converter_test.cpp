@@ -37,7 +37,7 @@ class ProcessConverterTest : public ProcessFixture {
     }
 };
 
-TEST_F(ProcessConverterTest, SleepsPassesHonoursTheGateAndStops) {
+TEST_F(ProcessConverterTest, SleepsPassesHonoursTheGateServesRemovalsAndStops) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(passes.load(), 0) << "ran while semaphore 1 was set";
     WakeAndWaitForPasses(1);
@@ -52,6 +52,12 @@ TEST_F(ProcessConverterTest, SleepsPassesHonoursTheGateAndStops) {
     EXPECT_EQ(passes.load(), 4) << "one cycle per wake, none at a closed gate";
     SemSet(0, 0);
     ASSERT_TRUE(WaitUntil([&] { return passes == 5; }));
+    // Removal requests, as the database's delete makes them: request, wake,
+    // wait for the answer.
+    SemSet(3, 1);
+    SemSet(1, 0);
+    ASSERT_TRUE(WaitUntil([] { return SemGet(3) == 0; }));
+    EXPECT_EQ(removals.load(), 1);
     StopProcess(0);
     ASSERT_TRUE(ReapCount(1));
     EXPECT_EQ(num_sproc, 0);
@@ -79,14 +85,6 @@ TEST_F(ProcessConverterTest, AsksForCleanUpAndParksUntilItIsDone) {
     ClearWorkTick();
     EXPECT_EQ(frees.load(), 1);
     EXPECT_EQ(SemGet(2), 0);
-}
-
-TEST_F(ProcessConverterTest, ServesRemovalRequests) {
-    // As the database's delete does: request, wake, wait for the answer.
-    SemSet(3, 1);
-    SemSet(1, 0);
-    ASSERT_TRUE(WaitUntil([] { return SemGet(3) == 0; }));
-    EXPECT_EQ(removals.load(), 1);
 }
 
 } // namespace
