@@ -7,6 +7,7 @@
 
 #include "media/img_jpeg.h"
 #include "media/img_pic.h"
+#include "platform/sem.h"
 #include "tests/media/fm_test_util.h"
 #include "tests/media/reel_fixtures.h"
 
@@ -81,6 +82,7 @@ TEST(SvjTool, ReelCommands) {
 }
 
 TEST(FmSvjtool, EncodeReadAndDecode) {
+    SemInit(); // the picture writers pass the pause gate
     temp_dir tmp;
     bytes full = display_image(720, 576), half = display_image(360, 288);
     std::string pic = tmp.path("full.pic"), jpg = tmp.path("half.jpg"), reel = tmp.path("r.svj");
