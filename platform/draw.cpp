@@ -26,6 +26,7 @@ struct WinImage {
     XShmSegmentInfo shm{};
     bool use_shm = false;
     int w = 0, h = 0;
+    const Visual *visual = nullptr; // the window's visual, read when the image was made
 };
 
 struct DrawState {
@@ -92,13 +93,16 @@ bool shm_available() {
     return st.shm_state == 1;
 }
 
-// Makes sure the window's image is at least w x h; returns it or null.
-XImage *window_image(Window win, int w, int h) {
+// Makes sure the window's image is at least w x h; returns its record (with
+// img null on failure). The window's attributes are read only when a new
+// image is made, not on every draw.
+WinImage &window_image(Window win, int w, int h) {
     XWindowAttributes wa;
     WinImage &wi = st.images[win];
-    if (wi.img && wi.w >= w && wi.h >= h) return wi.img;
+    if (wi.img && wi.w >= w && wi.h >= h) return wi;
     free_image(wi);
-    if (!XGetWindowAttributes(st.dpy, win, &wa)) return nullptr;
+    if (!XGetWindowAttributes(st.dpy, win, &wa)) return wi;
+    wi.visual = wa.visual;
     if (shm_available()) {
         XImage *img = XShmCreateImage(st.dpy, wa.visual, wa.depth, ZPixmap, nullptr, &wi.shm, w, h);
         if (img) {
@@ -119,7 +123,7 @@ XImage *window_image(Window win, int w, int h) {
                     wi.use_shm = true;
                     wi.w = w;
                     wi.h = h;
-                    return img;
+                    return wi;
                 }
                 if (wi.shm.shmaddr != reinterpret_cast<char *>(-1)) shmdt(wi.shm.shmaddr);
             }
@@ -130,17 +134,17 @@ XImage *window_image(Window win, int w, int h) {
     }
     int pad = wa.depth > 16 ? 32 : (wa.depth > 8 ? 16 : 8);
     XImage *img = XCreateImage(st.dpy, wa.visual, wa.depth, ZPixmap, 0, nullptr, w, h, pad, 0);
-    if (!img) return nullptr;
+    if (!img) return wi;
     img->data = static_cast<char *>(malloc(size_t(img->bytes_per_line) * h));
     if (!img->data) {
         XDestroyImage(img);
-        return nullptr;
+        return wi;
     }
     wi.img = img;
     wi.use_shm = false;
     wi.w = w;
     wi.h = h;
-    return img;
+    return wi;
 }
 
 int window_height(Window win) {
@@ -197,11 +201,10 @@ void lrectwrite(int x1, int y1, int x2, int y2, const void *parray) {
     if (!st.dpy || !st.win || !parray || x2 < x1 || y2 < y1) return;
     const int sw = x2 - x1 + 1, sh = y2 - y1 + 1;
     const int dw = sw * st.zx, dh = sh * st.zy;
-    XImage *img = window_image(st.win, dw, dh);
+    WinImage &wi = window_image(st.win, dw, dh);
+    XImage *img = wi.img;
     if (!img) return;
-    const Visual *v = DefaultVisual(st.dpy, DefaultScreen(st.dpy));
-    XWindowAttributes wa;
-    if (XGetWindowAttributes(st.dpy, st.win, &wa)) v = wa.visual;
+    const Visual *v = wi.visual;
     const int rs = mask_shift(v->red_mask), gs = mask_shift(v->green_mask),
               bs = mask_shift(v->blue_mask);
     const bool fast = img->bits_per_pixel == 32 && mask_bits(v->red_mask) == 8 &&
@@ -235,7 +238,6 @@ void lrectwrite(int x1, int y1, int x2, int y2, const void *parray) {
     int top = wh - (y1 * st.zy) - dh;
     int left = x1 * st.zx;
     GC gc = XCreateGC(st.dpy, st.win, 0, nullptr);
-    WinImage &wi = st.images[st.win];
     if (wi.use_shm) {
         XShmPutImage(st.dpy, st.win, gc, img, 0, 0, left, top, unsigned(dw), unsigned(dh), False);
     } else {
