@@ -75,26 +75,26 @@ void rgb_planes_to_uyvy(const T *R, const T *G, const T *B, unsigned char *dst, 
     }
 }
 
+// n pixels of UYVY into three component planes of 8-bit or 16-bit words.
+template <class T> void uyvy_to_planes(const unsigned char *src, T *R, T *G, T *B, int n) {
+    for (int j = 0; j < n / 2; ++j) {
+        Rgb a, b;
+        convert_pair(src + 4 * j, a, b);
+        R[2 * j] = T(a.r), G[2 * j] = T(a.g), B[2 * j] = T(a.b);
+        R[2 * j + 1] = T(b.r), G[2 * j + 1] = T(b.g), B[2 * j + 1] = T(b.b);
+    }
+}
+
 } // namespace
 
 void UYVYtoRGB(const unsigned char *src, unsigned short *R, unsigned short *G, unsigned short *B,
                int n) {
-    for (int j = 0; j < n / 2; ++j) {
-        Rgb a, b;
-        convert_pair(src + 4 * j, a, b);
-        R[2 * j] = a.r, G[2 * j] = a.g, B[2 * j] = a.b;
-        R[2 * j + 1] = b.r, G[2 * j + 1] = b.g, B[2 * j + 1] = b.b;
-    }
+    uyvy_to_planes(src, R, G, B, n);
 }
 
 void UYVYtoTGA(const unsigned char *src, unsigned char *R, unsigned char *G, unsigned char *B,
                int n) {
-    for (int j = 0; j < n / 2; ++j) {
-        Rgb a, b;
-        convert_pair(src + 4 * j, a, b);
-        R[2 * j] = a.r, G[2 * j] = a.g, B[2 * j] = a.b;
-        R[2 * j + 1] = b.r, G[2 * j + 1] = b.g, B[2 * j + 1] = b.b;
-    }
+    uyvy_to_planes(src, R, G, B, n);
 }
 
 void UYVYtoPIC(const unsigned char *src, unsigned char *dst, int n) {
