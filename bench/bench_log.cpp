@@ -65,10 +65,8 @@ void draw(unsigned char *buf, int n) {
 }
 
 bool make_reel(const std::string &path, int frames) {
-    fm_fileformat *f = fm_fileformat_allocate("svj");
-    fm_fileformat spec{};
-    spec.width = W, spec.height = H, spec.frames = frames;
-    if (!f || fm_create(f, path.c_str(), &spec, 0) != 0) return false;
+    fm_fileformat *f = fm_create_file("svj", path.c_str(), W, H, frames, 0);
+    if (!f) return false;
     bool ok = true;
     for (int n = 0; n < frames && ok; n++) {
         draw(f->buffer, n);

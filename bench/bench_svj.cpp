@@ -73,12 +73,9 @@ void make_frame(int w, int h, int t, unsigned char *frame) {
 int make_reel(const char *name, int frames, int mode) {
     SetVideoMode(mode);
     fm_errno = 0;
-    fm_fileformat *file = fm_fileformat_allocate("svj");
-    fm_fileformat spec{};
-    spec.width = VIDEO_SIZEX;
-    spec.height = VIDEO_SIZEY;
     ::unlink(name);
-    if (file == nullptr || fm_create(file, name, &spec, 85) != 0) {
+    fm_fileformat *file = fm_create_file("svj", name, VIDEO_SIZEX, VIDEO_SIZEY, 0, 85);
+    if (file == nullptr) {
         std::fprintf(stderr, "bench_svj: %s: %s\n", name, fm_errorstr(fm_errno));
         return 1;
     }
@@ -91,7 +88,7 @@ int make_reel(const char *name, int frames, int mode) {
     }
     int result = fm_close(file);
     fm_fileformat_free(file);
-    std::printf("wrote %s: %d frames of %d x %d\n", name, frames, spec.width, spec.height);
+    std::printf("wrote %s: %d frames of %d x %d\n", name, frames, VIDEO_SIZEX, VIDEO_SIZEY);
     return result;
 }
 

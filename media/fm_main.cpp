@@ -214,6 +214,21 @@ int fm_create(fm_fileformat *file, const char *name, const fm_fileformat *spec, 
     return take_buffer(file);
 }
 
+fm_fileformat *fm_create_file(const char *format, const char *name, int width, int height,
+                              int frames, int quality) {
+    fm_fileformat *file = fm_fileformat_allocate(format);
+    if (file == nullptr) return nullptr;
+    fm_fileformat spec{};
+    spec.width = width;
+    spec.height = height;
+    spec.frames = frames;
+    if (fm_create(file, name, &spec, quality) != 0) {
+        fm_fileformat_free(file);
+        return nullptr;
+    }
+    return file;
+}
+
 int fm_open(fm_fileformat *file, const char *name) {
     if (open_state(file, name) != 0) return 1;
     return take_buffer(file);

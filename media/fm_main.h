@@ -85,6 +85,11 @@ int fm_free_buffer(fm_fileformat *file);
 // 7 no create callback, the driver's codes; when the buffer cannot be
 // allocated the driver state is closed again.
 int fm_create(fm_fileformat *file, const char *name, const fm_fileformat *spec, int quality);
+// Allocates a record of `format` and creates (or continues) `name` as
+// width x height with room for `frames`: the record ready for fm_write, or
+// null with the record freed and the cause in fm_errno.
+fm_fileformat *fm_create_file(const char *format, const char *name, int width, int height,
+                              int frames, int quality);
 // Opens a file through the driver (filling width, height, frames and the
 // layout words), then allocates the buffer. Codes as fm_create (7: open).
 int fm_open(fm_fileformat *file, const char *name);

@@ -49,11 +49,8 @@ void MakeReel(const std::string &path, int frames, int mode = 0) {
     const int old = VIDEO_MODE;
     SetVideoMode(mode);
     const int W = VIDEO_SIZEX, H = VIDEO_SIZEY;
-    fm_fileformat *f = fm_fileformat_allocate("svj");
+    fm_fileformat *f = fm_create_file("svj", path.c_str(), W, H, frames, 0);
     ASSERT_NE(f, nullptr);
-    fm_fileformat spec{};
-    spec.width = W, spec.height = H, spec.frames = frames;
-    ASSERT_EQ(fm_create(f, path.c_str(), &spec, 0), 0);
     for (int n = 0; n < frames; n++) {
         // Picture line y lives at row y/2 + (H/2)(y mod 2) of the buffer.
         for (int y = 0; y < H; y++)

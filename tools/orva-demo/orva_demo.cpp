@@ -149,15 +149,9 @@ struct Reel {
 };
 
 bool write_reel(const std::string &path, const Reel &reel) {
-    fm_fileformat *f = fm_fileformat_allocate("svj");
-    if (!f) return false;
-    fm_fileformat spec{};
-    spec.width = W;
-    spec.height = H;
-    spec.frames = reel.frames;
-    if (fm_create(f, path.c_str(), &spec, 0) != 0) {
+    fm_fileformat *f = fm_create_file("svj", path.c_str(), W, H, reel.frames, 0);
+    if (!f) {
         fm_errorprint(fm_errno, path.c_str());
-        fm_fileformat_free(f);
         return false;
     }
     Picture p;

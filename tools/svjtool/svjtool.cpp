@@ -183,15 +183,9 @@ int cmd_encode(int argc, char **argv) {
     SetVideoMode(mode);
     fm_initialize(nullptr);
     fm_errno = 0;
-    fm_fileformat *file = fm_fileformat_allocate("svj");
-    fm_fileformat spec{};
-    spec.width = VIDEO_SIZEX;
-    spec.height = VIDEO_SIZEY;
     const bool existed = access(argv[0], F_OK) == 0;
-    if (file == nullptr || fm_create(file, argv[0], &spec, quality) != 0) {
-        fm_fileformat_free(file);
-        return failure("%s: %s", argv[0], fm_errorstr(fm_errno));
-    }
+    fm_fileformat *file = fm_create_file("svj", argv[0], VIDEO_SIZEX, VIDEO_SIZEY, 0, quality);
+    if (file == nullptr) return failure("%s: %s", argv[0], fm_errorstr(fm_errno));
     // A reel that exists is continued after its last frame.
     const int first = file->frames;
     int result = 0, frame = first;
