@@ -23,6 +23,7 @@
 #include "desktop/widgets.h"
 #include "platform/jobs.h"
 #include "platform/sem.h"
+#include "tests/processes/process_test_util.h"
 
 class DesktopFixture : public ::testing::Test {
   public:
@@ -51,11 +52,7 @@ class DesktopFixture : public ::testing::Test {
         Pump();
     }
     void TearDown() override {
-        for (int i = 0; i < MAX_SPROC; i++)
-            StopProcess(i);
-        SemSet(0, 0);
-        SemSet(4, 0);
-        JobJoinAll();
+        EndAllJobs();
         SemRemove();
         ProcessFinalExit = nullptr;
         exit_pending = 0;

@@ -17,6 +17,16 @@ inline void held_job(void *) {
     SemWait(4);
 }
 
+// Stops every job a test left running, opens the gates the tests hold
+// closed (0 and 4) and waits until all job threads have ended.
+inline void EndAllJobs() {
+    for (int i = 0; i < MAX_SPROC; i++)
+        StopProcess(i);
+    SemSet(0, 0);
+    SemSet(4, 0);
+    JobJoinAll();
+}
+
 // Resets the table, the semaphores and every hook around each test, and ends
 // whatever jobs a test leaves behind.
 class ProcessFixture : public ::testing::Test {
@@ -27,11 +37,7 @@ class ProcessFixture : public ::testing::Test {
         ResetHooks();
     }
     void TearDown() override {
-        for (int i = 0; i < MAX_SPROC; i++)
-            StopProcess(i);
-        SemSet(0, 0);
-        SemSet(4, 0);
-        JobJoinAll();
+        EndAllJobs();
         ResetHooks();
         SemRemove();
     }
