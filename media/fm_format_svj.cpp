@@ -10,6 +10,7 @@
 // wrapper that keeps its setjmp point, and an error fails that read or write
 // with a code in fm_errno (17 on decode, 15 on encode).
 #include "media/fm_format_svj.h"
+#include "media/video_globals.h"
 
 #include <climits>
 #include <csetjmp>
@@ -38,10 +39,6 @@ struct fm_svj_buffers {
 
 namespace {
 
-constexpr int NTSC_PRESENTED = 486;
-constexpr int NTSC_STORED = 496;
-constexpr int PADDING_LINES = 5;
-constexpr unsigned char PADDING_VALUE = 16;
 constexpr int DEFAULT_QUALITY = 50;
 constexpr uint32_t MAX_SIDE = 65500; // JPEG's own limit on a side
 
@@ -64,7 +61,7 @@ int presented_height(int stored) {
     return stored == NTSC_STORED ? NTSC_PRESENTED : stored;
 }
 int padding_lines(int stored) {
-    return stored == NTSC_STORED ? PADDING_LINES : 0;
+    return stored == NTSC_STORED ? NTSC_PAD_LINES : 0;
 }
 
 // True when a reel of W x Hf gives a frame buffer whose size fits an int.
@@ -144,7 +141,7 @@ int make_decompressor(fm_svj_state *state) {
 int size_buffers(fm_svj_state *state, int w, int hf) {
     fm_svj_buffers *b = state->buffers;
     try {
-        b->padding.assign(size_t(w) * 3, PADDING_VALUE);
+        b->padding.assign(size_t(w) * 3, NTSC_PAD_VALUE);
         b->scratch.assign(size_t(w) * 3, 0);
         b->rows.assign(size_t(hf / 2), nullptr);
     } catch (...) {
