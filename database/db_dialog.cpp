@@ -18,9 +18,9 @@
 
 #include "database/db_files.h"
 #include "database/db_list.h"
-#include "desktop/globals.h"
-#include "desktop/messages.h"
-#include "desktop/widgets.h"
+#include "ui/globals.h"
+#include "ui/messages.h"
+#include "ui/widgets.h"
 
 namespace {
 

@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "database/db_commands.h"
 #include "database/db_dialog.h"
 #include "database/db_list.h"
-#include "desktop/clip_open.h"
-#include "desktop/commands.h"
-#include "desktop/globals.h"
-#include "desktop/messages.h"
+#include "ui/globals.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -25,8 +24,9 @@ void open_reels(DbDialog *d, int all) {
         return;
     }
     DbListFree(d);
+    if (!DbOpenReelHook) return;
     for (const std::string &path : paths)
-        OpenFile(path.c_str());
+        DbOpenReelHook(path.c_str());
 }
 
 void open_selected(Widget, XtPointer client_data, XtPointer) {
@@ -38,6 +38,8 @@ void open_all(Widget, XtPointer client_data, XtPointer) {
 }
 
 } // namespace
+
+void (*DbOpenReelHook)(const char *path) = nullptr;
 
 ORVA_COMMAND(DbSelectSvj) {
     (void)w;

@@ -25,10 +25,10 @@
 #include "desktop/frame_display.h"
 #include "desktop/glw.h"
 #include "desktop/globals.h"
-#include "desktop/messages.h"
+#include "ui/messages.h"
 #include "desktop/processes.h"
 #include "desktop/set_timecode.h"
-#include "desktop/widgets.h"
+#include "ui/widgets.h"
 #include "vtr/timeline.h"
 
 int XBAND = 0, XSHIFT = 0, YSHIFTH = 2, YSHIFTW = 23, YSHIFTS = 23;

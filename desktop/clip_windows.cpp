@@ -17,7 +17,7 @@
 #include "desktop/frame_display.h"
 #include "desktop/frame_map.h"
 #include "desktop/globals.h"
-#include "desktop/messages.h"
+#include "ui/messages.h"
 #include "media/fm_main.h"
 #include "media/svjr.h"
 #include "platform/cl_compress.h"

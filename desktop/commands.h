@@ -1,14 +1,11 @@
-// The commands reached from the menu tree. Each is an Xt callback that gets
-// its menu label (or, for user effects, the plug-in's effect function) as
-// client data.
+// The commands reached from the menu tree, in menu order (ui/command.h has
+// their form). Those of the database live in its library.
 #pragma once
 
-#include <X11/Intrinsic.h>
+#include "database/db_commands.h"
+#include "ui/command.h"
 
-#define ORVA_COMMAND(name) void name(Widget w, XtPointer client_data, XtPointer call_data)
-
-// OPEN
-ORVA_COMMAND(DbSelectSvj);
+// OPEN (DbSelectSvj: database/db_commands.h)
 ORVA_COMMAND(DbSelectImages);
 ORVA_COMMAND(DbSelectWork);
 ORVA_COMMAND(DbSelectDatabase);

@@ -14,7 +14,7 @@
 #include "desktop/display_window.h"
 #include "desktop/globals.h"
 #include "desktop/main_window.h"
-#include "desktop/messages.h"
+#include "ui/messages.h"
 #include "desktop/zoom_view.h"
 
 int WindowPosition(int slot, int *x, int *y, int master) {

@@ -19,7 +19,7 @@
 #include <cstring>
 
 #include "desktop/globals.h"
-#include "desktop/icons.h"
+#include "ui/icons.h"
 #include "desktop/main_window.h"
 #include "desktop/processes.h"
 #include "media/fm_main.h"

@@ -10,17 +10,12 @@ extern Widget menubar;
 extern Widget timeline_form;
 extern Widget vtrform;
 extern WindowData logo_window;
-// Background and menu foreground as 8-bit RGB, read by AllocColors.
-extern unsigned char background_rgb[3], foreground_rgb[3];
 
 // Lays out the main window in app_shell for a screen of W x H pixels, with
 // or without the VTR form.
 void CreaMainWindow(int W, int H, bool vtr_wanted);
-// Reads the RGB of the background and menu foreground and allocates the red,
-// yellow and busy colours.
-void AllocColors(Pixel menu_foreground);
-// Creates the four hidden 1x1 colour forms and sets the shell's icon.
-void CreaColorForms();
+// Foreground pixel of the menu bar's labels (0 before the menu bar exists).
+Pixel MenuForeground();
 // Re-tints the logo for the main form's background and creates its window.
 void CreaLogoWindow(int W);
 // Key-press handler of the two areas' viewports: routes a key to the clip

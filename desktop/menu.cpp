@@ -12,7 +12,7 @@
 #include <Xm/Separator.h>
 
 #include "desktop/commands.h"
-#include "desktop/widgets.h"
+#include "ui/widgets.h"
 
 // clang-format off
 static const MenuItem open_items[] = {

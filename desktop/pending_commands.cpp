@@ -3,7 +3,7 @@
 // into its subsystem when that subsystem lands.
 #include "desktop/commands.h"
 #include "desktop/globals.h"
-#include "desktop/messages.h"
+#include "ui/messages.h"
 
 static void not_available() {
     PutCharMessage(mainform, "Not available yet.");

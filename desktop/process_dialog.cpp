@@ -8,9 +8,9 @@
 #include "desktop/commands.h"
 #include "desktop/exit.h"
 #include "desktop/globals.h"
-#include "desktop/messages.h"
+#include "ui/messages.h"
 #include "desktop/processes.h"
-#include "desktop/widgets.h"
+#include "ui/widgets.h"
 
 namespace {
 

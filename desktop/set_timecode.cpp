@@ -10,8 +10,8 @@
 #include "desktop/clip_model.h"
 #include "desktop/clip_window.h"
 #include "desktop/globals.h"
-#include "desktop/messages.h"
-#include "desktop/widgets.h"
+#include "ui/messages.h"
+#include "ui/widgets.h"
 #include "vtr/timecode.h"
 
 namespace {

@@ -15,22 +15,24 @@
 #include <vector>
 
 #include "desktop/clip_model.h"
+#include "desktop/clip_open.h"
 #include "desktop/commands.h"
 #include "desktop/converter.h"
 #include "desktop/desktop_area.h"
 #include "desktop/exit.h"
 #include "desktop/globals.h"
-#include "desktop/icons.h"
+#include "ui/icons.h"
 #include "desktop/log_writer.h"
 #include "database/db_list.h"
 #include "media/fm_main.h"
 #include "desktop/main_window.h"
+#include "ui/colors.h"
 #include "desktop/menu.h"
-#include "desktop/messages.h"
+#include "ui/messages.h"
 #include "desktop/process_timers.h"
 #include "desktop/processes.h"
 #include "desktop/resources.h"
-#include "desktop/widgets.h"
+#include "ui/widgets.h"
 #include "desktop/zoom_view.h"
 #include "platform/sem.h"
 #include "vtr/timeline.h"
@@ -38,14 +40,7 @@
 // ---- globals of the main process ----
 
 sv_handle *sv = nullptr;
-XtAppContext app = nullptr;
-Widget app_shell, mainform, summaform, happyswin, happyform, workswin, workform;
-Widget happy_h, happy_v, work_h, work_v;
-Widget in_out_bg, rec_bg;
-int XBORD = 2, XLARG = 206, YBORD = 2, YLARG = 214, HAPPYH = 206, VTRH = 100, NCOL = 6;
-Pixel background, RED_COL, YEL_COL, BUSY_YEL, BUSY_GRN;
 int master_tc = 0;
-std::atomic<int> isPlayActive{0};
 std::atomic<int> exit_pending{0};
 int defaults[5];
 char init_work_name[1024], exit_work_name[1024];
@@ -165,7 +160,13 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
     return app_shell;
 }
 
+// The functions through which the libraries below the desktop reach it.
+static void InstallDesktopHooks() {
+    DbOpenReelHook = OpenFile;
+}
+
 void BuildMainWindow(const StartupOptions &opt) {
+    InstallDesktopHooks();
     Screen *scr = XtScreen(app_shell);
     const int W = WidthOfScreen(scr), H = HeightOfScreen(scr);
     const bool vtr_wanted = opt.vtr || sv != nullptr;
@@ -178,7 +179,7 @@ void BuildMainWindow(const StartupOptions &opt) {
     XtVaGetValues(workswin, XmNhorizontalScrollBar, &work_h, XmNverticalScrollBar, &work_v, NULL);
     // The master area scrolls only sideways.
     if (happy_v) XtUnmanageChild(happy_v);
-    AllocColors(0);
+    AllocColors(MenuForeground());
     CreaCursors(app_shell);
     CreaColorForms();
     // The VTR panel and the board's video mode and sync join here with the

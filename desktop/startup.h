@@ -27,7 +27,8 @@ int InitGlobals();
 // manager's close. Returns the application shell, or null without a display.
 Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt);
 
-// Builds the main window in app_shell, realises it and arms the timers.
+// Registers the hooks through which lower libraries reach the desktop, builds
+// the main window in app_shell, realises it and arms the timers.
 void BuildMainWindow(const StartupOptions &opt);
 
 // The whole start-up: fork (unless ORVA_NO_DETACH is 1), the steps above,

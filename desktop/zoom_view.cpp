@@ -12,9 +12,9 @@
 #include "desktop/clip_model.h"
 #include "desktop/glw.h"
 #include "desktop/globals.h"
-#include "desktop/icons.h"
+#include "ui/icons.h"
 #include "desktop/main_window.h"
-#include "desktop/widgets.h"
+#include "ui/widgets.h"
 #include "platform/draw.h"
 
 namespace {

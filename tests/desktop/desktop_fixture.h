@@ -20,7 +20,7 @@
 #include "desktop/globals.h"
 #include "desktop/processes.h"
 #include "desktop/startup.h"
-#include "desktop/widgets.h"
+#include "ui/widgets.h"
 #include "platform/jobs.h"
 #include "platform/sem.h"
 #include "tests/processes/process_test_util.h"

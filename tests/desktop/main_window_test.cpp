@@ -14,7 +14,7 @@
 #include "desktop/clip_model.h"
 #include "desktop/commands.h"
 #include "desktop/menu.h"
-#include "desktop/messages.h"
+#include "ui/messages.h"
 #include "tests/desktop/desktop_fixture.h"
 
 namespace {

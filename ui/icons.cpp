@@ -2,7 +2,7 @@
 // windows, the wait cursor, and the error and warning icons of the message
 // boxes. The bitmaps are drawn by code at first use rather than stored as
 // tables: a triangle with an exclamation mark, and a four-way arrow.
-#include "desktop/icons.h"
+#include "ui/icons.h"
 
 #include <X11/cursorfont.h>
 #include <Xm/Xm.h>
@@ -10,7 +10,7 @@
 #include <array>
 #include <cstdlib>
 
-#include "desktop/globals.h"
+#include "ui/globals.h"
 
 Pixmap mspix = None, mmpix = None;
 Cursor moveCursor = None;

@@ -1,6 +1,6 @@
 // Widget-creation helpers (the Crea... family), label accessors, `locate`
 // and the InsertText action used by text fields.
-#include "desktop/widgets.h"
+#include "ui/widgets.h"
 
 #include <Xm/ArrowB.h>
 #include <Xm/DialogS.h>

@@ -3,14 +3,14 @@
 //
 // Information and question boxes move the pointer onto their default answer
 // the first time they are exposed, so the user can answer with one click.
-#include "desktop/messages.h"
+#include "ui/messages.h"
 
 #include <Xm/MessageB.h>
 #include <Xm/PushB.h>
 
-#include "desktop/globals.h"
-#include "desktop/icons.h"
-#include "desktop/widgets.h"
+#include "ui/globals.h"
+#include "ui/icons.h"
+#include "ui/widgets.h"
 
 namespace {
 
