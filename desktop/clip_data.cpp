@@ -21,6 +21,7 @@
 #include "desktop/clip_model.h"
 #include "media/fm_main.h"
 #include "media/svjr.h"
+#include "media/svjr_holder.h"
 #include "media/video_globals.h"
 #include "platform/byteorder.h"
 #include "platform/fileio.h"
@@ -46,7 +47,7 @@ int ReadHeaderData(const char *path, int *frames, int *width, int *height) {
     if (!ok) return 0;
     if (frames) *frames = n;
     if (width) *width = w / 4;
-    if (height) *height = h == 486 ? 120 : h / 4;
+    if (height) *height = QuarterHeight(h);
     return w == VIDEO_SIZEX && h == VIDEO_SIZEY ? 1 : 2;
 }
 
@@ -184,7 +185,23 @@ int UpdateLog(FisicData *fisic) {
 FisicData *CreaFisicData(const char *path, int is_new, int *status) {
     int dummy;
     if (!status) status = &dummy;
-    if (path && ReadHeaderData(path, nullptr, nullptr, nullptr) == 2) {
+    // The reel is opened once: its eighth-size display reader gives the frame
+    // count and size; only a reel the reader refuses goes through the format
+    // manager, which tells another video standard from an unreadable file.
+    SvjrReader reader;
+    int header = 0, header_frames = 0, header_w = 0, header_h = 0;
+    if (path) {
+        reader.reset(svjr_open(path, 8, 1, 0));
+        if (reader) {
+            header = 1;
+            header_frames = reader->frames;
+            header_w = 2 * reader->width;
+            header_h = 2 * reader->height;
+        } else {
+            header = ReadHeaderData(path, &header_frames, &header_w, &header_h);
+        }
+    }
+    if (header == 2) {
         *status = 3;
         return nullptr;
     }
@@ -229,8 +246,8 @@ FisicData *CreaFisicData(const char *path, int is_new, int *status) {
     const bool current =
         have_log && reel_readable && reel_size == log_size && memcmp(reel_date, log_date, 26) == 0;
     if (reel_readable && !current) {
-        int frames = 0, w = 0, h = 0;
-        int r = ReadHeaderData(path, &frames, &w, &h);
+        const int frames = header_frames, w = header_w, h = header_h;
+        const int r = header;
         if (r == 0 && !have_log) {
             FreeFisicData(f);
             *status = 0;
@@ -262,20 +279,16 @@ FisicData *CreaFisicData(const char *path, int is_new, int *status) {
         *status = 0;
         return nullptr;
     }
-    if (reel_readable) {
-        f->reader = svjr_open(path, 8, 1, 0);
-        if (f->reader) return f;
+    if (reel_readable && reader) {
+        f->reader = reader.release();
+        return f;
     }
     *status = 2;
     return f;
 }
 
 int CloseImage(fm_fileformat *reader) {
-    if (!reader) return -1;
-    svjr_close(reader->state);
-    free(reader->buffer);
-    free(reader);
-    return 0;
+    return svjr_free(reader);
 }
 
 FisicData *FreeFisicData(FisicData *fisic) {

@@ -104,8 +104,9 @@ void FreeLogParts(LogPart *parts, int n);
 FisicData *FreeFisicData(FisicData *fisic);
 // Closes a reel reader. 0, or -1 for a null reader.
 int CloseImage(fm_fileformat *reader);
-// Fills the window's image with its current frame (log, else the reel at
-// quarter size, else black).
+// Fills the window's image with its current frame through the frame fetch
+// of ShowFrame (log, else the reel at an eighth), else black
+// (desktop/frame_display.cpp).
 void LoadFirstFrame(WindowData *win);
 
 // A frame range of a physical clip inside a window; segments form a ring.
@@ -130,6 +131,7 @@ struct WindowData {
     int master = 0;
     int slot = 0;
     unsigned char *image = nullptr; // width x height pixels, bytes A,B,G,R, bottom-up
+    unsigned char *back = nullptr;  // as large: the next frame is fetched here, then swapped
     int spare = 0;
     int in = 0, out = 0;
     int total = 0;

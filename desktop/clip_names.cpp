@@ -37,7 +37,7 @@ int GetLogCommonSize() {
 }
 
 int CheckDimensions(int width, int height) {
-    int h = VIDEO_SIZEY == 486 ? 120 : VIDEO_SIZEY / 4;
+    int h = QuarterHeight(VIDEO_SIZEY);
     return width == VIDEO_SIZEX / 4 && height == h;
 }
 

@@ -10,10 +10,7 @@
 #include <Xm/Text.h>
 #include <Xm/Xm.h>
 
-#include <unistd.h>
-
-#include <chrono>
-#include <cmath>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,12 +20,15 @@
 #include "desktop/desktop_area.h"
 #include "desktop/display_window.h"
 #include "desktop/frame_display.h"
+#include "desktop/frame_stepping.h"
 #include "desktop/glw.h"
 #include "desktop/globals.h"
 #include "ui/messages.h"
 #include "desktop/processes.h"
 #include "desktop/set_timecode.h"
+#include "ui/icons.h"
 #include "ui/widgets.h"
+#include "vtr/timecode.h"
 #include "vtr/timeline.h"
 
 int XBAND = 0, XSHIFT = 0, YSHIFTH = 2, YSHIFTW = 23, YSHIFTS = 23;
@@ -43,66 +43,7 @@ void not_available() {
     PutCharMessage(mainform, "Not available yet.");
 }
 
-// ---- the three 17x17 button pictures, one set per area kind ----
-
 enum { KIND_DESKTOP = 0, KIND_MASTER = 1, KIND_SUMMA = 2 };
-enum { PIC_PLAY = 0, PIC_STOP = 1, PIC_REVE = 2 };
-
-struct ButtonPictures {
-    Widget area = nullptr; // the area form the pixmaps were made for
-    Pixmap pix[3] = {0, 0, 0};
-};
-ButtonPictures pictures[3];
-
-// Bitmap (XBM layout: rows of 3 bytes, least significant bit leftmost).
-void make_bits(int which, unsigned char bits[17 * 3]) {
-    std::memset(bits, 0, 17 * 3);
-    for (int y = 0; y < 17; y++)
-        for (int x = 0; x < 17; x++) {
-            const int dy = y < 8 ? 8 - y : y - 8; // distance from the middle row
-            const int reach = (6 - dy) * 4 / 3;   // triangle width on this row
-            bool on = false;
-            if (which == PIC_STOP)
-                on = x >= 4 && x <= 12 && y >= 4 && y <= 12;
-            else if (which == PIC_PLAY)
-                on = dy <= 6 && x >= 5 && x - 5 <= reach;
-            else
-                on = dy <= 6 && x <= 11 && 11 - x <= reach;
-            if (on) bits[y * 3 + x / 8] |= (unsigned char)(1 << (x % 8));
-        }
-}
-
-void pictures_gone(Widget area, XtPointer client, XtPointer) {
-    auto *p = static_cast<ButtonPictures *>(client);
-    if (p->area != area) return;
-    for (Pixmap &x : p->pix) {
-        if (x) XFreePixmap(XtDisplay(area), x);
-        x = 0;
-    }
-    p->area = nullptr;
-}
-
-Pixmap button_picture(int kind, Widget area, Pixel fg, Pixel bg, int which) {
-    ButtonPictures &p = pictures[kind];
-    if (p.area != area) {
-        Display *dpy = XtDisplay(area);
-        Window root = RootWindowOfScreen(XtScreen(area));
-        int depth = DefaultDepthOfScreen(XtScreen(area));
-        for (int i = 0; i < 3; i++) {
-            unsigned char bits[17 * 3];
-            make_bits(i, bits);
-            p.pix[i] = XCreatePixmapFromBitmapData(dpy, root, reinterpret_cast<char *>(bits), 17,
-                                                   17, fg, bg, unsigned(depth));
-        }
-        p.area = area;
-        XtAddCallback(area, XmNdestroyCallback, pictures_gone, &p);
-    }
-    return p.pix[which];
-}
-
-void set_picture(Widget button, Pixmap pix) {
-    XtVaSetValues(button, XmNlabelType, XmPIXMAP, XmNlabelPixmap, pix, NULL);
-}
 
 // ---- labels ----
 
@@ -130,67 +71,36 @@ void summa_in_press(Widget, XtPointer, XEvent *ev, Boolean *) {
     if (ev->type == ButtonPress && sv) not_available();
 }
 
+// The guard of the window buttons: nothing while a clip plays, and a
+// placeholder (no segments yet) says so.
+bool ready_for_button(WindowData *win) {
+    if (isPlayActive) return false;
+    if (!win->seg_first) {
+        PutCharMessage(mainform, kInProgress);
+        return false;
+    }
+    return true;
+}
+
 void memo_cb(Widget, XtPointer, XtPointer) {
     if (isPlayActive) return;
     not_available(); // memo mode (MemoOn) comes with the desktop areas
 }
 void copy_cb(Widget, XtPointer client, XtPointer) {
-    auto *win = static_cast<WindowData *>(client);
-    if (isPlayActive) return;
-    if (!win->seg_first) {
-        PutCharMessage(mainform, kInProgress);
-        return;
-    }
+    if (!ready_for_button(static_cast<WindowData *>(client))) return;
     not_available(); // NewWindowSingle comes with the clip operations
 }
 void mark_cb(Widget w, XtPointer client, XtPointer) {
     auto *win = static_cast<WindowData *>(client);
-    if (isPlayActive) return;
-    if (!win->seg_first) {
-        PutCharMessage(mainform, kInProgress);
-        return;
-    }
-    if (w == win->left_btn) {
-        win->in = win->current;
-        set_mark_label(win->in_label, "< %i", win->in + 1);
-    } else {
-        win->out = win->current;
-        set_mark_label(win->out_label, "> %i", win->out + 1);
-    }
+    if (!ready_for_button(win)) return;
+    SetMark(win, w == win->right_btn);
 }
 void play_cb(Widget, XtPointer client, XtPointer) {
-    auto *win = static_cast<WindowData *>(client);
-    if (isPlayActive) return;
-    if (!win->seg_first) {
-        PutCharMessage(mainform, kInProgress);
-        return;
-    }
+    if (!ready_for_button(static_cast<WindowData *>(client))) return;
     not_available(); // ePlayStart comes with playback
 }
 void stop_cb(Widget, XtPointer, XtPointer) {
     // "stop" acts only inside a running playback, which watches it itself.
-}
-
-struct ArrowData {
-    WindowData *win;
-    int dir;
-};
-
-void arrow_activate(Widget w, XtPointer client, XtPointer) {
-    auto *win = static_cast<WindowData *>(client);
-    ArrowDisarm();
-    if (!win->seg_first) {
-        PutCharMessage(mainform, kInProgress);
-        return;
-    }
-    ArrowStep(win, w == win->prev_btn ? -1 : 1);
-}
-void arrow_arm(Widget w, XtPointer client, XtPointer) {
-    auto *win = static_cast<WindowData *>(client);
-    ArrowArm(win, w == win->prev_btn ? -1 : 1);
-}
-void arrow_disarm(Widget, XtPointer, XtPointer) {
-    ArrowDisarm();
 }
 
 // Import progress of a placeholder, shown by the progress timer.
@@ -202,23 +112,26 @@ void show_import_progress(int entry) {
     SetImportProgress(p.output.c_str(), w->progress_label, p.progress, w->total);
 }
 
-int scrub_events = 0; // button-2 motion events seen on any slider
+} // namespace
 
-struct ArmState {
-    int waiting = 0;
-    int released = 0;
-};
-ArmState arm;
-
-// Playback in an arrow's direction after a half-second hold. Playback is
-// not built yet, so a hold does nothing more than the step its release
-// makes; ePlayStart(win, dir) goes here.
 void StartArrowPlayback(WindowData *win, int dir) {
+    // Playback in the arrow's direction is not built yet, so a hold does
+    // nothing more than the step its release makes; ePlayStart(win, dir)
+    // goes here.
     (void)win;
     (void)dir;
 }
 
-} // namespace
+void SetMark(WindowData *win, int out) {
+    if (!win || !win->seg_first) return;
+    if (out) {
+        win->out = win->current;
+        set_mark_label(win->out_label, "> %i", win->out + 1);
+    } else {
+        win->in = win->current;
+        set_mark_label(win->in_label, "< %i", win->in + 1);
+    }
+}
 
 // ---- the window's widgets ----
 
@@ -334,9 +247,9 @@ void CreaWidget(WindowData *win, int area, int summa, int placeholder, int impor
         win->reve_btn = CreaBottoneXYName(form, "reve", XBAND + 80, by, 20, 20, "reve");
         win->stop_btn = CreaBottoneXYName(form, "stop", XBAND + 100, by, 20, 20, "stop");
         win->play_btn = CreaBottoneXYName(form, "play", XBAND + 120, by, 20, 20, "play");
-        set_picture(win->reve_btn, button_picture(kind, parent, fg, bg, PIC_REVE));
-        set_picture(win->stop_btn, button_picture(kind, parent, fg, bg, PIC_STOP));
-        set_picture(win->play_btn, button_picture(kind, parent, fg, bg, PIC_PLAY));
+        SetLabelPixmap(win->reve_btn, ClipButtonPixmap(kind, parent, fg, bg, CLIP_PIC_REVE));
+        SetLabelPixmap(win->stop_btn, ClipButtonPixmap(kind, parent, fg, bg, CLIP_PIC_STOP));
+        SetLabelPixmap(win->play_btn, ClipButtonPixmap(kind, parent, fg, bg, CLIP_PIC_PLAY));
         XtAddCallback(win->memo_btn, XmNactivateCallback, memo_cb, win);
         XtAddCallback(win->copy_btn, XmNactivateCallback, copy_cb, win);
         XtAddCallback(win->left_btn, XmNactivateCallback, mark_cb, win);
@@ -357,16 +270,16 @@ void CreaWidget(WindowData *win, int area, int summa, int placeholder, int impor
     XtAddCallback(win->scale, XmNdragCallback, ScaleValue, scale_client);
     win->prev_btn = CreaBottoneXYName(form, "", XBAND, slider_y, 20, 20, "prev");
     win->next_btn = CreaBottoneXYName(form, "", XBAND + win->width - 20, slider_y, 20, 20, "next");
-    set_picture(win->prev_btn, button_picture(kind, parent, fg, bg, PIC_REVE));
-    set_picture(win->next_btn, button_picture(kind, parent, fg, bg, PIC_PLAY));
+    SetLabelPixmap(win->prev_btn, ClipButtonPixmap(kind, parent, fg, bg, CLIP_PIC_REVE));
+    SetLabelPixmap(win->next_btn, ClipButtonPixmap(kind, parent, fg, bg, CLIP_PIC_PLAY));
     XtVaSetValues(win->prev_btn, XmNuserData, win, NULL);
     XtVaSetValues(win->next_btn, XmNuserData, win, NULL);
     XtOverrideTranslations(win->prev_btn, ArrowTranslations(-1));
     XtOverrideTranslations(win->next_btn, ArrowTranslations(1));
     for (Widget b : {win->prev_btn, win->next_btn}) {
-        XtAddCallback(b, XmNactivateCallback, arrow_activate, win);
-        XtAddCallback(b, XmNarmCallback, arrow_arm, win);
-        XtAddCallback(b, XmNdisarmCallback, arrow_disarm, win);
+        XtAddCallback(b, XmNactivateCallback, ArrowActivateCB, win);
+        XtAddCallback(b, XmNarmCallback, ArrowArmCB, win);
+        XtAddCallback(b, XmNdisarmCallback, ArrowDisarmCB, win);
     }
 
     // Master area: the timeline strip below the slider.
@@ -408,104 +321,12 @@ void UpdateValue(WindowData *win) {
 }
 
 void PrintTimecode(char *buf, const WindowData *win) {
-    const int rate = fps > 0 ? fps : 25;
+    // The window's frame counted from its start timecode; the timecode word
+    // holds at most 99 hours.
     long long frame = (long long)win->current + win->start;
     if (frame < 0) frame = 0;
-    const long long t = std::llround(double(frame) * 150.0 / rate);
-    const long long s = t / 150, m = s / 60, h = m / 60;
-    char text[96];
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld:%02lld", h, m % 60, s % 60,
-                  ((t % 150) * rate) / 150);
-    std::snprintf(buf, 32, "%.31s", text);
-}
-
-void ShowMark(WindowData *win, int out) {
-    if (!win || isPlayActive || !win->seg_first) return;
-    int mark = out ? win->out : win->in;
-    if (mark < 0) mark = 0;
-    if (mark > win->total - 1) mark = win->total - 1;
-    win->current = mark;
-    UpdateValue(win);
-    if (!win->playing) ShowFrame(win);
-}
-
-void ScaleValue(Widget, XtPointer client_data, XtPointer call_data) {
-    auto *win = client_data ? static_cast<WindowData *>(client_data) : summa_window;
-    auto *cbs = static_cast<XmScaleCallbackStruct *>(call_data);
-    if (!win || !cbs) return;
-    if (!win->seg_first) {
-        UpdateValue(win); // a placeholder's slider does not move
-        if (cbs->reason == XmCR_VALUE_CHANGED) PutCharMessage(mainform, kInProgress);
-        return;
-    }
-    ScaleChange(win, cbs->event, cbs->value);
-}
-
-void ScaleChange(WindowData *win, const XEvent *event, int value) {
-    if (!win || !win->seg_first || win->total < 1) return;
-    if (event && (event->type == ButtonPress || event->type == ButtonRelease) &&
-        event->xbutton.button == Button2) {
-        UpdateValue(win);
-        return;
-    }
-    if (event && event->type == MotionNotify && (event->xmotion.state & Button2Mask)) {
-        bool moved = false;
-        if (++scrub_events % 4 == 0) {
-            const int target = value - 1;
-            if (target > win->current && win->current < win->total - 1) {
-                win->current++;
-                moved = true;
-            } else if (target < win->current && win->current > 0) {
-                win->current--;
-                moved = true;
-            }
-        }
-        UpdateValue(win);
-        if (moved && !win->playing) ShowFrame(win);
-        return;
-    }
-    int n = value - 1;
-    if (n > win->total - 1) n = win->total - 1;
-    if (n < 0) n = 0;
-    win->current = n;
-    UpdateValue(win);
-    if (!win->playing) ShowFrame(win);
-}
-
-int ArrowStep(WindowData *win, int dir) {
-    if (!win || win->playing || isPlayActive || !win->seg_first) return 0;
-    int n = win->current + (dir < 0 ? -1 : 1);
-    if (n < 0 || n > win->total - 1) return 0;
-    win->current = n;
-    UpdateValue(win);
-    ShowFrame(win);
-    return 1;
-}
-
-int ArrowArm(WindowData *win, int dir) {
-    if (!win || win->playing || isPlayActive || !win->seg_first) return 0;
-    if (arm.waiting) return -1;
-    arm.waiting = 1;
-    arm.released = 0;
-    const auto t0 = std::chrono::steady_clock::now();
-    int ran_out = 0;
-    while (!arm.released) {
-        while (!arm.released && XtAppPending(app))
-            XtAppProcessEvent(app, XtIMAll);
-        if (arm.released) break;
-        if (std::chrono::steady_clock::now() - t0 >= std::chrono::milliseconds(510)) {
-            ran_out = 1;
-            break;
-        }
-        usleep(5000);
-    }
-    arm.waiting = 0;
-    if (ran_out) StartArrowPlayback(win, dir);
-    return ran_out;
-}
-
-void ArrowDisarm() {
-    arm.released = 1;
+    if (frame > INT_MAX) frame = INT_MAX;
+    vtr_tc2asc(frames2tc(int(frame)), buf);
 }
 
 // ---- busy colours and import progress ----

@@ -35,33 +35,16 @@ void CreaWidget(WindowData *win, int area, int summa, int placeholder, int impor
 void UpdateValue(WindowData *win);
 
 // Writes the timecode of win->current + win->start at `fps` as
-// "hh:mm:ss:ff" into buf (at least 32 bytes; hours are not wrapped).
+// "hh:mm:ss:ff" into buf (at least 12 bytes): the text of the timecode word
+// (vtr/timecode.h), which holds at most 99 hours.
 void PrintTimecode(char *buf, const WindowData *win);
 
-// Slider callback (value changed and drag). client_data is the window, or 0
-// for the summa window. Button-2 motion moves one frame per four events.
-void ScaleValue(Widget w, XtPointer client_data, XtPointer call_data);
-// The work of ScaleValue: the slider of win moved to `value` (1-based) with
-// `event` (may be null). Button-2 presses and releases only update the
-// labels; button-2 motion steps one frame towards the value on every fourth
-// event; anything else jumps to the value.
-void ScaleChange(WindowData *win, const XEvent *event, int value);
+// Sets the window's In mark (out 0, the "[" button) or Out mark (out 1, "]")
+// to `current` and relabels it "< %i" / "> %i". Nothing for a placeholder.
+void SetMark(WindowData *win, int out);
 
-// Click on the in label (out 0) or the out label (out 1): `current` becomes
-// the mark, the window is updated and, unless it plays, the frame shown.
-void ShowMark(WindowData *win, int out);
-
-// Steps `current` by dir (-1 or +1) within 0..total-1, updates and shows the
-// frame. Nothing while the window plays. Returns 1 when the frame changed.
-int ArrowStep(WindowData *win, int dir);
-
-// Arm of an arrow: waits, handling events, until the button is released
-// (activate or disarm) or has been held for 0.51 s, when playback in the
-// arrow's direction would begin. Returns 1 when the hold ran out, 0 when the
-// button was released first, -1 when another arm is already waiting.
-int ArrowArm(WindowData *win, int dir);
-// Disarm of an arrow: ends the waiting of ArrowArm.
-void ArrowDisarm();
+// Playback in an arrow's direction after the arrow was held (frame_stepping).
+void StartArrowPlayback(WindowData *win, int dir);
 
 // Busy colours: sets the top shadow of the frame around `frame_label` (not in
 // the summa window) and the label's text to `pixel`; a negative pixel

@@ -1,6 +1,6 @@
 // Clip windows on physical clips: creating and listing a window over a whole
-// clip, loading its first picture, releasing it, and opening a reel from the
-// database into a new desktop window.
+// clip, releasing it, and opening a reel from the database into a new desktop
+// window.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,27 +22,6 @@
 #include "media/svjr.h"
 #include "platform/cl_compress.h"
 #include "platform/sem.h"
-
-void LoadFirstFrame(WindowData *win) {
-    if (!win || !win->seg_first) return;
-    size_t bytes = size_t(win->width) * win->height * 4;
-    if (!win->image) win->image = static_cast<unsigned char *>(calloc(bytes, 1));
-    if (!win->image) return;
-    win->source = 1;
-    int f = FrameCtrl(win, win->current, &win->seg_current);
-    FisicData *c = win->seg_current ? win->seg_current->fisic : nullptr;
-    if (!c) return;
-    if (ReadLogPicture(c, f, win->image, long(bytes))) return;
-    if (c->path) {
-        fm_fileformat *r = svjr_open(c->path, 4, 1, 0);
-        if (r) {
-            bool ok = r->size == int(bytes) && svjr_read(r, win->image, f) == 0;
-            CloseImage(r);
-            if (ok) return;
-        }
-    }
-    memset(win->image, 0, bytes);
-}
 
 WindowData *AddWindowData(FisicData *fisic, int import_entry, char *name, int frames) {
     auto *w = new WindowData;
@@ -66,7 +45,7 @@ WindowData *AddWindowData(FisicData *fisic, int import_entry, char *name, int fr
         fisic->refs++;
     } else {
         w->width = VIDEO_SIZEX / 4;
-        w->height = VIDEO_SIZEY == 486 ? 120 : VIDEO_SIZEY / 4;
+        w->height = QuarterHeight(VIDEO_SIZEY);
         w->out = frames - 1;
         w->total = frames;
         w->image = static_cast<unsigned char *>(calloc(size_t(w->width) * w->height * 4, 1));
@@ -99,7 +78,8 @@ void FreeWindowData(WindowData *win, int free_record) {
         win->seg_first = win->seg_last = win->seg_current = nullptr;
     }
     free(win->image);
-    win->image = nullptr;
+    free(win->back);
+    win->image = win->back = nullptr;
     if (free_record) delete win;
 }
 

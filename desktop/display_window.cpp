@@ -133,6 +133,21 @@ void dialog_destroyed(Widget, XtPointer client, XtPointer) {
 
 int typed_without_display = 0;
 
+// Keys typed while a key was handled are dropped: the key presses already
+// on their way to the display's windows are taken off the event queue
+// instead of being handled one by one after a long load.
+void drop_typed_keys(DispData *d) {
+    Widget any = d->glw ? d->glw : d->draw;
+    if (!any || !XtIsRealized(any)) return;
+    Display *dpy = XtDisplay(any);
+    XSync(dpy, False);
+    XEvent ev;
+    for (Widget w : {d->glw, d->draw})
+        if (w && XtIsRealized(w))
+            while (XCheckTypedWindowEvent(dpy, XtWindow(w), KeyPress, &ev)) {
+            }
+}
+
 } // namespace
 
 void DispCreaWin(Widget, XtPointer client_data, XEvent *event, Boolean *) {
@@ -253,6 +268,9 @@ int DispLoadFrame(DispData *d, int n) {
 
 void DispKey(DispData *d, KeySym key) {
     if (!d || !d->win || isPlayActive || (d->flags & DISP_BUSY)) return;
+    // While the key is handled the display stays: a close asked for meanwhile
+    // (DispExit) is done at the end.
+    d->flags |= DISP_BUSY;
     auto set_mode = [d](int mode) {
         if (d->field_mode == mode) return;
         d->field_mode = mode;
@@ -279,17 +297,15 @@ void DispKey(DispData *d, KeySym key) {
         KeyProcess(d->win, key, -1);
         break;
     case XK_Escape:
-        DispExit(d);
-        return;
+        d->flags |= DISP_CLOSING;
+        break;
     default: {
-        const int n = DoGoToFrame(d->flags, &d->typed, d->win->current, d->win->total, key);
+        const int n =
+            DoGoToFrame(d->flags & ~DISP_BUSY, &d->typed, d->win->current, d->win->total, key);
         if (n >= 0) DispLoadFrame(d, n);
     }
     }
-    // Keys typed while this one was handled are dropped.
-    d->flags |= DISP_BUSY;
-    while (XtAppPending(app))
-        XtAppProcessEvent(app, XtIMAll);
+    drop_typed_keys(d);
     d->flags &= ~DISP_BUSY;
     if (d->flags & DISP_CLOSING) DispExit(d);
 }

@@ -1,15 +1,21 @@
 // Frame fetch of clip windows: the frame a window shows is decoded from its
 // clip's quarter-size log when that log part is ready, otherwise read from
-// the reel at an eighth of full size (drawn magnified twice). Every number
-// taken from a log record or part file is checked before it is used, and a
-// failed fetch keeps the picture the window already shows.
+// the reel at an eighth of full size (drawn magnified twice). Showing a new
+// frame and loading a window's first picture go through the one fetch below.
+//
+// Every number taken from a log record or part file is checked before it is
+// used. Scrubbing allocates nothing per frame: the compressed bytes go
+// through one buffer that grows to the largest picture read, and a window
+// decodes into its second picture buffer, swapped in when the fetch
+// succeeds, so a failed fetch keeps the picture the window already shows.
 #include "desktop/frame_display.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "desktop/clip_model.h"
@@ -21,8 +27,25 @@
 
 namespace {
 
-fm_fileformat *reader_of(FisicData *c) {
-    return reinterpret_cast<fm_fileformat *>(c->reader);
+// Compressed bytes of the picture being decoded (main thread only).
+std::vector<unsigned char> jpeg_bytes;
+
+enum FetchSource { FETCH_FAILED = 0, FETCH_LOG = 1, FETCH_REEL = 2 };
+
+// Frame f of clip c into dest (capacity bytes; a picture of width x height
+// from the log, or the eighth-size reel picture packed at its start). Which
+// source served is returned; dest may be partly written on failure.
+FetchSource fetch_frame(FisicData *c, int f, unsigned char *dest, long capacity, int width,
+                        int height) {
+    const bool log_ready =
+        c->part && c->parts >= 1 && c->parts <= 4 && f >= 0 && c->part[f % c->parts].ready;
+    if (log_ready) return ReadLogPicture(c, f, dest, capacity) ? FETCH_LOG : FETCH_FAILED;
+    fm_fileformat *r = c->reader;
+    // The eighth-size picture must be half the window's picture each way.
+    if (!r || r->width != width / 2 || r->height != height / 2 ||
+        long(r->size) != long(r->width) * r->height * 4 || r->size > capacity)
+        return FETCH_FAILED;
+    return svjr_read(r, dest, f) == 0 ? FETCH_REEL : FETCH_FAILED;
 }
 
 } // namespace
@@ -40,18 +63,14 @@ int ReadLogPicture(FisicData *c, int f, unsigned char *image, long capacity) {
     const int size = p.sizes[entry], offset = p.offsets[entry];
     // A compressed quarter-size picture is far smaller than its pixels.
     if (size <= 0 || offset < 0 || size > bytes + 65536) return 0;
-    Fd fd(open(p.file, O_RDONLY));
+    Fd fd(open_regular(p.file, O_RDONLY));
     if (fd.fd < 0) return 0;
     struct stat st {};
     if (fstat(fd.fd, &st) != 0 || off_t(offset) + size > st.st_size) return 0;
-    std::vector<unsigned char> jpeg(static_cast<size_t>(size));
-    if (!read_at(fd.fd, jpeg.data(), size, offset)) return 0;
-    std::vector<unsigned char> pixels(static_cast<size_t>(bytes));
-    if (clDecompressImage(CL_JPEG, c->width, c->height, CL_RGBX, size, jpeg.data(),
-                          pixels.data()) != 0)
-        return 0;
-    std::memcpy(image, pixels.data(), size_t(bytes));
-    return 1;
+    if (jpeg_bytes.size() < size_t(size)) jpeg_bytes.resize(size_t(size));
+    if (!read_at(fd.fd, jpeg_bytes.data(), size_t(size), offset)) return 0;
+    return clDecompressImage(CL_JPEG, c->width, c->height, CL_RGBX, size, jpeg_bytes.data(),
+                             image) == 0;
 }
 
 void ShowFrame(WindowData *win) {
@@ -59,22 +78,30 @@ void ShowFrame(WindowData *win) {
     const int f = FrameCtrl(win, win->current, &win->seg_current);
     FisicData *c = win->seg_current ? win->seg_current->fisic : nullptr;
     if (!c) return;
-    const long capacity = long(win->width) * win->height * 4;
-    const bool log_ready =
-        c->part && c->parts >= 1 && c->parts <= 4 && f >= 0 && c->part[f % c->parts].ready;
-    if (log_ready) {
-        if (!ReadLogPicture(c, f, win->image, capacity)) return;
-        win->source = 1;
-    } else {
-        fm_fileformat *r = reader_of(c);
-        // The eighth-size picture must be half the window's picture each way.
-        if (!r || r->width != win->width / 2 || r->height != win->height / 2 ||
-            long(r->size) != long(r->width) * r->height * 4 || r->size > capacity)
-            return;
-        std::vector<unsigned char> pixels(static_cast<size_t>(r->size));
-        if (svjr_read(r, pixels.data(), f) != 0) return;
-        std::memcpy(win->image, pixels.data(), pixels.size());
-        win->source = 2;
-    }
+    const size_t capacity = size_t(win->width) * win->height * 4;
+    if (!win->back) win->back = static_cast<unsigned char *>(calloc(capacity, 1));
+    if (!win->back) return;
+    const FetchSource source =
+        fetch_frame(c, f, win->back, long(capacity), win->width, win->height);
+    if (source == FETCH_FAILED) return;
+    std::swap(win->image, win->back);
+    win->source = source;
     DrawImage(win, 0);
+}
+
+void LoadFirstFrame(WindowData *win) {
+    if (!win || !win->seg_first) return;
+    const size_t bytes = size_t(win->width) * win->height * 4;
+    if (!win->image) win->image = static_cast<unsigned char *>(calloc(bytes, 1));
+    if (!win->image) return;
+    win->source = 1;
+    const int f = FrameCtrl(win, win->current, &win->seg_current);
+    FisicData *c = win->seg_current ? win->seg_current->fisic : nullptr;
+    const FetchSource source =
+        c ? fetch_frame(c, f, win->image, long(bytes), win->width, win->height) : FETCH_FAILED;
+    if (source == FETCH_FAILED) {
+        memset(win->image, 0, bytes);
+        return;
+    }
+    win->source = source;
 }

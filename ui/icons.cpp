@@ -1,7 +1,9 @@
 // Cursors and message icons: the move cursor used while dragging clip
 // windows, the wait cursor, and the error and warning icons of the message
-// boxes. The bitmaps are drawn by code at first use rather than stored as
-// tables: a triangle with an exclamation mark, and a four-way arrow.
+// boxes, and the play, stop and reverse pictures of the clip windows'
+// buttons. The bitmaps are drawn by code at first use rather than stored as
+// tables: a triangle with an exclamation mark, a four-way arrow, a square
+// and two triangles.
 #include "ui/icons.h"
 
 #include <X11/cursorfont.h>
@@ -9,6 +11,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 
 #include "ui/globals.h"
 
@@ -140,4 +143,70 @@ Pixmap GetWarningPixmap() {
     static Pixmap p = None;
     if (!p) p = icon_for(dulsar_warn_w);
     return p;
+}
+
+// ---- the 17x17 pictures of the clip windows' buttons ----
+
+namespace {
+
+struct ButtonPictures {
+    Widget area = nullptr; // the area form the pixmaps were made for
+    Pixmap pix[3] = {0, 0, 0};
+};
+ButtonPictures pictures[CLIP_PICTURE_SETS];
+
+} // namespace
+
+void ClipButtonBits(int which, unsigned char bits[17 * 3]) {
+    std::memset(bits, 0, 17 * 3);
+    for (int y = 0; y < 17; y++)
+        for (int x = 0; x < 17; x++) {
+            const int dy = y < 8 ? 8 - y : y - 8; // distance from the middle row
+            const int reach = (6 - dy) * 4 / 3;   // triangle width on this row
+            bool on = false;
+            if (which == CLIP_PIC_STOP)
+                on = x >= 4 && x <= 12 && y >= 4 && y <= 12;
+            else if (which == CLIP_PIC_PLAY)
+                on = dy <= 6 && x >= 5 && x - 5 <= reach;
+            else
+                on = dy <= 6 && x <= 11 && 11 - x <= reach;
+            if (on) bits[y * 3 + x / 8] |= (unsigned char)(1 << (x % 8));
+        }
+}
+
+namespace {
+
+void pictures_gone(Widget area, XtPointer client, XtPointer) {
+    auto *p = static_cast<ButtonPictures *>(client);
+    if (p->area != area) return;
+    for (Pixmap &x : p->pix) {
+        if (x) XFreePixmap(XtDisplay(area), x);
+        x = 0;
+    }
+    p->area = nullptr;
+}
+
+} // namespace
+
+Pixmap ClipButtonPixmap(int set, Widget area, Pixel fg, Pixel bg, int which) {
+    if (set < 0 || set >= CLIP_PICTURE_SETS || which < 0 || which > CLIP_PIC_REVE) return None;
+    ButtonPictures &p = pictures[set];
+    if (p.area != area) {
+        Display *dpy = XtDisplay(area);
+        Window root = RootWindowOfScreen(XtScreen(area));
+        int depth = DefaultDepthOfScreen(XtScreen(area));
+        for (int i = 0; i < 3; i++) {
+            unsigned char bits[17 * 3];
+            ClipButtonBits(i, bits);
+            p.pix[i] = XCreatePixmapFromBitmapData(dpy, root, reinterpret_cast<char *>(bits), 17,
+                                                   17, fg, bg, unsigned(depth));
+        }
+        p.area = area;
+        XtAddCallback(area, XmNdestroyCallback, pictures_gone, &p);
+    }
+    return p.pix[which];
+}
+
+void SetLabelPixmap(Widget button, Pixmap pix) {
+    XtVaSetValues(button, XmNlabelType, XmPIXMAP, XmNlabelPixmap, pix, NULL);
 }

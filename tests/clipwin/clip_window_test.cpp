@@ -2,8 +2,12 @@
 // scrubbing, arrows and the mark buttons.
 #include "clipwin_fixture.h"
 #include <Xm/Scale.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "desktop/frame_display.h"
+#include "desktop/frame_stepping.h"
 #include "vtr/timeline.h"
 
 namespace {
@@ -130,6 +134,37 @@ TEST_F(ClipWindowFrames, ArrowsStepUpdateLabelsAndStopAtTheEnds) {
     Press(w->left_btn);
     EXPECT_EQ(w->in, 1);
     EXPECT_EQ(LabelOf(w->in_label), "< 2");
+}
+
+TEST_F(ClipWindowFrames, HeldArrowWaitsOnATimerAndMarksOutOfAPlaceholder) {
+    FisicData *c = NewClip(4);
+    WindowData *w = NewWindow(c);
+    // The hold runs on a toolkit timer: arming returns at once.
+    EXPECT_EQ(ArrowArm(w, 1), 1);
+    EXPECT_EQ(ArrowHeld(), 1);
+    EXPECT_EQ(ArrowArm(w, -1), -1); // one arrow at a time
+    ArrowDisarm();
+    EXPECT_EQ(ArrowHeld(), 0);
+    EXPECT_EQ(ArrowArm(w, 1), 1);
+    const auto t0 = std::chrono::steady_clock::now();
+    while (ArrowHeld() && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(3)) {
+        Pump();
+        usleep(10000);
+    }
+    EXPECT_EQ(ArrowHeld(), 0); // the hold ran out
+    w->playing = 1;
+    EXPECT_EQ(ArrowArm(w, 1), 0);
+    w->playing = 0;
+
+    // Marks: "]" sets Out, "[" In; a placeholder keeps its marks.
+    w->current = 3;
+    SetMark(w, 1);
+    EXPECT_EQ(w->out, 3);
+    EXPECT_EQ(LabelOf(w->out_label), "> 4");
+    WindowData placeholder;
+    placeholder.current = 2;
+    SetMark(&placeholder, 0);
+    EXPECT_EQ(placeholder.in, 0);
 }
 
 TEST_F(ClipWindowFrames, SliderJumpsAndButton2ScrubsOneFramePerFourMotions) {

@@ -91,6 +91,19 @@ TEST_F(ClipDisplayWindow, OpensReadsTheReelAndNavigates) {
         DispKey(d, key);
         EXPECT_EQ(d->field_mode, mode) << key;
     }
+    // A key typed while another is handled is dropped, not handled after it.
+    Pump();
+    ASSERT_TRUE(d->glw && XtIsRealized(d->glw));
+    XEvent typed{};
+    typed.xkey.type = KeyPress;
+    typed.xkey.display = XtDisplay(d->glw);
+    typed.xkey.window = XtWindow(d->glw);
+    typed.xkey.keycode = XKeysymToKeycode(XtDisplay(d->glw), XK_o);
+    XSendEvent(XtDisplay(d->glw), XtWindow(d->glw), False, KeyPressMask, &typed);
+    XFlush(XtDisplay(d->glw));
+    DispKey(d, XK_e);
+    Pump();
+    EXPECT_EQ(d->field_mode, 1);
     DispKey(d, XK_Escape);
     Pump();
     EXPECT_EQ(w->disp, nullptr);
