@@ -263,12 +263,12 @@ int run_bench(const char *reel, int passes) {
     int fd = ::mkstemp(out);
     if (fd < 0) return 1;
     ::close(fd);
-    fm_fileformat spec{};
-    spec.width = w;
-    spec.height = h;
+    fm_fileformat shape{};
+    shape.width = w;
+    shape.height = h;
     double write_s = best_of(passes, [&] {
         ::unlink(out);
-        if (fm_create(file, out, &spec, 85) != 0) std::abort();
+        if (fm_create(file, out, &shape, 85) != 0) std::abort();
         for (int f = 0; f < n; f++) {
             std::memcpy(file->buffer, decoded[size_t(f % keep)].data(), frame_bytes);
             if (fm_write(file, f) != 0) std::abort();

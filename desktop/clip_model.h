@@ -122,11 +122,15 @@ struct Segment {
 
 struct DispData;
 
+// Where a window's picture came from: the quarter-size log (drawn 1:1) or
+// the reel at an eighth (drawn magnified twice).
+enum PictureSource { SOURCE_LOG = 1, SOURCE_REEL = 2 };
+
 // One clip window.
 struct WindowData {
     int width = 0, height = 0;
     int playing = 0;
-    int source = 1; // 1 image from the log (drawn 1:1), 2 from the reel at eighth size
+    int source = SOURCE_LOG; // where `image` came from (PictureSource)
     int selected = 0;
     int master = 0;
     int slot = 0;

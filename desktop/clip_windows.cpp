@@ -25,7 +25,7 @@
 
 WindowData *AddWindowData(FisicData *fisic, int import_entry, char *name, int frames) {
     auto *w = new WindowData;
-    w->source = 1;
+    w->source = SOURCE_LOG;
     w->start = GetStartFrame(fisic);
     if (fisic) {
         w->width = fisic->width;

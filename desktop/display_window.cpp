@@ -69,11 +69,12 @@ void draw_display(DispData *d) {
     GLXwinset(XtDisplay(d->glw), XtWindow(d->glw));
     RGBmode();
     rectzoom(1, 1);
-    if (d->field_mode == 3) {
+    if (d->field_mode == FIELD_FULL) {
         lrectwrite(0, 0, d->width - 1, d->height - 1, d->image);
         return;
     }
-    std::vector<unsigned char> lines(size_t(d->width) * d->height * 4);
+    static std::vector<unsigned char> lines; // reused: displays draw in the main thread
+    lines.resize(size_t(d->width) * d->height * 4);
     DispFieldImage(d->image, lines.data(), d->width, d->height, d->field_mode);
     lrectwrite(0, 0, d->width - 1, d->height - 1, lines.data());
 }
@@ -278,15 +279,15 @@ void DispKey(DispData *d, KeySym key) {
     };
     switch (key) {
     case XK_space:
-        set_mode(3);
+        set_mode(FIELD_FULL);
         break;
     case XK_E:
     case XK_e:
-        set_mode(1);
+        set_mode(FIELD_ODD);
         break;
     case XK_O:
     case XK_o:
-        set_mode(2);
+        set_mode(FIELD_EVEN);
         break;
     case XK_C:
     case XK_c:
@@ -314,9 +315,9 @@ void DispFieldImage(const unsigned char *src, unsigned char *dst, int w, int h, 
     const size_t row = size_t(w) * 4;
     for (int y = 0; y < h; y++) {
         int from = y;
-        if (mode == 2)
+        if (mode == FIELD_EVEN)
             from = y & ~1;
-        else if (mode == 1)
+        else if (mode == FIELD_ODD)
             from = (y | 1) < h ? (y | 1) : h - 1;
         std::memcpy(dst + size_t(y) * row, src + size_t(from) * row, row);
     }

@@ -17,6 +17,10 @@ enum {
     DISP_CLOSING = 8, // closed while a key was being handled: freed after it
 };
 
+// What a display shows of the frame: its odd lines (each doubled), its even
+// lines (each doubled), or the whole frame.
+enum FieldMode { FIELD_ODD = 1, FIELD_EVEN = 2, FIELD_FULL = 3 };
+
 // One full-size display, held in the window's `disp`.
 struct DispData {
     fm_fileformat *reader = nullptr; // full-size reader of the reel shown
@@ -26,9 +30,9 @@ struct DispData {
     int last_read = -1;              // physical frame last read
     int flags = 0;
     Widget dialog = nullptr, draw = nullptr, glw = nullptr;
-    char *title = nullptr; // 400 bytes: name, three blanks, timecode and frame
-    int tail = 0;          // index in title after the name
-    int field_mode = 3;    // 3 full frame, 1 odd lines, 2 even lines doubled
+    char *title = nullptr;       // 400 bytes: name, three blanks, timecode and frame
+    int tail = 0;                // index in title after the name
+    int field_mode = FIELD_FULL; // FieldMode
     unsigned char *image = nullptr;
     WindowData *win = nullptr;
     FisicData *clip = nullptr;

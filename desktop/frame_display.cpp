@@ -30,7 +30,7 @@ namespace {
 // Compressed bytes of the picture being decoded (main thread only).
 std::vector<unsigned char> jpeg_bytes;
 
-enum FetchSource { FETCH_FAILED = 0, FETCH_LOG = 1, FETCH_REEL = 2 };
+enum FetchSource { FETCH_FAILED = 0, FETCH_LOG = SOURCE_LOG, FETCH_REEL = SOURCE_REEL };
 
 // Frame f of clip c into dest (capacity bytes; a picture of width x height
 // from the log, or the eighth-size reel picture packed at its start). Which
@@ -94,7 +94,7 @@ void LoadFirstFrame(WindowData *win) {
     const size_t bytes = size_t(win->width) * win->height * 4;
     if (!win->image) win->image = static_cast<unsigned char *>(calloc(bytes, 1));
     if (!win->image) return;
-    win->source = 1;
+    win->source = SOURCE_LOG;
     const int f = FrameCtrl(win, win->current, &win->seg_current);
     FisicData *c = win->seg_current ? win->seg_current->fisic : nullptr;
     const FetchSource source =

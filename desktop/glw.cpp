@@ -20,7 +20,7 @@ void DrawImage(WindowData *win, int exposing) {
         if (!win->image) {
             RGBcolor(0, 0, 0);
             clear();
-        } else if (win->source == 1) {
+        } else if (win->source == SOURCE_LOG) {
             rectzoom(1, 1);
             lrectwrite(0, 0, win->width - 1, win->height - 1, win->image);
         } else {

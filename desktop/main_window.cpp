@@ -75,7 +75,7 @@ void CreaLogoWindow(int W) {
                background_rgb[2]);
     logo_window.width = LOGO_W;
     logo_window.height = LOGO_H;
-    logo_window.source = 1;
+    logo_window.source = SOURCE_LOG;
     logo_window.image = LogoImage();
     logo_window.seg_first = fixed_picture_marker;
     logo_window.glw =

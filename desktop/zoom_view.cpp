@@ -132,7 +132,7 @@ void CreaZoomPlay(WindowData *win) {
 
 void ZoomDraw(WindowData *win) {
     if (!win || win != zoom.win || !zoom.glw || !XtIsRealized(zoom.glw) || !win->image) return;
-    const int z = (win->source == 2 ? 2 : 1) * zoom.factor;
+    const int z = (win->source == SOURCE_REEL ? 2 : 1) * zoom.factor;
     const int x2 = int(std::lround(double(zoom.width) / z)) - 1;
     const int y2 = int(std::lround(double(zoom.height) / z)) - 1;
     // Never read past the window's picture.
