@@ -197,6 +197,22 @@ void BuildMainWindow(const StartupOptions &opt) {
     if (clip) XtAddEventHandler(clip, KeyPressMask, False, KeyEvent, nullptr);
 }
 
+std::string NoDatabaseMessage() {
+    if (DbGetName()) return "";
+    const char *rsrc = getenv("ORVA_RSRC");
+    char path[1024];
+    if (!DbListFileName(path, sizeof path))
+        return "No database list file: ORVA_RSRC is empty.\n"
+               "Set ORVA_RSRC to the directory of a list file \"OrvaDB\"\n"
+               "(\"orva-demo DIR\" makes a demo database).";
+    std::string text = "No database found in the list file\n";
+    text += path;
+    text += rsrc ? "\n(from ORVA_RSRC).\n" : "\n(ORVA_RSRC is not set).\n";
+    text += "Set ORVA_RSRC to the directory of a list file \"OrvaDB\"\n"
+            "(\"orva-demo DIR\" makes a demo database).";
+    return text;
+}
+
 int OrvaMain(int argc, char **argv) {
     const char *nodetach = getenv("ORVA_NO_DETACH");
     if (!(nodetach && strcmp(nodetach, "1") == 0)) {
@@ -215,6 +231,12 @@ int OrvaMain(int argc, char **argv) {
         return 1;
     }
     BuildMainWindow(opt);
+    // Without a usable database, say once which list file was looked for.
+    const std::string no_db = NoDatabaseMessage();
+    if (!no_db.empty()) {
+        fprintf(stderr, "orva: %s\n", no_db.c_str());
+        PutCharMessage(mainform, no_db.c_str());
+    }
     XtAppMainLoop(app);
     return 0;
 }

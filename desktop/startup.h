@@ -4,6 +4,8 @@
 
 #include <X11/Intrinsic.h>
 
+#include <string>
+
 struct StartupOptions {
     bool vtr = false;    // "-vtr": build the VTR panel even without the board
     bool border = false; // "-border": window-manager decorations on the main window
@@ -30,6 +32,11 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt);
 // Registers the hooks through which lower libraries reach the desktop, builds
 // the main window in app_shell, realises it and arms the timers.
 void BuildMainWindow(const StartupOptions &opt);
+
+// The start-up message for a run without a usable database (ORVA_RSRC unset,
+// empty, or naming a directory whose "OrvaDB" lists no valid database): which
+// list file was looked for and how to go on. Empty when a database is current.
+std::string NoDatabaseMessage();
 
 // The whole start-up: fork (unless ORVA_NO_DETACH is 1), the steps above,
 // then the toolkit's main loop. Never returns on success.

@@ -14,6 +14,7 @@
 #include "desktop/main_window.h"
 #include "desktop/resources.h"
 #include "desktop/startup.h"
+#include "database/db_list.h"
 
 namespace {
 
@@ -187,4 +188,49 @@ TEST(LogoTest, MovieIsExtractedOnlyIntoAFreshFile) {
     for (const std::string &f : {program, victim})
         unlink(f.c_str());
     rmdir(dir);
+}
+
+TEST(StartupTest, WithoutADatabaseStartUpNamesTheListFile) {
+    char tmpl[] = "/tmp/orva_nodb_XXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    const char *saved = getenv("ORVA_RSRC");
+    const std::string keep = saved ? saved : "";
+    struct Case {
+        const char *rsrc; // null: unset
+        const char *list; // OrvaDB contents, null: no file
+        const char *want; // text in the message, null: no message
+    } cases[] = {
+        {"", nullptr, "ORVA_RSRC is empty"},
+        {dir.c_str(), nullptr, "/OrvaDB\n(from ORVA_RSRC)"},
+        {dir.c_str(), "DATABASE broken\n", "/OrvaDB\n(from ORVA_RSRC)"},
+        {dir.c_str(), "\r\nDATABASE Good\r\nPATH /tmp/\r\n", nullptr},
+    };
+    for (const Case &c : cases) {
+        const std::string list = dir + "/OrvaDB";
+        unlink(list.c_str());
+        if (c.list) {
+            FILE *f = fopen(list.c_str(), "w");
+            ASSERT_TRUE(f);
+            fputs(c.list, f);
+            fclose(f);
+        }
+        setenv("ORVA_RSRC", c.rsrc, 1);
+        DbInitialize();
+        const std::string text = NoDatabaseMessage();
+        if (!c.want) {
+            EXPECT_EQ(text, "") << c.list;
+            continue;
+        }
+        EXPECT_NE(text.find(c.want), std::string::npos) << text;
+        if (*c.rsrc) {
+            EXPECT_NE(text.find(dir), std::string::npos) << text;
+        }
+    }
+    unlink((dir + "/OrvaDB").c_str());
+    rmdir(dir.c_str());
+    if (saved)
+        setenv("ORVA_RSRC", keep.c_str(), 1);
+    else
+        unsetenv("ORVA_RSRC");
+    DbInitialize();
 }

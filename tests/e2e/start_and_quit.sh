@@ -9,7 +9,13 @@ fail() { echo "FAIL: $*"; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; exit 1; 
 command -v xdotool >/dev/null || fail "xdotool missing"
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
 
-ORVA_NO_DETACH=1 "$prog" &
+# A database to start on (without one the program says so first).
+db=$(mktemp -d)
+trap 'rm -rf "$db"' EXIT
+mkdir -p "$db/SVJ" "$db/CLIP" "$db/WORK" "$db/IMAGES"
+printf 'DATABASE e2e\nPATH %s/\n' "$db" > "$db/OrvaDB"
+
+ORVA_RSRC=$db ORVA_NO_DETACH=1 "$prog" &
 pid=$!
 win=""
 for _ in $(seq 1 100); do
