@@ -27,6 +27,7 @@ struct WinImage {
     bool use_shm = false;
     int w = 0, h = 0;
     const Visual *visual = nullptr; // the window's visual, read when the image was made
+    GC gc = nullptr;                // made with the image, kept for every draw
 };
 
 struct DrawState {
@@ -74,6 +75,8 @@ unsigned long visual_pixel(const Visual *v, unsigned r, unsigned g, unsigned b) 
 }
 
 void free_image(WinImage &wi) {
+    if (wi.gc) XFreeGC(st.dpy, wi.gc);
+    wi.gc = nullptr;
     if (!wi.img) return;
     if (wi.use_shm) {
         XShmDetach(st.dpy, &wi.shm);
@@ -237,13 +240,13 @@ void lrectwrite(int x1, int y1, int x2, int y2, const void *parray) {
     int wh = window_height(st.win);
     int top = wh - (y1 * st.zy) - dh;
     int left = x1 * st.zx;
-    GC gc = XCreateGC(st.dpy, st.win, 0, nullptr);
+    if (!wi.gc) wi.gc = XCreateGC(st.dpy, st.win, 0, nullptr);
     if (wi.use_shm) {
-        XShmPutImage(st.dpy, st.win, gc, img, 0, 0, left, top, unsigned(dw), unsigned(dh), False);
+        XShmPutImage(st.dpy, st.win, wi.gc, img, 0, 0, left, top, unsigned(dw), unsigned(dh),
+                     False);
     } else {
-        XPutImage(st.dpy, st.win, gc, img, 0, 0, left, top, unsigned(dw), unsigned(dh));
+        XPutImage(st.dpy, st.win, wi.gc, img, 0, 0, left, top, unsigned(dw), unsigned(dh));
     }
-    XFreeGC(st.dpy, gc);
     // The server reads a shared image after the request returns: wait until
     // it has, so the next draw cannot change pixels it is still copying.
     if (wi.use_shm)
