@@ -117,7 +117,7 @@ const char *LogoMoviePath() {
 int ExtractLogoMovie(const char *program, const char *movie, long size) {
     std::vector<char> buf(static_cast<size_t>(size));
     {
-        Fd in(open(program, O_RDONLY | O_CLOEXEC));
+        Fd in(open_regular(program, O_RDONLY));
         struct stat st {};
         if (in.fd < 0 || fstat(in.fd, &st) != 0 || st.st_size < size ||
             !read_at(in.fd, buf.data(), buf.size(), st.st_size - size))

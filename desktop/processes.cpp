@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "desktop/globals.h"
+#include "platform/fileio.h"
 #include "platform/jobs.h"
 #include "platform/sem.h"
 
@@ -241,8 +242,9 @@ void StopProcess(int entry) {
 }
 
 int OOpen(const char *name) {
-    // Close-on-exec: shell commands started by jobs must not inherit it.
-    return open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A regular file only, never through a link; close-on-exec, so shell
+    // commands started by jobs do not inherit it.
+    return open_regular(name, O_WRONLY | O_CREAT | O_TRUNC, 0666);
 }
 
 const char *ProcessTypeText(int type) {

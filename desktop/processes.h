@@ -122,7 +122,8 @@ void StopProcess(int entry);
 
 // Opens `name` for writing from its start: an existing file is emptied, a
 // missing one created with permissions 0666 (less the umask). Returns the
-// descriptor or -1 with errno set.
+// descriptor or -1 with errno set; a FIFO, device, directory or link in its
+// place is refused (EINVAL, EISDIR).
 int OOpen(const char *name);
 
 // Dialog text of a job type ("IMPORT PROCESS:    " ...), or null for types

@@ -248,6 +248,15 @@ TEST_F(ProcessTableTest, OOpenCreates0666AndTruncates) {
     ASSERT_EQ(stat(name.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0666u);
     EXPECT_EQ(st.st_size, 2);
+    // A FIFO or a planted link in the output's place is refused at once; the
+    // link's target keeps its bytes.
+    const std::string fifo = dir + "/fifo", link = dir + "/link";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(name.c_str(), link.c_str()), 0);
+    EXPECT_EQ(OOpen(fifo.c_str()), -1);
+    EXPECT_EQ(OOpen(link.c_str()), -1);
+    ASSERT_EQ(stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 2);
 }
 
 } // namespace
