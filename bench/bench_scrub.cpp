@@ -24,6 +24,7 @@
 
 #include <jpeglib.h>
 
+#include "bench/bench_dir.h"
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "desktop/frame_display.h"
@@ -131,21 +132,9 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: bench_scrub [--passes P]\n");
         return 2;
     }
-    const char *tmp = getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/orva-scrub-XXXXXX";
-    if (!mkdtemp(dir.data())) {
-        perror("mkdtemp");
-        return 1;
-    }
-    struct Cleanup {
-        std::string dir;
-        ~Cleanup() {
-            std::string cmd = "rm -rf '" + dir + "'";
-            if (system(cmd.c_str()) != 0)
-                fprintf(stderr, "bench_scrub: cannot remove %s\n", dir.c_str());
-        }
-    } cleanup{dir};
-    const std::string demo = dir + "/demo";
+    const BenchDir dir("orva-scrub");
+    if (dir.path.empty()) return 1;
+    const std::string demo = dir.path + "/demo";
     const std::string make =
         std::string(ORVA_BIN_DIR) + "/tools/orva-demo '" + demo + "' >/dev/null";
     if (system(make.c_str()) != 0) {
