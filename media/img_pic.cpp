@@ -39,7 +39,7 @@ class PicReader {
 
     // Opens the file and checks its header; false when it is not a usable PIC.
     bool open(const char *name) {
-        f_.reset(std::fopen(pic_file_name(name).c_str(), "rb"));
+        f_.reset(fopen_regular(pic_file_name(name).c_str(), "rb"));
         if (!f_) return false;
         unsigned char head[PIC_HEADER];
         if (std::fread(head, 1, sizeof head, f_.get()) != sizeof head) return false;
@@ -168,7 +168,7 @@ std::string pic_file_name(const char *name) {
 
 int headerpic(const char *name, int *w, int *h) {
     *w = *h = -1;
-    FilePtr f(std::fopen(pic_file_name(name).c_str(), "rb"));
+    FilePtr f(fopen_regular(pic_file_name(name).c_str(), "rb"));
     if (!f) return -1;
     unsigned char head[96];
     if (std::fread(head, 1, sizeof head, f.get()) != sizeof head) return -1;
@@ -198,7 +198,7 @@ int pictoglo(const char *name, unsigned char *buffer, int mode) {
 
 int glotopic(const char *name, int w, int h, const unsigned char *image) {
     if (!image || w < 1 || h < 1 || w > 65535 || h > 65535) return 0;
-    FilePtr f(std::fopen(pic_file_name(name).c_str(), "wb"));
+    FilePtr f(fopen_regular(pic_file_name(name).c_str(), "wb"));
     if (!f || !write_header(f.get(), w, h)) return 0;
     std::vector<unsigned char> rgb(size_t(w) * 3);
     for (int y = 0; y < h; ++y) {
@@ -233,7 +233,7 @@ int buffer_to_pic(const char *name, int w, int h, const unsigned char *frame, in
     if (!frame || !video_frame_size(w, h)) return 0;
     FilePtr f;
     if (name) {
-        f.reset(std::fopen(pic_file_name(name).c_str(), "wb"));
+        f.reset(fopen_regular(pic_file_name(name).c_str(), "wb"));
         if (!f || !write_header(f.get(), w, h)) return 0;
     }
     Thumbnail thumb(w, h);

@@ -6,9 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "media/img_util.h"
 #include "media/pixels.h"
 #include "media/video_globals.h"
@@ -26,36 +23,29 @@ bool video_frame_size(int w, int h) {
 // Reads the whole file when it has exactly the video frame's size.
 bool read_frame_file(const char *name, std::vector<unsigned char> &data) {
     if (VIDEO_SIZEX <= 0 || VIDEO_SIZEY <= 0) return false;
-    FilePtr f(std::fopen(name, "rb"));
+    FilePtr f(fopen_regular(name, "rb"));
     if (!f || img_file_size(f.get()) != yuv_file_bytes()) return false;
     data.resize(size_t(yuv_file_bytes()));
     return std::fread(data.data(), 1, data.size(), f.get()) == data.size();
 }
 
+// The output file, replaced only when it is a regular file (a link planted
+// in its place is refused); written by descriptor in one go.
 class Output {
   public:
-    explicit Output(const char *name) : fd_(::open(name, O_WRONLY | O_CREAT | O_TRUNC, 0666)) {}
-    ~Output() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Output(const Output &) = delete;
-    Output &operator=(const Output &) = delete;
-    int fd() const { return fd_; }
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
+    explicit Output(const char *name) : f_(fopen_regular(name, "wb")) {}
+    int fd() const { return f_ ? fileno(f_.get()) : -1; }
+    bool close() { return f_ && std::fclose(f_.release()) == 0; }
 
   private:
-    int fd_;
+    FilePtr f_;
 };
 
 } // namespace
 
 int headeryuv(const char *name, int *w, int *h) {
     *w = *h = -1;
-    FilePtr f(std::fopen(name, "rb"));
+    FilePtr f(fopen_regular(name, "rb"));
     if (!f) return -1;
     if (VIDEO_SIZEX > 0 && VIDEO_SIZEY > 0 && img_file_size(f.get()) == yuv_file_bytes()) {
         *w = VIDEO_SIZEX;
