@@ -161,7 +161,7 @@ TEST_F(Stills, LyingOrTruncatedFilesAreRefusedWithoutOverrun) {
         const Bytes good = read_file(path);
         std::vector<std::pair<Bytes, bool>> bad; // file, must be refused
         for (size_t len = 0; len < good.size(); len += 1 + len / 8)
-            bad.emplace_back(Bytes(good.begin(), good.begin() + long(len)), fmt.index != 5);
+            bad.emplace_back(Bytes(good.begin(), good.begin() + long(len)), true);
         for (const Lie &lie : fmt.lies) {
             bad.emplace_back(good, true);
             lie(bad.back().first);
@@ -278,17 +278,59 @@ TEST_F(Magick, TheirFilesReadAsTheyDecodeThem) {
         for (const char *o : {"", "-type Grayscale", "-type TrueColorAlpha"})
             variants.push_back({*rle ? "sgi:im.sgi" : "sgi:im.rgb",
                                 o + std::string(*rle ? rle : " -compress None"), *rle ? 2 : 3, 0});
+        // SGI's other names: grey pictures as .bw, four channels as .rgba.
+        variants.push_back({"sgi:im.bw", "-type Grayscale" + std::string(rle), 2, 0});
+        variants.push_back({"sgi:im.rgba", "-type TrueColorAlpha" + std::string(rle), 2, 0});
     }
+    variants.push_back({"jpg:im.JPEG", "-quality 90", 5, 2});
     for (const auto &v : variants) {
         const std::string file = dir.path(v.file.substr(4)), tagged = v.file.substr(0, 4) + file;
         ASSERT_TRUE(run("convert '" + src + "' " + v.opts + " '" + tagged + "'")) << v.opts;
         const Bytes theirs = magick_decode(tagged);
         ASSERT_EQ(theirs.size(), rgb.size()) << v.opts;
         int pw, ph;
+        ASSERT_EQ(img_format_of_name(file.c_str()), v.index) << file;
         const ImgFunctions *fn = img_functions(v.index);
         ASSERT_EQ(fn->header(file.c_str(), &pw, &ph), 1) << v.opts;
         EXPECT_TRUE(pw == w && ph == h) << v.opts;
         EXPECT_LE(max_diff(read_rgb(fn->read, file, w, h), theirs), v.tol) << v.file << v.opts;
+    }
+}
+
+// ImageMagick writes no 16-bit grey Targa; its 8-bit grey one, each pixel
+// given an alpha byte after its grey byte, must read as ImageMagick decodes
+// the 8-bit file.
+TEST_F(Magick, GreyAndAlphaTargaReadsAsTheirGrey) {
+    for (const bool rle : {false, true}) {
+        const std::string grey = dir.path("grey.tga"), ga = dir.path("ga.tga");
+        ASSERT_TRUE(run("convert '" + src + "' -type Grayscale" + (rle ? " -compress RLE" : "") +
+                        " 'tga:" + grey + "'"));
+        const Bytes theirs = magick_decode("tga:" + grey), g = read_file(grey);
+        ASSERT_EQ(theirs.size(), rgb.size());
+        ASSERT_GE(g.size(), 18u);
+        ASSERT_TRUE(g[2] == (rle ? 11 : 3) && g[16] == 8 && g[1] == 0) << int(g[2]);
+        Bytes out(g.begin(), g.begin() + 18 + g[0]);
+        out[16] = 16;
+        out[17] = static_cast<unsigned char>(out[17] | 8); // 8 alpha bits
+        auto pixel = [&](unsigned char v) {
+            out.push_back(v);
+            out.push_back(static_cast<unsigned char>(255 - v));
+        };
+        for (size_t i = out.size(), done = 0; i < g.size() && done < size_t(w) * h;) {
+            if (!rle) {
+                pixel(g[i++]);
+                ++done;
+                continue;
+            }
+            const unsigned c = g[i++];
+            const size_t n = (c & 0x7F) + 1;
+            out.push_back(static_cast<unsigned char>(c));
+            for (size_t k = 0; k < ((c & 0x80) ? 1 : n) && i < g.size(); ++k)
+                pixel(g[i++]);
+            done += n;
+        }
+        ASSERT_TRUE(write_file(ga, out));
+        EXPECT_EQ(read_rgb(tgatoglo, ga, w, h), theirs) << rle;
     }
 }
 
