@@ -154,10 +154,6 @@ bool write_header(FILE *f, int w, int h) {
     return std::fwrite(head, 1, sizeof head, f) == sizeof head;
 }
 
-bool video_frame_size(int w, int h) {
-    return w == VIDEO_SIZEX && h == VIDEO_SIZEY && w > 0 && h > 0;
-}
-
 } // namespace
 
 std::string pic_file_name(const char *name) {
@@ -216,7 +212,7 @@ int glotopic(const char *name, int w, int h, const unsigned char *image) {
 
 int pic_to_buffer(const char *name, int w, int h, unsigned char *frame) {
     PicReader rd;
-    if (!frame || !video_frame_size(w, h) || !rd.open(name) || rd.w != w || rd.h != h) return 0;
+    if (!frame || !img_is_video_frame(w, h) || !rd.open(name) || rd.w != w || rd.h != h) return 0;
     std::vector<unsigned char> rgb(size_t(w) * 3);
     for (int y = 0; y < h; ++y) {
         const long off = device_line_offset(y);
@@ -230,7 +226,7 @@ int pic_to_buffer(const char *name, int w, int h, unsigned char *frame) {
 }
 
 int buffer_to_pic(const char *name, int w, int h, const unsigned char *frame, int fd) {
-    if (!frame || !video_frame_size(w, h)) return 0;
+    if (!frame || !img_is_video_frame(w, h)) return 0;
     FilePtr f;
     if (name) {
         f.reset(fopen_regular(pic_file_name(name).c_str(), "wb"));

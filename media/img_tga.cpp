@@ -151,10 +151,6 @@ bool write_header(FILE *f, int w, int h) {
     return std::fwrite(hd, 1, sizeof hd, f) == sizeof hd;
 }
 
-bool video_frame_size(int w, int h) {
-    return w == VIDEO_SIZEX && h == VIDEO_SIZEY && w > 0 && h > 0;
-}
-
 } // namespace
 
 int headertga(const char *name, int *w, int *h) {
@@ -183,7 +179,7 @@ int glototga(const char *name, int w, int h, const unsigned char *image) {
 }
 
 int tga_to_buffer(const char *name, int w, int h, unsigned char *frame) {
-    if (!frame || !video_frame_size(w, h)) return 0;
+    if (!frame || !img_is_video_frame(w, h)) return 0;
     std::vector<unsigned char> image(size_t(w) * h * 3);
     if (!read_tga(name, image.data(), GLO_DISPLAY3, false, &w, &h)) return 0;
     for (int r = 0; r < h; ++r) { // bottom line first
@@ -196,7 +192,7 @@ int tga_to_buffer(const char *name, int w, int h, unsigned char *frame) {
 }
 
 int buffer_to_tga(const char *name, int w, int h, const unsigned char *frame, int fd) {
-    if (!frame || !video_frame_size(w, h)) return 0;
+    if (!frame || !img_is_video_frame(w, h)) return 0;
     FilePtr f;
     if (name) {
         f.reset(fopen_regular(name, "wb"));

@@ -62,6 +62,10 @@ long rows_per_half() {
 }
 } // namespace
 
+bool img_is_video_frame(int w, int h) {
+    return w == VIDEO_SIZEX && h == VIDEO_SIZEY && w > 0 && h > 0;
+}
+
 long device_row_bytes() {
     return 2L * VIDEO_SIZEX;
 }

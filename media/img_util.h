@@ -53,6 +53,10 @@ struct GloSink {
     void put_rgb(int y, const unsigned char *rgb) const;
 };
 
+// True when w x h is the video frame size of the current video mode, the only
+// size the device-frame readers and writers take.
+bool img_is_video_frame(int w, int h);
+
 // Device frame geometry for the current video mode: bytes per row and the
 // byte offset of picture line y (-1 when y is outside the frame's picture).
 long device_row_bytes();

@@ -16,10 +16,6 @@ long yuv_file_bytes() {
     return long(VIDEO_SIZEX) * 2 * VIDEO_SIZEY;
 }
 
-bool video_frame_size(int w, int h) {
-    return w == VIDEO_SIZEX && h == VIDEO_SIZEY && w > 0 && h > 0;
-}
-
 // Reads the whole file when it has exactly the video frame's size.
 bool read_frame_file(const char *name, std::vector<unsigned char> &data) {
     if (VIDEO_SIZEX <= 0 || VIDEO_SIZEY <= 0) return false;
@@ -100,7 +96,7 @@ int glotoyuv(const char *name, int w, int h, const unsigned char *image) {
 
 int yuv_to_buffer(const char *name, int w, int h, unsigned char *frame) {
     std::vector<unsigned char> data;
-    if (!frame || !video_frame_size(w, h) || !read_frame_file(name, data)) return 0;
+    if (!frame || !img_is_video_frame(w, h) || !read_frame_file(name, data)) return 0;
     const size_t line = size_t(w) * 2;
     for (int y = 0; y < h; ++y) {
         const long off = device_line_offset(y);
@@ -111,7 +107,7 @@ int yuv_to_buffer(const char *name, int w, int h, unsigned char *frame) {
 }
 
 int buffer_to_yuv(const char *name, int w, int h, const unsigned char *frame, int fd) {
-    if (!frame || !video_frame_size(w, h)) return 0;
+    if (!frame || !img_is_video_frame(w, h)) return 0;
     const size_t line = size_t(w) * 2;
     std::vector<unsigned char> block(line * h);
     Thumbnail thumb(w, h);
