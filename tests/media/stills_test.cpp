@@ -1,7 +1,8 @@
 // Tests of the still-image formats: round trips through our own readers and
 // writers, hand-built run-length files, files that lie about themselves or
-// end early, device frames, and cross-checks against ImageMagick as an
-// independent encoder and decoder.
+// end early, damaged JPEG, device frames, the pause gate, names by extension,
+// hostile files (FIFOs, planted links, oversized headers), and cross-checks
+// against ImageMagick as an independent encoder and decoder.
 #include <gtest/gtest.h>
 
 #include <chrono>
