@@ -25,6 +25,7 @@
 #include "desktop/log_writer.h"
 #include "database/db_list.h"
 #include "media/fm_main.h"
+#include "media/img_util.h"
 #include "desktop/main_window.h"
 #include "ui/colors.h"
 #include "desktop/menu.h"
@@ -122,6 +123,8 @@ int InitGlobals() {
         fprintf(stderr, "Clean up the semaphore set and retry\n");
         return -1;
     }
+    // Still-picture readers and writers in jobs pause, and stop, at semaphore 0.
+    img_set_row_gate([] { SemWait(0); });
     DbInitialize();
     InstallLogWriter();
     ProcessMessage = [](const char *text) { PutCharMessage(mainform, text); };

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include <strings.h>
+
 #include "media/img_jpeg.h"
 #include "media/img_pic.h"
 #include "media/img_sgi.h"
@@ -40,12 +42,33 @@ const ImgFunctions *img_functions(int imp_index) {
     return imp_index >= 0 && imp_index < 6 ? &table[imp_index] : nullptr;
 }
 
+namespace {
+
+// Other common names of the formats: SGI's grey and four-channel pictures,
+// and JPEG's long extension.
+const struct {
+    const char *ext;
+    int index;
+} aliases[] = {{".bw", 2}, {".rgba", 2}, {".jpeg", 5}};
+
+bool ends_with(const char *name, size_t len, const char *ext, bool any_case) {
+    const size_t el = std::strlen(ext);
+    if (len <= el) return false;
+    return any_case ? strcasecmp(name + len - el, ext) == 0
+                    : std::strcmp(name + len - el, ext) == 0;
+}
+
+} // namespace
+
 int img_format_of_name(const char *name) {
     if (!name) return -1;
     const size_t len = std::strlen(name);
-    for (int i = 0; i < 6; ++i) {
-        const size_t el = std::strlen(imp_format[i]);
-        if (len > el && std::strcmp(name + len - el, imp_format[i]) == 0) return i;
-    }
+    // PIC only by its exact ".pic": the PIC reader and writer add ".pic" to
+    // any other name, so "x.PIC" would not be the file that is read.
+    if (ends_with(name, len, imp_format[0], false)) return 0;
+    for (int i = 1; i < 6; ++i)
+        if (ends_with(name, len, imp_format[i], true)) return i;
+    for (const auto &a : aliases)
+        if (ends_with(name, len, a.ext, true)) return a.index;
     return -1;
 }

@@ -27,5 +27,7 @@ struct ImgFunctions {
 // The entry points of import index 0..5; null for any other index.
 const ImgFunctions *img_functions(int imp_index);
 
-// The import index (0..5) whose extension ends name, or -1.
+// The import index (0..5) of the picture format name's extension is for, or
+// -1. Extensions compare without regard to case, except ".pic", which the PIC
+// reader and writer need exactly; ".bw" and ".rgba" are SGI, ".jpeg" JPEG.
 int img_format_of_name(const char *name);

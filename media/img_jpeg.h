@@ -9,7 +9,7 @@ int headerjpg(const char *name, int *w, int *h);
 
 // Decodes the picture into buffer: mode 0 a 3-byte display image, 1 a
 // field-sequential frame, any other a 4-byte display image. buffer must hold
-// the picture at the size headerjpg reports. Does not wait at semaphore 0.
+// the picture at the size headerjpg reports. Does not pass the pause gate.
 int jpgtoglo(const char *name, unsigned char *buffer, int mode);
 
 // Writes a w x h 3-byte display image as a baseline JPEG of the given quality

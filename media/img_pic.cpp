@@ -39,7 +39,7 @@ class PicReader {
 
     // Opens the file and checks its header; false when it is not a usable PIC.
     bool open(const char *name) {
-        f_.reset(std::fopen(pic_file_name(name).c_str(), "rb"));
+        f_.reset(fopen_regular(pic_file_name(name).c_str(), "rb"));
         if (!f_) return false;
         unsigned char head[PIC_HEADER];
         if (std::fread(head, 1, sizeof head, f_.get()) != sizeof head) return false;
@@ -154,10 +154,6 @@ bool write_header(FILE *f, int w, int h) {
     return std::fwrite(head, 1, sizeof head, f) == sizeof head;
 }
 
-bool video_frame_size(int w, int h) {
-    return w == VIDEO_SIZEX && h == VIDEO_SIZEY && w > 0 && h > 0;
-}
-
 } // namespace
 
 std::string pic_file_name(const char *name) {
@@ -168,7 +164,7 @@ std::string pic_file_name(const char *name) {
 
 int headerpic(const char *name, int *w, int *h) {
     *w = *h = -1;
-    FilePtr f(std::fopen(pic_file_name(name).c_str(), "rb"));
+    FilePtr f(fopen_regular(pic_file_name(name).c_str(), "rb"));
     if (!f) return -1;
     unsigned char head[96];
     if (std::fread(head, 1, sizeof head, f.get()) != sizeof head) return -1;
@@ -198,7 +194,7 @@ int pictoglo(const char *name, unsigned char *buffer, int mode) {
 
 int glotopic(const char *name, int w, int h, const unsigned char *image) {
     if (!image || w < 1 || h < 1 || w > 65535 || h > 65535) return 0;
-    FilePtr f(std::fopen(pic_file_name(name).c_str(), "wb"));
+    FilePtr f(fopen_regular(pic_file_name(name).c_str(), "wb"));
     if (!f || !write_header(f.get(), w, h)) return 0;
     std::vector<unsigned char> rgb(size_t(w) * 3);
     for (int y = 0; y < h; ++y) {
@@ -216,7 +212,7 @@ int glotopic(const char *name, int w, int h, const unsigned char *image) {
 
 int pic_to_buffer(const char *name, int w, int h, unsigned char *frame) {
     PicReader rd;
-    if (!frame || !video_frame_size(w, h) || !rd.open(name) || rd.w != w || rd.h != h) return 0;
+    if (!frame || !img_is_video_frame(w, h) || !rd.open(name) || rd.w != w || rd.h != h) return 0;
     std::vector<unsigned char> rgb(size_t(w) * 3);
     for (int y = 0; y < h; ++y) {
         const long off = device_line_offset(y);
@@ -230,10 +226,10 @@ int pic_to_buffer(const char *name, int w, int h, unsigned char *frame) {
 }
 
 int buffer_to_pic(const char *name, int w, int h, const unsigned char *frame, int fd) {
-    if (!frame || !video_frame_size(w, h)) return 0;
+    if (!frame || !img_is_video_frame(w, h)) return 0;
     FilePtr f;
     if (name) {
-        f.reset(std::fopen(pic_file_name(name).c_str(), "wb"));
+        f.reset(fopen_regular(pic_file_name(name).c_str(), "wb"));
         if (!f || !write_header(f.get(), w, h)) return 0;
     }
     Thumbnail thumb(w, h);

@@ -16,11 +16,13 @@ int headerpic(const char *name, int *w, int *h);
 
 // Reads the picture into buffer: mode 0 a 3-byte display image, 1 a
 // field-sequential frame, any other a 4-byte display image. buffer must hold
-// the picture at the size headerpic reports. Waits at semaphore 0 per row.
+// the picture at the size headerpic reports. Passes the pause gate (img_util.h)
+// before each row.
 int pictoglo(const char *name, unsigned char *buffer, int mode);
 
 // Writes a w x h 3-byte display image as an uncompressed R, G, B PIC file.
-// Waits at semaphore 0 per row. Returns 1, or 0 on failure.
+// Passes the pause gate (img_util.h) before each row. Returns 1, or 0 on
+// failure.
 int glotopic(const char *name, int w, int h, const unsigned char *image);
 
 // Reads a PIC file of exactly the video frame size (w = VIDEO_SIZEX,

@@ -57,10 +57,6 @@ bool finish(ImagePtr &image) {
     return iclose(image.release()) == 0;
 }
 
-bool video_frame_size(int w, int h) {
-    return w == VIDEO_SIZEX && h == VIDEO_SIZEY && w > 0 && h > 0;
-}
-
 struct Planes {
     std::vector<unsigned short> R, G, B;
     explicit Planes(int w)
@@ -117,7 +113,7 @@ int glotosgi(const char *name, int w, int h, const unsigned char *image) {
 }
 
 int sgi_to_buffer(const char *name, int w, int h, unsigned char *frame) {
-    if (!frame || !video_frame_size(w, h)) return 0;
+    if (!frame || !img_is_video_frame(w, h)) return 0;
     ImagePtr image = open_read(name);
     if (!image || image->xsize != w || image->ysize != h) return 0;
     Planes p(w);
@@ -132,7 +128,7 @@ int sgi_to_buffer(const char *name, int w, int h, unsigned char *frame) {
 }
 
 int buffer_to_sgi(const char *name, int w, int h, const unsigned char *frame, int fd) {
-    if (!frame || !video_frame_size(w, h)) return 0;
+    if (!frame || !img_is_video_frame(w, h)) return 0;
     ImagePtr out;
     if (name) {
         out = open_write(name, w, h);

@@ -1,5 +1,6 @@
-// SGI still pictures (.sgi, .rgb) through the platform image library:
-// header probe, readers and writers. The library's own messages are silenced.
+// SGI still pictures (.sgi, .rgb, .bw, .rgba) through the platform image
+// library: header probe, readers and writers. The library's own messages are
+// silenced.
 //
 // Readers return 1 on success and 0 on failure; the header probe returns 1,
 // or -1 with W = H = -1 when the file cannot be opened or is not an SGI
@@ -11,11 +12,13 @@ int headersgi(const char *name, int *w, int *h);
 
 // Reads the picture into buffer: mode 0 a 3-byte display image, 1 a
 // field-sequential frame, any other a 4-byte display image. buffer must hold
-// the picture at the size headersgi reports. Waits at semaphore 0 per row.
+// the picture at the size headersgi reports. Passes the pause gate (img_util.h)
+// before each row.
 int sgitoglo(const char *name, unsigned char *buffer, int mode);
 
 // Writes a w x h 3-byte display image as a run-length, 3-channel SGI file.
-// Waits at semaphore 0 per row. Returns 1, or 0 on failure.
+// Passes the pause gate (img_util.h) before each row. Returns 1, or 0 on
+// failure.
 int glotosgi(const char *name, int w, int h, const unsigned char *image);
 
 // Reads an SGI file of exactly the video frame size into a device frame.

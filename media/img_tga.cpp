@@ -5,6 +5,9 @@
 // ends; the decoder keeps its packet state from one row to the next and never
 // writes past the row it fills.
 //
+// Grey pictures (types 3 and 11) of 16 bits per pixel hold a grey byte and an
+// alpha byte; they read as grey, the alpha ignored as in 32-bit colour.
+//
 // Descriptor bit 5 set means the first stored row is the picture's top line
 // (otherwise its bottom line); bit 4 set means pixels are stored right to left.
 #include "media/img_tga.h"
@@ -28,7 +31,7 @@ class TgaReader {
     bool right_to_left = false;
 
     bool open(const char *name) {
-        f_.reset(std::fopen(name, "rb"));
+        f_.reset(fopen_regular(name, "rb"));
         if (!f_) return false;
         unsigned char hd[TGA_HEADER];
         if (std::fread(hd, 1, sizeof hd, f_.get()) != sizeof hd) return false;
@@ -40,6 +43,7 @@ class TgaReader {
         const int desc = hd[17];
         if (type != 2 && type != 3 && type != 10 && type != 11) return false;
         rle_ = type >= 10;
+        grey_ = type == 3 || type == 11;
         if (depth_ != 8 && depth_ != 15 && depth_ != 16 && depth_ != 24 && depth_ != 32)
             return false;
         if (!img_size_ok(w, h)) return false;
@@ -92,6 +96,10 @@ class TgaReader {
                 o[0] = o[1] = o[2] = p[0];
                 break;
             case 2: {
+                if (grey_) { // grey, then alpha (ignored)
+                    o[0] = o[1] = o[2] = p[0];
+                    break;
+                }
                 const unsigned v = le16(p);
                 o[0] = static_cast<unsigned char>(((v >> 10) & 31) * 255 / 31);
                 o[1] = static_cast<unsigned char>(((v >> 5) & 31) * 255 / 31);
@@ -113,6 +121,7 @@ class TgaReader {
     FilePtr f_;
     int depth_ = 0, bpp_ = 0;
     bool rle_ = false;
+    bool grey_ = false; // image type 3 or 11
     std::vector<unsigned char> raw_;
     int left_ = 0;        // pixels left in the current run-length packet
     bool in_run_ = false; // the current packet repeats pixel_
@@ -142,10 +151,6 @@ bool write_header(FILE *f, int w, int h) {
     return std::fwrite(hd, 1, sizeof hd, f) == sizeof hd;
 }
 
-bool video_frame_size(int w, int h) {
-    return w == VIDEO_SIZEX && h == VIDEO_SIZEY && w > 0 && h > 0;
-}
-
 } // namespace
 
 int headertga(const char *name, int *w, int *h) {
@@ -163,7 +168,7 @@ int tgatoglo(const char *name, unsigned char *buffer, int mode) {
 
 int glototga(const char *name, int w, int h, const unsigned char *image) {
     if (!image || w < 1 || h < 1 || w > 65535 || h > 65535) return 0;
-    FilePtr f(std::fopen(name, "wb"));
+    FilePtr f(fopen_regular(name, "wb"));
     if (!f || !write_header(f.get(), w, h)) return 0;
     const size_t row = size_t(w) * 3;
     for (int y = 0; y < h; ++y) {
@@ -174,7 +179,7 @@ int glototga(const char *name, int w, int h, const unsigned char *image) {
 }
 
 int tga_to_buffer(const char *name, int w, int h, unsigned char *frame) {
-    if (!frame || !video_frame_size(w, h)) return 0;
+    if (!frame || !img_is_video_frame(w, h)) return 0;
     std::vector<unsigned char> image(size_t(w) * h * 3);
     if (!read_tga(name, image.data(), GLO_DISPLAY3, false, &w, &h)) return 0;
     for (int r = 0; r < h; ++r) { // bottom line first
@@ -187,10 +192,10 @@ int tga_to_buffer(const char *name, int w, int h, unsigned char *frame) {
 }
 
 int buffer_to_tga(const char *name, int w, int h, const unsigned char *frame, int fd) {
-    if (!frame || !video_frame_size(w, h)) return 0;
+    if (!frame || !img_is_video_frame(w, h)) return 0;
     FilePtr f;
     if (name) {
-        f.reset(std::fopen(name, "wb"));
+        f.reset(fopen_regular(name, "wb"));
         if (!f || !write_header(f.get(), w, h)) return 0;
     }
     Thumbnail thumb(w, h);

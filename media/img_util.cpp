@@ -1,7 +1,7 @@
 // Helpers shared by the still-image formats (see img_util.h).
 #include "media/img_util.h"
 
-#include <cerrno>
+#include <atomic>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -9,7 +9,6 @@
 
 #include "media/video_globals.h"
 #include "platform/cl_compress.h"
-#include "platform/sem.h"
 
 bool img_size_ok(long w, long h) {
     return w >= 1 && h >= 1 && w <= IMG_MAX_SIDE && h <= IMG_MAX_SIDE && w * h <= IMG_MAX_PIXELS;
@@ -21,8 +20,17 @@ long img_file_size(FILE *f) {
     return long(st.st_size);
 }
 
+namespace {
+// Set at start-up and read by job threads, hence atomic.
+std::atomic<ImgRowGate> row_gate{nullptr};
+} // namespace
+
+void img_set_row_gate(ImgRowGate gate) {
+    row_gate.store(gate);
+}
+
 void img_row_wait() {
-    SemWait(0);
+    if (const ImgRowGate gate = row_gate.load()) gate();
 }
 
 void GloSink::put_rgb(int y, const unsigned char *rgb) const {
@@ -53,6 +61,10 @@ long rows_per_half() {
     return mode_486() ? 248 : VIDEO_SIZEY / 2;
 }
 } // namespace
+
+bool img_is_video_frame(int w, int h) {
+    return w == VIDEO_SIZEX && h == VIDEO_SIZEY && w > 0 && h > 0;
+}
 
 long device_row_bytes() {
     return 2L * VIDEO_SIZEX;

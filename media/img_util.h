@@ -34,8 +34,14 @@ bool img_size_ok(long w, long h);
 // Size in bytes of an open file, -1 when it cannot be found.
 long img_file_size(FILE *f);
 
-// Waits at the pause gate (semaphore 0) before a row is read or written. A job
-// whose stop was asked for unwinds from here (see platform/sem.h).
+// The pause gate the row-by-row readers and writers pass before each row.
+// Media knows no jobs: the gate is a function the job layer installs at
+// start-up (its wait at semaphore 0, from which a stopped job unwinds). Null,
+// the default, means no wait, so tools and tests need no semaphore set.
+using ImgRowGate = void (*)();
+void img_set_row_gate(ImgRowGate gate);
+
+// Passes the installed pause gate; returns at once when none is installed.
 void img_row_wait();
 
 // Places picture lines (top-down index y) given as packed R, G, B into the
@@ -46,6 +52,10 @@ struct GloSink {
     int w, h, mode;
     void put_rgb(int y, const unsigned char *rgb) const;
 };
+
+// True when w x h is the video frame size of the current video mode, the only
+// size the device-frame readers and writers take.
+bool img_is_video_frame(int w, int h);
 
 // Device frame geometry for the current video mode: bytes per row and the
 // byte offset of picture line y (-1 when y is outside the frame's picture).

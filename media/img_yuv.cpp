@@ -6,9 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "media/img_util.h"
 #include "media/pixels.h"
 #include "media/video_globals.h"
@@ -19,43 +16,32 @@ long yuv_file_bytes() {
     return long(VIDEO_SIZEX) * 2 * VIDEO_SIZEY;
 }
 
-bool video_frame_size(int w, int h) {
-    return w == VIDEO_SIZEX && h == VIDEO_SIZEY && w > 0 && h > 0;
-}
-
 // Reads the whole file when it has exactly the video frame's size.
 bool read_frame_file(const char *name, std::vector<unsigned char> &data) {
     if (VIDEO_SIZEX <= 0 || VIDEO_SIZEY <= 0) return false;
-    FilePtr f(std::fopen(name, "rb"));
+    FilePtr f(fopen_regular(name, "rb"));
     if (!f || img_file_size(f.get()) != yuv_file_bytes()) return false;
     data.resize(size_t(yuv_file_bytes()));
     return std::fread(data.data(), 1, data.size(), f.get()) == data.size();
 }
 
+// The output file, replaced only when it is a regular file (a link planted
+// in its place is refused); written by descriptor in one go.
 class Output {
   public:
-    explicit Output(const char *name) : fd_(::open(name, O_WRONLY | O_CREAT | O_TRUNC, 0666)) {}
-    ~Output() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Output(const Output &) = delete;
-    Output &operator=(const Output &) = delete;
-    int fd() const { return fd_; }
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
+    explicit Output(const char *name) : f_(fopen_regular(name, "wb")) {}
+    int fd() const { return f_ ? fileno(f_.get()) : -1; }
+    bool close() { return f_ && std::fclose(f_.release()) == 0; }
 
   private:
-    int fd_;
+    FilePtr f_;
 };
 
 } // namespace
 
 int headeryuv(const char *name, int *w, int *h) {
     *w = *h = -1;
-    FilePtr f(std::fopen(name, "rb"));
+    FilePtr f(fopen_regular(name, "rb"));
     if (!f) return -1;
     if (VIDEO_SIZEX > 0 && VIDEO_SIZEY > 0 && img_file_size(f.get()) == yuv_file_bytes()) {
         *w = VIDEO_SIZEX;
@@ -110,7 +96,7 @@ int glotoyuv(const char *name, int w, int h, const unsigned char *image) {
 
 int yuv_to_buffer(const char *name, int w, int h, unsigned char *frame) {
     std::vector<unsigned char> data;
-    if (!frame || !video_frame_size(w, h) || !read_frame_file(name, data)) return 0;
+    if (!frame || !img_is_video_frame(w, h) || !read_frame_file(name, data)) return 0;
     const size_t line = size_t(w) * 2;
     for (int y = 0; y < h; ++y) {
         const long off = device_line_offset(y);
@@ -121,7 +107,7 @@ int yuv_to_buffer(const char *name, int w, int h, unsigned char *frame) {
 }
 
 int buffer_to_yuv(const char *name, int w, int h, const unsigned char *frame, int fd) {
-    if (!frame || !video_frame_size(w, h)) return 0;
+    if (!frame || !img_is_video_frame(w, h)) return 0;
     const size_t line = size_t(w) * 2;
     std::vector<unsigned char> block(line * h);
     Thumbnail thumb(w, h);

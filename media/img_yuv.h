@@ -10,12 +10,13 @@ int headeryuv(const char *name, int *w, int *h);
 
 // Reads the picture into buffer: mode 0 a 3-byte display image, 1 a
 // field-sequential frame, any other a 4-byte display image, all of the video
-// frame size. Waits at semaphore 0 per row. Returns 1, or 0 on failure.
+// frame size. Passes the pause gate (img_util.h) before each row. Returns 1, or
+// 0 on failure.
 int yuvtoglo(const char *name, unsigned char *buffer, int mode);
 
 // Converts a w x h 3-byte display image to UYVY lines and writes them with one
-// write (w * 2 * h bytes). Waits at semaphore 0 per row. Returns 1 when all
-// bytes were written, else 0.
+// write (w * 2 * h bytes). Passes the pause gate (img_util.h) before each row.
+// Returns 1 when all bytes were written, else 0.
 int glotoyuv(const char *name, int w, int h, const unsigned char *image);
 
 // Reads a YUV file into a device frame (w, h the video frame size).

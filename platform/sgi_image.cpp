@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 
 #include "platform/byteorder.h"
+#include "platform/fileio.h"
 
 namespace {
 
@@ -230,7 +231,7 @@ IMAGE *iopen(const char *name, const char *mode, unsigned type, unsigned dim, un
             return nullptr;
         }
     }
-    FILE *f = std::fopen(name, writing ? "w+b" : "rb");
+    FILE *f = fopen_regular(name, writing ? "w+b" : "rb");
     if (!f) {
         report("iopen: can't open %s", name);
         return nullptr;

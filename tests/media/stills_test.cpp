@@ -1,15 +1,22 @@
 // Tests of the still-image formats: round trips through our own readers and
 // writers, hand-built run-length files, files that lie about themselves or
-// end early, device frames, and cross-checks against ImageMagick as an
-// independent encoder and decoder.
+// end early, damaged JPEG, device frames, the pause gate, names by extension,
+// hostile files (FIFOs, planted links, oversized headers), and cross-checks
+// against ImageMagick as an independent encoder and decoder.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <string>
 #include <tuple>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "media/img_formats.h"
 #include "media/img_jpeg.h"
@@ -17,6 +24,7 @@
 #include "media/img_sgi.h"
 #include "media/img_tga.h"
 #include "media/img_yuv.h"
+#include "media/img_util.h"
 #include "media/video_globals.h"
 #include "platform/byteorder.h"
 #include "platform/sem.h"
@@ -28,11 +36,8 @@ using namespace stills_test;
 
 class Stills : public ::testing::Test {
   protected:
-    void SetUp() override {
-        SetVideoMode(0);
-        SemInit();
-        SemSet(0, 0); // the readers and writers wait at semaphore 0
-    }
+    void SetUp() override { SetVideoMode(0); } // no pause gate: readers never wait
+    void TearDown() override { img_set_row_gate(nullptr); }
     ScratchDir dir;
 };
 
@@ -74,6 +79,9 @@ TEST_F(Stills, ReadersWaitAtTheClosedPauseGate) {
     const std::string pic = dir.path("gate.pic");
     ASSERT_EQ(glotopic(pic.c_str(), 8, 6, flip(test_rgb(8, 6), 8, 6).data()), 1);
     Bytes buf(8 * 6 * 4);
+    // The gate the job layer installs at start-up.
+    SemInit();
+    img_set_row_gate([] { SemWait(0); });
     SemSet(0, 1);
     auto blocked =
         std::async(std::launch::async, [&] { return pictoglo(pic.c_str(), buf.data(), 0); });
@@ -154,7 +162,7 @@ TEST_F(Stills, LyingOrTruncatedFilesAreRefusedWithoutOverrun) {
         const Bytes good = read_file(path);
         std::vector<std::pair<Bytes, bool>> bad; // file, must be refused
         for (size_t len = 0; len < good.size(); len += 1 + len / 8)
-            bad.emplace_back(Bytes(good.begin(), good.begin() + long(len)), fmt.index != 5);
+            bad.emplace_back(Bytes(good.begin(), good.begin() + long(len)), true);
         for (const Lie &lie : fmt.lies) {
             bad.emplace_back(good, true);
             lie(bad.back().first);
@@ -271,17 +279,59 @@ TEST_F(Magick, TheirFilesReadAsTheyDecodeThem) {
         for (const char *o : {"", "-type Grayscale", "-type TrueColorAlpha"})
             variants.push_back({*rle ? "sgi:im.sgi" : "sgi:im.rgb",
                                 o + std::string(*rle ? rle : " -compress None"), *rle ? 2 : 3, 0});
+        // SGI's other names: grey pictures as .bw, four channels as .rgba.
+        variants.push_back({"sgi:im.bw", "-type Grayscale" + std::string(rle), 2, 0});
+        variants.push_back({"sgi:im.rgba", "-type TrueColorAlpha" + std::string(rle), 2, 0});
     }
+    variants.push_back({"jpg:im.JPEG", "-quality 90", 5, 2});
     for (const auto &v : variants) {
         const std::string file = dir.path(v.file.substr(4)), tagged = v.file.substr(0, 4) + file;
         ASSERT_TRUE(run("convert '" + src + "' " + v.opts + " '" + tagged + "'")) << v.opts;
         const Bytes theirs = magick_decode(tagged);
         ASSERT_EQ(theirs.size(), rgb.size()) << v.opts;
         int pw, ph;
+        ASSERT_EQ(img_format_of_name(file.c_str()), v.index) << file;
         const ImgFunctions *fn = img_functions(v.index);
         ASSERT_EQ(fn->header(file.c_str(), &pw, &ph), 1) << v.opts;
         EXPECT_TRUE(pw == w && ph == h) << v.opts;
         EXPECT_LE(max_diff(read_rgb(fn->read, file, w, h), theirs), v.tol) << v.file << v.opts;
+    }
+}
+
+// ImageMagick writes no 16-bit grey Targa; its 8-bit grey one, each pixel
+// given an alpha byte after its grey byte, must read as ImageMagick decodes
+// the 8-bit file.
+TEST_F(Magick, GreyAndAlphaTargaReadsAsTheirGrey) {
+    for (const bool rle : {false, true}) {
+        const std::string grey = dir.path("grey.tga"), ga = dir.path("ga.tga");
+        ASSERT_TRUE(run("convert '" + src + "' -type Grayscale" + (rle ? " -compress RLE" : "") +
+                        " 'tga:" + grey + "'"));
+        const Bytes theirs = magick_decode("tga:" + grey), g = read_file(grey);
+        ASSERT_EQ(theirs.size(), rgb.size());
+        ASSERT_GE(g.size(), 18u);
+        ASSERT_TRUE(g[2] == (rle ? 11 : 3) && g[16] == 8 && g[1] == 0) << int(g[2]);
+        Bytes out(g.begin(), g.begin() + 18 + g[0]);
+        out[16] = 16;
+        out[17] = static_cast<unsigned char>(out[17] | 8); // 8 alpha bits
+        auto pixel = [&](unsigned char v) {
+            out.push_back(v);
+            out.push_back(static_cast<unsigned char>(255 - v));
+        };
+        for (size_t i = out.size(), done = 0; i < g.size() && done < size_t(w) * h;) {
+            if (!rle) {
+                pixel(g[i++]);
+                ++done;
+                continue;
+            }
+            const unsigned c = g[i++];
+            const size_t n = (c & 0x7F) + 1;
+            out.push_back(static_cast<unsigned char>(c));
+            for (size_t k = 0; k < ((c & 0x80) ? 1 : n) && i < g.size(); ++k)
+                pixel(g[i++]);
+            done += n;
+        }
+        ASSERT_TRUE(write_file(ga, out));
+        EXPECT_EQ(read_rgb(tgatoglo, ga, w, h), theirs) << rle;
     }
 }
 
@@ -290,6 +340,226 @@ TEST_F(Magick, OurFilesReadByImageMagick) {
         const std::string path = dir.path(std::string("ours") + imp_format[index]);
         ASSERT_EQ(img_functions(index)->write(path.c_str(), w, h, flip(rgb, w, h).data(), 95), 1);
         EXPECT_LE(max_diff(magick_decode(path), rgb), index == 5 ? 10 : 0) << index;
+    }
+}
+
+// The pause gate
+// ---------------------------------------------------------------
+
+int gate_passes = 0;
+void count_gate() {
+    ++gate_passes;
+}
+struct Stop {};
+void stop_gate() {
+    throw Stop{};
+}
+
+size_t open_fds() {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+TEST_F(Stills, RowByRowReadersAndWritersPassTheGateOncePerRow) {
+    const int w = 16, h = 9;
+    const Bytes img = flip(test_rgb(w, h), w, h), frame_img(720 * 576 * 3, 90);
+    img_set_row_gate(count_gate);
+    // PIC, Targa, SGI at the picture's size, YUV at the frame's; JPEG passes no gate.
+    for (int index : {0, 1, 2, 4, 5}) {
+        const ImgFunctions *fn = img_functions(index);
+        const std::string path = dir.path(std::string("g") + imp_format[index]);
+        const int pw = index == 4 ? 720 : w, ph = index == 4 ? 576 : h;
+        const int rows = index == 5 ? 0 : ph;
+        gate_passes = 0;
+        ASSERT_EQ(fn->write(path.c_str(), pw, ph, (index == 4 ? frame_img : img).data(), 90), 1);
+        EXPECT_EQ(gate_passes, rows) << index;
+        Bytes buf(size_t(pw) * ph * 4);
+        for (int mode : {0, 1, 2}) {
+            gate_passes = 0;
+            ASSERT_EQ(fn->read(path.c_str(), buf.data(), mode), 1);
+            EXPECT_EQ(gate_passes, rows) << index << " " << mode;
+        }
+    }
+    // Device frames are moved without a gate.
+    const std::string pic = dir.path("dev.pic");
+    ASSERT_EQ(glotopic(pic.c_str(), 720, 576, frame_img.data()), 1);
+    Bytes frame(static_cast<size_t>(device_frame_bytes()));
+    gate_passes = 0;
+    ASSERT_EQ(pic_to_buffer(pic.c_str(), 720, 576, frame.data()), 1);
+    ASSERT_GT(buffer_to_pic(pic.c_str(), 720, 576, frame.data(), -1), -1);
+    EXPECT_EQ(gate_passes, 0);
+}
+
+TEST_F(Stills, AStopAtTheGateUnwindsReadersAndWritersWithTheirFilesClosed) {
+    const int w = 8, h = 4;
+    const Bytes img = flip(test_rgb(w, h), w, h), frame_img(720 * 576 * 3, 90);
+    for (int index : {0, 1, 2, 4}) {
+        const ImgFunctions *fn = img_functions(index);
+        const std::string in = dir.path(std::string("in") + imp_format[index]);
+        const std::string out = dir.path(std::string("out") + imp_format[index]);
+        const int pw = index == 4 ? 720 : w, ph = index == 4 ? 576 : h;
+        const unsigned char *pixels = (index == 4 ? frame_img : img).data();
+        ASSERT_EQ(fn->write(in.c_str(), pw, ph, pixels, 90), 1);
+        Bytes buf(size_t(pw) * ph * 4);
+        const size_t fds = open_fds();
+        img_set_row_gate(stop_gate);
+        EXPECT_THROW(fn->read(in.c_str(), buf.data(), 0), Stop) << index;
+        EXPECT_THROW(fn->write(out.c_str(), pw, ph, pixels, 90), Stop) << index;
+        img_set_row_gate(nullptr);
+        EXPECT_EQ(open_fds(), fds) << index;
+    }
+}
+
+// Names, Targa depths and damaged JPEG
+// ---------------------------------------------------------
+
+TEST(StillNames, FormatsByExtension) {
+    const std::pair<const char *, int> cases[] = {
+        {"a.pic", 0}, {"a.tga", 1},  {"a.TGA", 1},   {"a.sgi", 2},    {"a.rgb", 3},  {"a.RGB", 3},
+        {"a.bw", 2},  {"a.BW", 2},   {"a.rgba", 2},  {"a.Rgba", 2},   {"a.yuv", 4},  {"a.jpg", 5},
+        {"a.JPG", 5}, {"a.jpeg", 5}, {"a.JPEG", 5},  {"a.PIC", -1},   {"a.Pic", -1}, {"a.png", -1},
+        {".jpg", -1}, {".bw", -1},   {"a.jpgx", -1}, {"a.[1.yuv", 4}, {"jpeg", -1},  {"", -1},
+    };
+    for (const auto &[name, index] : cases)
+        EXPECT_EQ(img_format_of_name(name), index) << name;
+    EXPECT_EQ(img_format_of_name(nullptr), -1);
+}
+
+TEST_F(Stills, SixteenBitTargaIsColourOrGreyByImageType) {
+    // One pixel, stored little-endian: 5-5-5 colour in types 2 and 10; grey,
+    // then alpha (ignored), in types 3 and 11. Run-length files hold one run.
+    const struct {
+        int type;
+        Bytes pixel, rgb;
+    } cases[] = {
+        {2, {0x1F, 0x00}, {0, 0, 255}},
+        {2, {0xFF, 0x7F}, {255, 255, 255}},
+        {10, {0x80, 0x1F, 0x00}, {0, 0, 255}},
+        {3, {0x1F, 0x00}, {31, 31, 31}},
+        {3, {0x80, 0xFF}, {128, 128, 128}},
+        {11, {0x80, 0x1F, 0x00}, {31, 31, 31}},
+        {11, {0x80, 0xC8, 0x7F}, {200, 200, 200}},
+    };
+    const std::string path = dir.path("p16.tga");
+    for (const auto &c : cases) {
+        Bytes t(18, 0);
+        t[2] = static_cast<unsigned char>(c.type);
+        t[12] = 1, t[14] = 1, t[16] = 16;
+        t.insert(t.end(), c.pixel.begin(), c.pixel.end());
+        ASSERT_TRUE(write_file(path, t));
+        EXPECT_EQ(read_rgb(tgatoglo, path, 1, 1), c.rgb) << c.type << " " << int(c.pixel[0]);
+    }
+}
+
+TEST_F(Stills, DamagedJpegFailsWithoutAWord) {
+    const int w = 64, h = 48;
+    const std::string path = dir.path("d.jpg");
+    ASSERT_EQ(glotojpg(path.c_str(), w, h, flip(test_rgb(w, h), w, h).data(), 90), 1);
+    const Bytes good = read_file(path);
+    size_t sos = 0;
+    while (sos + 1 < good.size() && !(good[sos] == 0xFF && good[sos + 1] == 0xDA))
+        ++sos;
+    ASSERT_LT(sos + 100, good.size());
+    std::vector<std::pair<std::string, Bytes>> bad;
+    for (size_t len : {sos + 20, (sos + good.size()) / 2, good.size() - 2})
+        bad.emplace_back("cut at " + std::to_string(len),
+                         Bytes(good.begin(), good.begin() + long(len)));
+    Bytes marker = good; // a stray restart marker inside the entropy data
+    marker.insert(marker.begin() + long(sos + 60), {0xFF, 0xD3});
+    bad.emplace_back("stray marker", marker);
+    Bytes buf(size_t(w) * h * 4);
+    for (const auto &[what, b] : bad) {
+        ASSERT_TRUE(write_file(path, b));
+        testing::internal::CaptureStderr();
+        const int rc = jpgtoglo(path.c_str(), buf.data(), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << what;
+        EXPECT_EQ(rc, 0) << what;
+    }
+    // The same at the video frame size, into a device frame.
+    ASSERT_EQ(glotojpg(path.c_str(), 720, 576, Bytes(720 * 576 * 3, 77).data(), 90), 1);
+    Bytes cut = read_file(path);
+    cut.resize(cut.size() - 40);
+    ASSERT_TRUE(write_file(path, cut));
+    Bytes frame(static_cast<size_t>(device_frame_bytes()));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(jpg_to_buffer(path.c_str(), 720, 576, frame.data()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// Hostile files
+// -------------------------------------------------------------------
+
+TEST_F(Stills, FifosAreRefusedAtOnce) {
+    // A reader or writer that waited for the FIFO's other end would be ended here.
+    alarm(60);
+    const Bytes img(720 * 576 * 3, 50);
+    Bytes buf(img.size() + 720 * 576), frame(static_cast<size_t>(device_frame_bytes()));
+    using DeviceReader = int (*)(const char *, int, int, unsigned char *);
+    const DeviceReader device[6] = {pic_to_buffer, tga_to_buffer, sgi_to_buffer,
+                                    sgi_to_buffer, yuv_to_buffer, jpg_to_buffer};
+    for (int index = 0; index < 6; ++index) {
+        const std::string path = dir.path(std::string("fifo") + imp_format[index]);
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        const ImgFunctions *fn = img_functions(index);
+        int w = 0, h = 0;
+        EXPECT_EQ(fn->header(path.c_str(), &w, &h), -1) << index;
+        EXPECT_EQ(fn->read(path.c_str(), buf.data(), 0), 0) << index;
+        EXPECT_EQ(device[index](path.c_str(), 720, 576, frame.data()), 0) << index;
+        EXPECT_EQ(fn->write(path.c_str(), 720, 576, img.data(), 90), 0) << index;
+    }
+    alarm(0);
+}
+
+TEST_F(Stills, JpegHeaderBeyondTheStillLimitsIsRefusedBeforeDecoding) {
+    const std::string path = dir.path("big.jpg");
+    ASSERT_EQ(glotojpg(path.c_str(), 16, 16, Bytes(16 * 16 * 3, 60).data(), 90), 1);
+    const Bytes small = read_file(path);
+    size_t sof = 0;
+    while (sof + 9 < small.size() && !(small[sof] == 0xFF && small[sof + 1] == 0xC0))
+        ++sof;
+    ASSERT_LT(sof + 9, small.size());
+    // (width, height, accepted): at most 16384 a side and 64 Mpixel.
+    const std::tuple<int, int, bool> sizes[] = {{65500, 65500, false}, {16385, 16, false},
+                                                {16, 16385, false},    {16000, 16000, false},
+                                                {16384, 4097, false},  {16384, 4096, true}};
+    for (const auto &[w, h, accepted] : sizes) {
+        Bytes b = small;
+        put_be16(&b[sof + 5], uint16_t(h));
+        put_be16(&b[sof + 7], uint16_t(w));
+        ASSERT_TRUE(write_file(path, b));
+        int pw = 0, ph = 0;
+        EXPECT_EQ(headerjpg(path.c_str(), &pw, &ph), accepted ? 1 : -1) << w << "x" << h;
+        EXPECT_TRUE(accepted ? pw == w && ph == h : pw == -1 && ph == -1) << w << "x" << h;
+        if (accepted) continue;
+        // A buffer of the real picture's size: decoding the announced one
+        // would run far past it.
+        Bytes buf(16 * 16 * 4, 0xCC);
+        EXPECT_EQ(jpgtoglo(path.c_str(), buf.data(), 2), 0) << w << "x" << h;
+        EXPECT_EQ(buf, Bytes(16 * 16 * 4, 0xCC));
+    }
+}
+
+TEST_F(Stills, WritersDoNotFollowAPlantedLink) {
+    const std::string victim = dir.path("victim");
+    const Bytes kept = {'k', 'e', 'p', 't'};
+    ASSERT_TRUE(write_file(victim, kept));
+    const Bytes img(720 * 576 * 3, 50), frame(static_cast<size_t>(device_frame_bytes()), 0x80);
+    using DeviceWriter = int (*)(const char *, int, int, const unsigned char *, int);
+    const DeviceWriter device[5] = {buffer_to_pic, buffer_to_tga, buffer_to_sgi, nullptr,
+                                    buffer_to_yuv};
+    for (int index : {0, 1, 2, 4, 5}) {
+        const std::string link = dir.path(std::string("link") + imp_format[index]);
+        ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+        EXPECT_EQ(img_functions(index)->write(link.c_str(), 720, 576, img.data(), 90), 0) << index;
+        if (index < 5 && device[index]) {
+            const int fd = open(dir.path("thumb").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            EXPECT_EQ(device[index](link.c_str(), 720, 576, frame.data(), fd), 0) << index;
+            close(fd);
+        }
+        EXPECT_EQ(read_file(victim), kept) << index;
+        unlink(link.c_str());
     }
 }
 

@@ -5,6 +5,9 @@
 // its clip windows show tape timecode from frame 15000.
 //
 //   orva-demo DIR        makes DIR (which must not hold a database yet)
+//   orva-demo --help     prints the usage
+//
+// An empty DIR or one that looks like an option is refused with exit status 2.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -17,6 +20,7 @@
 
 #include "media/fm_main.h"
 #include "media/video_globals.h"
+#include "platform/fileio.h"
 
 namespace {
 
@@ -174,9 +178,27 @@ bool write_reel(const std::string &path, const Reel &reel) {
 } // namespace
 
 int main(int argc, char **argv) {
+    static const char usage[] = "usage: orva-demo DIR\n"
+                                "  makes a demo clip database in DIR (created when missing;\n"
+                                "  it must not hold a database yet). A DIR that begins with\n"
+                                "  '-' is written ./-NAME.\n";
+    if (argc == 2 && (!strcmp(argv[1], "-h") || !strcmp(argv[1], "--help"))) {
+        fputs(usage, stdout);
+        return 0;
+    }
     if (argc != 2) {
-        fprintf(stderr, "usage: orva-demo DIR\n  makes a demo clip database in DIR\n");
-        return 1;
+        fputs(usage, stderr);
+        return 2;
+    }
+    // An empty path would put the database into "/", and an option given by
+    // mistake would become a folder of that name.
+    if (!argv[1][0]) {
+        fprintf(stderr, "orva-demo: the directory name is empty (orva-demo --help for usage)\n");
+        return 2;
+    }
+    if (argv[1][0] == '-') {
+        fprintf(stderr, "orva-demo: unknown option %s (orva-demo --help for usage)\n", argv[1]);
+        return 2;
     }
     std::string dir = argv[1];
     if (dir.back() != '/') dir += '/';
@@ -210,7 +232,7 @@ int main(int argc, char **argv) {
     }
     fm_deinitialize();
     // The list file goes last: a database without it is not one yet.
-    FILE *db = fopen((dir + "OrvaDB").c_str(), "w");
+    FILE *db = fopen_regular((dir + "OrvaDB").c_str(), "w");
     if (!db || fprintf(db, "\nDATABASE Demo\nPATH %s\n", dir.c_str()) < 0 || fclose(db) != 0) {
         perror((dir + "OrvaDB").c_str());
         return 1;

@@ -24,7 +24,6 @@
 
 #include <vector>
 
-#include "platform/sem.h"
 #include "media/field.h"
 #include "media/fit.h"
 #include "media/fm_error.h"
@@ -311,7 +310,6 @@ void usage(FILE *out) {
 } // namespace
 
 int main(int argc, char **argv) {
-    SemInit(); // the still readers pass the pause gate, which stays open
     if (argc < 2) {
         usage(stderr);
         return 1;
