@@ -91,7 +91,7 @@ void read_reel(const std::string &name, int update) {
     }
     fm_svj_state state{};
     state.file = file;
-    uint32_t frames = fm_svj_frames(file);
+    uint32_t frames = file->tail.frames;
     std::vector<unsigned char> out;
     for (uint32_t f = 0; f < frames && f < 16; f++)
         for (int field = 0; field < 2; field++) {
@@ -138,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         int ok = fm_svj_field_write_mem(file, data, size, 0, 0) == 0 &&
                  fm_svj_field_write_mem(file, data, size, 0, 1) == 0;
         check(ok == (fm_errno == 0));
-        check(!ok || uint32_t(hlen) == fm_svj_tail_get(file, SVJ_TAIL_HEADER) ||
+        check(!ok || uint32_t(hlen) == file->tail.header ||
               hlen == 0 /* header larger than the buffer here */);
         check(fm_svj_file_close(file) == 0);
         if (ok) {
