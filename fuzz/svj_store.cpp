@@ -4,9 +4,10 @@
 //         frame when the reel's end lies in reach) with reads of its fields;
 //   2:    the rest is a JPEG field stored twice by the field store;
 //   3:    the same through the field-split writer.
-// Stored reels must then have the reel layout.
+// Stored reels must then have the reel layout. Files pass through a private
+// scratch directory removed at exit.
 //
-//   build-fuzz-reel/fuzz/fuzz_svj_store -close_fd_mask=3 -max_total_time=300 corpus/
+//   build-fuzz/fuzz/fuzz_svj_store -close_fd_mask=3 -max_total_time=300 corpus/
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "fuzz/svj_scratch.h"
 #include "media/field.h"
 #include "media/fm_format_svj.h"
 #include "media/svj.h"
@@ -25,7 +27,7 @@
 namespace {
 
 std::string temp_name(const char *what) {
-    return "/tmp/fuzz_svj_store." + std::to_string(getpid()) + "." + what;
+    return svj_fuzz::scratch("fuzz_svj_store", what);
 }
 
 void write_all(const std::string &name, const uint8_t *data, size_t size) {
