@@ -40,19 +40,12 @@ std::string temp_name(const char *what) {
     return svj_fuzz::scratch("fuzz_svj_open", what);
 }
 
-void write_all(const std::string &name, const uint8_t *data, size_t size) {
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0) abort();
-    if (size && write(fd, data, size) != ssize_t(size)) abort();
-    close(fd);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const std::string reel = temp_name("svj"), rec = temp_name("rec"),
                              dump = temp_name("txt");
-    write_all(reel, data, size);
+    svj_fuzz::write_scratch(reel, data, size);
     svj_handle *h = svj_open(reel.c_str());
     if (h != nullptr) {
         for (int code : {0, 1, 2, 6, 7, 8, 9})

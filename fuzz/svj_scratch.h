@@ -4,10 +4,12 @@
 // exits, so that runs leave nothing behind.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace svj_fuzz {
@@ -41,6 +43,14 @@ inline std::string scratch(const char *target, const char *name) {
         std::atexit(remove_scratch);
     }
     return dir + "/" + name;
+}
+
+// Replaces the scratch file name with the size bytes of data.
+inline void write_scratch(const std::string &name, const uint8_t *data, size_t size) {
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) std::abort();
+    if (size && write(fd, data, size) != ssize_t(size)) std::abort();
+    close(fd);
 }
 
 } // namespace svj_fuzz

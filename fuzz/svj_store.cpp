@@ -30,13 +30,6 @@ std::string temp_name(const char *what) {
     return svj_fuzz::scratch("fuzz_svj_store", what);
 }
 
-void write_all(const std::string &name, const uint8_t *data, size_t size) {
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0) abort();
-    if (size && write(fd, data, size) != ssize_t(size)) abort();
-    close(fd);
-}
-
 std::vector<unsigned char> read_all(const std::string &name) {
     std::vector<unsigned char> b;
     FILE *f = fopen(name.c_str(), "rb");
@@ -126,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     int mode = data[0] & 3;
     data++, size--;
     if (mode <= 1) {
-        write_all(reel, data, size);
+        svj_fuzz::write_scratch(reel, data, size);
         read_reel(reel, mode);
         return 0;
     }
@@ -149,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
     } else {
         unlink(reel.c_str());
-        write_all(jpeg, data, size);
+        svj_fuzz::write_scratch(jpeg, data, size);
         fm_fileformat record{};
         check(svjf_create(reel.c_str(), &record, 64, 32) == 0);
         int ok = svjf_write(&record, 0, jpeg.c_str(), jpeg.c_str()) == 0;

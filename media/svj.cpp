@@ -128,51 +128,65 @@ void open_failure(svj_index_reason reason, uint64_t file_size, const char *name)
     std::fprintf(stderr, "svj_open: Not svj file %s\n", name);
 }
 
-} // namespace
+// The messages of svj_create and svj_open when making a handle fails.
+struct handle_messages {
+    const char *no_handle; // the handle cannot be allocated
+    const char *no_file;   // the file cannot be opened: name, reason
+    const char *no_buffer; // the transfer buffer cannot be allocated: its size
+};
+const handle_messages create_messages = {
+    "svj_create(): Malloc of svj_handle failed\n",
+    "svj_create(): Error creating svj file %s : %s\n",
+    "svj_create(): Malloc of buffer failed (%d)\n",
+};
+const handle_messages open_messages = {
+    "svj_open: Malloc of svj_handle failed\n",
+    "svj_open: Error opening svj file %s : %s\n",
+    "svj_open: Malloc buffer failed (%d)\n",
+};
 
-svj_handle *svj_create(const char *name) {
-    if (tracing()) std::fprintf(stderr, "svj_create: %s\n", name ? name : "(null)");
-    if (name == nullptr) return nullptr;
+// A zero-filled handle with the name and the open file (created with mode
+// 0644 when flags say so); null after the message.
+svj_handle *open_handle(const char *name, int flags, const handle_messages &m) {
     auto *h = static_cast<svj_handle *>(std::calloc(1, sizeof(svj_handle)));
     if (h == nullptr) {
-        std::fprintf(stderr, "svj_create(): Malloc of svj_handle failed\n");
+        std::fputs(m.no_handle, stderr);
         return nullptr;
     }
-    h->fd = -1;
     copy_name(h, name);
-    h->fd = open_regular(name, O_RDWR | O_CREAT, 0644);
+    h->fd = open_regular(name, flags, 0644);
     if (h->fd < 0) {
-        std::fprintf(stderr, "svj_create(): Error creating svj file %s : %s\n", name,
-                     file_error(errno));
-        free_handle(h);
-        return nullptr;
-    }
-    h->buffer_size = SVJ_BUFFER_SIZE;
-    h->buffer = static_cast<unsigned char *>(std::malloc(h->buffer_size));
-    if (h->buffer == nullptr) {
-        std::fprintf(stderr, "svj_create(): Malloc of buffer failed (%d)\n", int(h->buffer_size));
+        std::fprintf(stderr, m.no_file, name, file_error(errno));
         free_handle(h);
         return nullptr;
     }
     return h;
 }
 
+// The handle's transfer buffer; false after the message, with the handle freed.
+bool add_buffer(svj_handle *h, const handle_messages &m) {
+    h->buffer_size = SVJ_BUFFER_SIZE;
+    h->buffer = static_cast<unsigned char *>(std::malloc(h->buffer_size));
+    if (h->buffer != nullptr) return true;
+    std::fprintf(stderr, m.no_buffer, int(h->buffer_size));
+    free_handle(h);
+    return false;
+}
+
+} // namespace
+
+svj_handle *svj_create(const char *name) {
+    if (tracing()) std::fprintf(stderr, "svj_create: %s\n", name ? name : "(null)");
+    if (name == nullptr) return nullptr;
+    svj_handle *h = open_handle(name, O_RDWR | O_CREAT, create_messages);
+    return h && add_buffer(h, create_messages) ? h : nullptr;
+}
+
 svj_handle *svj_open(const char *name) {
     if (tracing()) std::fprintf(stderr, "svj_open: %s\n", name ? name : "(null)");
     if (name == nullptr) return nullptr;
-    auto *h = static_cast<svj_handle *>(std::calloc(1, sizeof(svj_handle)));
-    if (h == nullptr) {
-        std::fprintf(stderr, "svj_open: Malloc of svj_handle failed\n");
-        return nullptr;
-    }
-    h->fd = -1;
-    copy_name(h, name);
-    h->fd = open_regular(name, O_RDONLY);
-    if (h->fd < 0) {
-        std::fprintf(stderr, "svj_open: Error opening svj file %s : %s\n", name, file_error(errno));
-        free_handle(h);
-        return nullptr;
-    }
+    svj_handle *h = open_handle(name, O_RDONLY, open_messages);
+    if (h == nullptr) return nullptr;
     svj_index index;
     const svj_index_reason reason =
         svj_read_index(h->fd, {SVJ_MAGIC_DEVICE, SVJ_TAIL_SIZE, 0}, &index);
@@ -185,14 +199,7 @@ svj_handle *svj_open(const char *name) {
     h->tail = index.tail;
     h->table = index.table;
     h->table_bytes = index.tail.frames * SVJ_ENTRY_SIZE;
-    h->buffer_size = SVJ_BUFFER_SIZE;
-    h->buffer = static_cast<unsigned char *>(std::malloc(h->buffer_size));
-    if (h->buffer == nullptr) {
-        std::fprintf(stderr, "svj_open: Malloc buffer failed (%d)\n", int(h->buffer_size));
-        free_handle(h);
-        return nullptr;
-    }
-    return h;
+    return add_buffer(h, open_messages) ? h : nullptr;
 }
 
 uint32_t svj_info(svj_handle *h, int code) {
