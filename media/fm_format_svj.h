@@ -136,7 +136,8 @@ struct fm_svj_fault {
 // table growth (2).
 int fm_svj_store_begin(fm_svj_file *file, int frame, fm_svj_fault *fault);
 // Step 5: reads a JPEG file into a malloc'd buffer of len + 256 bytes whose
-// bytes after the data are FF (2, 12, 13, 15).
+// bytes after the data are FF (2, also for a file over 64 MiB; 12, also for
+// a name that is not a regular file; 13, 15).
 int fm_svj_store_load(const char *jpegname, unsigned char **buf, size_t *len, fm_svj_fault *fault);
 // Steps 6-12 on such a buffer (changed in place). header_from_dqt: the
 // header copies from the first FF DB before the scan instead of

@@ -22,8 +22,11 @@ using svj_io::write_exact;
 
 namespace {
 
-constexpr uint32_t TABLE_STEP = 1024;    // table growth, entries
-constexpr size_t LOAD_SLACK = 256;       // extra bytes after a loaded JPEG
+constexpr uint32_t TABLE_STEP = 1024; // table growth, entries
+constexpr size_t LOAD_SLACK = 256;    // extra bytes after a loaded JPEG
+// A field of the board's largest frame is well below a megabyte: a JPEG
+// file larger than this is refused before a buffer is allocated for it.
+constexpr uint64_t MAX_JPEG_FILE = 64u << 20;
 constexpr size_t FF_PAD = 16;            // of which FF
 constexpr size_t EXTRACT_PADDING = 1024; // after an extracted field
 
@@ -157,7 +160,9 @@ int fm_svj_store_load(const char *jpegname, unsigned char **buf, size_t *len, fm
         ::close(fd);
         return fail(fault, FM_ESEEK);
     }
-    auto *data = static_cast<unsigned char *>(std::malloc(size_t(end) + LOAD_SLACK));
+    auto *data = uint64_t(end) <= MAX_JPEG_FILE
+                     ? static_cast<unsigned char *>(std::malloc(size_t(end) + LOAD_SLACK))
+                     : nullptr;
     if (data == nullptr) {
         ::close(fd);
         return fail(fault, FM_EMEMORY);

@@ -186,6 +186,19 @@ TEST_F(SvjHostile, AbsurdTailsAreRefusedWithoutAllocating) {
         EXPECT_EQ(r.status, 0) << "fm_rheader";
     }
     std::remove(name.c_str());
+
+    // A field file of 1 GiB (a hole) is refused before it is read.
+    const std::string jpeg = tmp.path("huge.jpg");
+    write_tail_file(jpeg, 1ull << 30, {0, 0, 0, 0, 0}, true);
+    child_result r = quietly([&] {
+        fm_svj_file *file = fm_svj_file_open(reel.c_str(), 1);
+        const bool refused =
+            file && fm_svj_field_write(file, jpeg.c_str(), 1, 0) == 1 && fm_errno == FM_EMEMORY;
+        fm_svj_file_close(file);
+        return refused;
+    });
+    EXPECT_EQ(r.status, 0) << "fm_svj_field_write";
+    EXPECT_LT(r.rss_growth, 8 * MiB) << "fm_svj_field_write";
 }
 
 // A JPEG whose frame header claims a picture other than the one expected
