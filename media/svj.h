@@ -29,13 +29,13 @@ constexpr uint32_t SVJ_TERMINATOR_SIZE = 260;       // comment block + FF FF FF 
 constexpr uint32_t SVJ_ENTRY_SIZE = 16;             // one svj_frame_entry in the file
 constexpr uint32_t SVJ_TAIL_SIZE = 68;              // svj_tail
 constexpr uint32_t SVJ_HANDLE_TAIL_SIZE = 64;       // svj_tail without FF E1 00 42
+constexpr uint32_t SVJ_HEADER_PREFIX_SIZE = 10;     // FF D8 FF E0 00 06 "SVJ" 00
 constexpr uint32_t SVJ_MIN_FIELD_SIZE = 4;          // FF FF FF DA .. FF D9 is at least this
 
 // The largest frame the board records or plays: a reel whose tail claims
 // more is refused by every layer.
 constexpr uint32_t SVJ_MAX_WIDTH = 960;
-constexpr uint32_t SVJ_MAX_HEIGHT = 576;        // stored lines, both fields
-constexpr uint32_t SVJ_HEADER_PREFIX_SIZE = 10; // FF D8 FF E0 00 06 "SVJ" 00
+constexpr uint32_t SVJ_MAX_HEIGHT = 576; // stored lines, both fields
 
 extern const unsigned char svj_header_prefix[SVJ_HEADER_PREFIX_SIZE];
 
