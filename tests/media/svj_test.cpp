@@ -155,3 +155,35 @@ TEST_F(Svj, RecordingReproducesTheReel) {
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
     }
 }
+
+// Files too short for a tail: below 64 bytes the tail cannot be read, from
+// 64 bytes on the file is no reel; 68 bytes of a "DVS1" tail describe an
+// empty reel.
+TEST_F(Svj, ShortFilesAndTheirMessages) {
+    bytes tail(68, 0);
+    put32(tail, 0, 0xFFE10042);
+    std::memcpy(&tail[4], "DVS1", 4);
+    struct {
+        bytes file;
+        const char *message; // null: opens
+    } cases[] = {
+        {bytes(10, 0x41), "svj_open: Error reading header in %s : Invalid argument\n"},
+        {bytes(64, 0x41), "svj_open: Not svj file %s\n"},
+        {bytes(tail.begin() + 1, tail.end()), "svj_open: Not svj file %s\n"},
+        {tail, nullptr},
+    };
+    for (const auto &c : cases) {
+        write_file(name, c.file);
+        testing::internal::CaptureStderr();
+        svj_handle *h = svj_open(name.c_str());
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(h != nullptr, c.message == nullptr) << c.file.size();
+        if (h) {
+            EXPECT_EQ(svj_info(h, 8), 0u);
+        }
+        char want[256] = "";
+        if (c.message) std::snprintf(want, sizeof want, c.message, name.c_str());
+        EXPECT_EQ(err, want) << c.file.size();
+        svj_close(h);
+    }
+}
