@@ -174,8 +174,8 @@ int run_bench(const char *reel, int passes) {
         std::fprintf(stderr, "bench_svj: %s: %s\n", reel, fm_errorstr(fm_errno));
         return 1;
     }
-    const int n = int(fm_svj_frames(store));
-    const int w = int(fm_svj_width(store)), hf = int(fm_svj_height(store));
+    const int n = int(store->tail.frames);
+    const int w = int(store->tail.width), hf = int(store->tail.height);
     std::vector<bytes> fields(size_t(n) * 2);
     for (int f = 0; f < n; f++)
         for (int k = 0; k < 2; k++)

@@ -1,8 +1,9 @@
 // libFuzzer target: the device-file layer of SVJ reels on any
 // file: svj_open with info, sizes, a transfer to a discarding board, the
 // ratio dump and the field scan; and the same bytes received as a recording.
+// Files pass through a private scratch directory removed at exit.
 //
-//   build-fuzz-reel/fuzz/fuzz_svj_open -close_fd_mask=3 -max_total_time=300 corpus/
+//   build-fuzz/fuzz/fuzz_svj_open -close_fd_mask=3 -max_total_time=300 corpus/
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "fuzz/svj_scratch.h"
 #include "media/svj.h"
 
 namespace {
@@ -35,14 +37,7 @@ class discard_board : public svj_device {
 };
 
 std::string temp_name(const char *what) {
-    return "/tmp/fuzz_svj_open." + std::to_string(getpid()) + "." + what;
-}
-
-void write_all(const std::string &name, const uint8_t *data, size_t size) {
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0) abort();
-    if (size && write(fd, data, size) != ssize_t(size)) abort();
-    close(fd);
+    return svj_fuzz::scratch("fuzz_svj_open", what);
 }
 
 } // namespace
@@ -50,7 +45,7 @@ void write_all(const std::string &name, const uint8_t *data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const std::string reel = temp_name("svj"), rec = temp_name("rec"),
                              dump = temp_name("txt");
-    write_all(reel, data, size);
+    svj_fuzz::write_scratch(reel, data, size);
     svj_handle *h = svj_open(reel.c_str());
     if (h != nullptr) {
         for (int code : {0, 1, 2, 6, 7, 8, 9})

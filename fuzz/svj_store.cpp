@@ -4,9 +4,10 @@
 //         frame when the reel's end lies in reach) with reads of its fields;
 //   2:    the rest is a JPEG field stored twice by the field store;
 //   3:    the same through the field-split writer.
-// Stored reels must then have the reel layout.
+// Stored reels must then have the reel layout. Files pass through a private
+// scratch directory removed at exit.
 //
-//   build-fuzz-reel/fuzz/fuzz_svj_store -close_fd_mask=3 -max_total_time=300 corpus/
+//   build-fuzz/fuzz/fuzz_svj_store -close_fd_mask=3 -max_total_time=300 corpus/
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "fuzz/svj_scratch.h"
 #include "media/field.h"
 #include "media/fm_format_svj.h"
 #include "media/svj.h"
@@ -25,14 +27,7 @@
 namespace {
 
 std::string temp_name(const char *what) {
-    return "/tmp/fuzz_svj_store." + std::to_string(getpid()) + "." + what;
-}
-
-void write_all(const std::string &name, const uint8_t *data, size_t size) {
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0) abort();
-    if (size && write(fd, data, size) != ssize_t(size)) abort();
-    close(fd);
+    return svj_fuzz::scratch("fuzz_svj_store", what);
 }
 
 std::vector<unsigned char> read_all(const std::string &name) {
@@ -91,7 +86,7 @@ void read_reel(const std::string &name, int update) {
     }
     fm_svj_state state{};
     state.file = file;
-    uint32_t frames = fm_svj_frames(file);
+    uint32_t frames = file->tail.frames;
     std::vector<unsigned char> out;
     for (uint32_t f = 0; f < frames && f < 16; f++)
         for (int field = 0; field < 2; field++) {
@@ -124,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     int mode = data[0] & 3;
     data++, size--;
     if (mode <= 1) {
-        write_all(reel, data, size);
+        svj_fuzz::write_scratch(reel, data, size);
         read_reel(reel, mode);
         return 0;
     }
@@ -138,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         int ok = fm_svj_field_write_mem(file, data, size, 0, 0) == 0 &&
                  fm_svj_field_write_mem(file, data, size, 0, 1) == 0;
         check(ok == (fm_errno == 0));
-        check(!ok || uint32_t(hlen) == fm_svj_tail_get(file, SVJ_TAIL_HEADER) ||
+        check(!ok || uint32_t(hlen) == file->tail.header ||
               hlen == 0 /* header larger than the buffer here */);
         check(fm_svj_file_close(file) == 0);
         if (ok) {
@@ -147,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
     } else {
         unlink(reel.c_str());
-        write_all(jpeg, data, size);
+        svj_fuzz::write_scratch(jpeg, data, size);
         fm_fileformat record{};
         check(svjf_create(reel.c_str(), &record, 64, 32) == 0);
         int ok = svjf_write(&record, 0, jpeg.c_str(), jpeg.c_str()) == 0;

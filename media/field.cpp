@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "media/fm_format_svj.h"
+#include "platform/fileio.h"
 
 namespace {
 
@@ -21,41 +22,19 @@ int svjf_report(const char *step, int code, int line) {
     return 1;
 }
 
-void free_file(fm_svj_file *file) {
-    if (file == nullptr) return;
-    if (file->fd >= 0) ::close(file->fd);
-    std::free(file->table);
-    std::free(file);
-}
-
 // Opens the reel write-only (creating it with mode 0666) and allocates the
 // file record with a table of 1024 entries.
 fm_svj_file *svjf_filecreate(const char *name, int width, int height) {
-    auto *file = static_cast<fm_svj_file *>(std::calloc(1, sizeof(fm_svj_file)));
-    if (file == nullptr) {
-        SVJF_ERROR("svjf_filecreate", FM_EMEMORY);
-        return nullptr;
-    }
     struct stat st;
     bool existed = ::stat(name, &st) == 0;
-    file->fd = ::open(name, O_WRONLY | O_CREAT, 0666);
-    if (file->fd < 0) {
+    int fd = open_regular(name, O_WRONLY | O_CREAT, 0666);
+    if (fd < 0) {
         SVJF_ERROR("svjf_filecreate", FM_ECREATE);
-        free_file(file);
         return nullptr;
     }
-    if (!existed) ::fchmod(file->fd, 0666); // whatever the umask
-    file->capacity = 1024;
-    file->table =
-        static_cast<svj_frame_entry *>(std::calloc(file->capacity, sizeof(svj_frame_entry)));
-    if (file->table == nullptr) {
-        SVJF_ERROR("svjf_filecreate", FM_EMEMORY);
-        free_file(file);
-        return nullptr;
-    }
-    fm_svj_tail_set(file, SVJ_TAIL_WIDTH, uint32_t(width));
-    fm_svj_tail_set(file, SVJ_TAIL_HEIGHT, uint32_t(height));
-    fm_svj_tail_set(file, SVJ_TAIL_FRAMES, 0);
+    if (!existed) ::fchmod(fd, 0666); // whatever the umask
+    fm_svj_file *file = fm_svj_file_new(fd, width, height);
+    if (file == nullptr) SVJF_ERROR("svjf_filecreate", FM_EMEMORY);
     return file;
 }
 
@@ -82,7 +61,7 @@ int svjf_fileclose(fm_svj_file *file) {
     int result = 0;
     if (file->modified && fm_svj_store_tail(file, file->fd, &fault) != 0)
         result = SVJF_ERROR("svjf_fileclose", fault.code);
-    free_file(file);
+    fm_svj_file_free(file);
     return result;
 }
 
@@ -107,17 +86,7 @@ int svjf_create(const char *name, fm_fileformat *record, int width, int height) 
         return 1; // reported by svjf_filecreate
     }
     handle->record = record;
-    record->width = width;
-    record->height = height;
-    record->frames = 0;
-    record->pixel_type = 1;
-    for (int c = 0; c < 3; c++) {
-        record->offset[c] = c;
-        record->step[c] = 3;
-    }
-    record->size = 3 * width * height;
-    record->field_walk[0] = -(3 * width * height / 2);
-    record->field_walk[1] = 3 * width * (height - 2) / 2;
+    fm_svj_fill_record(record, width, height, 0);
     record->state = handle;
     return 0;
 }
@@ -127,7 +96,7 @@ int svjf_write(fm_fileformat *record, int frame, const char *field0name, const c
     if (handle == nullptr) return SVJF_ERROR("svjf_loadtmp", FM_ENULLHANDLE);
     if (svjf_loadtmp(handle->file, field0name, frame, 0) != 0) return 1;
     if (svjf_loadtmp(handle->file, field1name, frame, 1) != 0) return 1;
-    record->frames = int(fm_svj_frames(handle->file));
+    record->frames = int(handle->file->tail.frames);
     return 0;
 }
 

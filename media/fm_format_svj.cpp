@@ -12,7 +12,6 @@
 #include "media/fm_format_svj.h"
 #include "media/video_globals.h"
 
-#include <climits>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -40,7 +39,6 @@ struct fm_svj_buffers {
 namespace {
 
 constexpr int DEFAULT_QUALITY = 50;
-constexpr uint32_t MAX_SIDE = 65500; // JPEG's own limit on a side
 
 // The jump point of one libjpeg operation, reached through client_data.
 struct jpeg_guard {
@@ -54,9 +52,6 @@ struct jpeg_guard {
     std::longjmp(guard->jump, 1);
 }
 
-int stored_height(int height) {
-    return height == NTSC_PRESENTED ? NTSC_STORED : height;
-}
 int presented_height(int stored) {
     return stored == NTSC_STORED ? NTSC_PRESENTED : stored;
 }
@@ -64,25 +59,10 @@ int padding_lines(int stored) {
     return stored == NTSC_STORED ? NTSC_PAD_LINES : 0;
 }
 
-// True when a reel of W x Hf gives a frame buffer whose size fits an int.
+// True for a reel of W x Hf that has two fields of at least one line and
+// fits the board's frame (so its frame buffer's size fits an int too).
 bool size_ok(uint32_t w, uint32_t hf) {
-    return w >= 1 && hf >= 2 && w <= MAX_SIDE && hf <= MAX_SIDE &&
-           uint64_t(w) * hf * 3 <= uint64_t(INT_MAX);
-}
-
-// The record's size and layout words for a frame of W x H.
-void fill_record(fm_fileformat *record, int w, int h, int frames) {
-    record->width = w;
-    record->height = h;
-    record->frames = frames;
-    record->pixel_type = 1;
-    for (int c = 0; c < 3; c++) {
-        record->offset[c] = c;
-        record->step[c] = 3;
-    }
-    record->size = 3 * w * h;
-    record->field_walk[0] = -(3 * w * h / 2);
-    record->field_walk[1] = 3 * w * (h - 2) / 2;
+    return w >= 1 && hf >= 2 && w <= SVJ_MAX_WIDTH && hf <= SVJ_MAX_HEIGHT;
 }
 
 fm_svj_state *new_state(fm_fileformat *record) {
@@ -168,7 +148,7 @@ int decode_field(fm_svj_state *state, const std::vector<unsigned char> &data, un
     fm_svj_buffers *b = state->buffers;
     j_decompress_ptr d = &state->decompressor;
     const fm_svj_file *file = state->file;
-    const uint32_t w = fm_svj_width(file), hf = fm_svj_height(file);
+    const uint32_t w = file->tail.width, hf = file->tail.height;
     const int skip = padding_lines(int(hf));
     const size_t line = size_t(w) * 3;
     for (size_t r = 0; r < b->rows.size(); r++)
@@ -203,7 +183,7 @@ int encode_field(fm_svj_state *state, const unsigned char *half) {
     fm_svj_buffers *b = state->buffers;
     j_compress_ptr c = &state->compressor;
     const fm_svj_file *file = state->file;
-    const uint32_t w = fm_svj_width(file), hf = fm_svj_height(file);
+    const uint32_t w = file->tail.width, hf = file->tail.height;
     const int skip = padding_lines(int(hf));
     const size_t line = size_t(w) * 3;
     for (size_t r = 0; r < b->rows.size(); r++)
@@ -253,7 +233,7 @@ int keep_tables(fm_svj_state *state, int frame) {
     if (make_decompressor(state) != 0) return 1;
     if (fm_svj_field_extract_mem(state->file, frame, 0, &b->jpeg) != 0) return 1;
     j_decompress_ptr d = &state->decompressor;
-    const uint32_t w = fm_svj_width(state->file), hf = fm_svj_height(state->file);
+    const uint32_t w = state->file->tail.width, hf = state->file->tail.height;
     jpeg_guard guard;
     d->client_data = &guard;
     if (setjmp(guard.jump)) {
@@ -281,7 +261,7 @@ int keep_tables(fm_svj_state *state, int frame) {
 // Encodes and stores both fields of a frame from buffer.
 int store_frame(fm_svj_state *state, int frame, const unsigned char *buffer) {
     const fm_fileformat *record = state->record;
-    const int hf = int(fm_svj_height(state->file));
+    const int hf = int(state->file->tail.height);
     for (int pass = 0; pass < 2; pass++) {
         const unsigned char *half = half_start(record, buffer, half_of_field(hf, pass));
         if (encode_field(state, half) != 0) return 1;
@@ -289,18 +269,19 @@ int store_frame(fm_svj_state *state, int frame, const unsigned char *buffer) {
         if (fm_svj_field_write_mem(state->file, jpeg.data(), jpeg.size(), frame, pass) != 0)
             return 1;
     }
-    state->record->frames = int(fm_svj_frames(state->file));
+    state->record->frames = int(state->file->tail.frames);
     return 0;
 }
 
 // --- Callbacks ---------------------------------------------------------------
 
-void *svj_create(const char *name, fm_fileformat *record, int width, int height, int, int quality) {
+void *svj_driver_create(const char *name, fm_fileformat *record, int width, int height, int,
+                        int quality) {
     if (record == nullptr || name == nullptr) {
         fm_seterrno(FM_ENULLFF);
         return nullptr;
     }
-    const int hf = stored_height(height);
+    const int hf = StoredHeight(height);
     if (!size_ok(uint32_t(width), uint32_t(hf)) || width < 1 || height < 2) {
         fm_seterrno(FM_EFORMAT);
         return nullptr;
@@ -321,14 +302,13 @@ void *svj_create(const char *name, fm_fileformat *record, int width, int height,
         free_state(state);
         return nullptr;
     }
-    if (fm_svj_width(state->file) != uint32_t(width) ||
-        fm_svj_height(state->file) != uint32_t(hf)) {
+    if (state->file->tail.width != uint32_t(width) || state->file->tail.height != uint32_t(hf)) {
         fm_seterrno(FM_EFORMAT);
         fm_svj_file_close(state->file);
         free_state(state);
         return nullptr;
     }
-    fill_record(record, width, height, int(fm_svj_frames(state->file)));
+    fm_svj_fill_record(record, width, height, int(state->file->tail.frames));
     if (quality >= 1) {
         state->quality = quality;
     } else if (const char *env = std::getenv("JFIF_QUALITY")) {
@@ -339,7 +319,7 @@ void *svj_create(const char *name, fm_fileformat *record, int width, int height,
     // New fields of a continued reel must use the tables of the reel's
     // header, which every field of the reel is decoded with.
     if (make_compressor(state) != 0 || size_buffers(state, width, hf) != 0 ||
-        (fm_svj_frames(state->file) > 0 && keep_tables(state, 0) != 0)) {
+        (state->file->tail.frames > 0 && keep_tables(state, 0) != 0)) {
         fm_svj_file_close(state->file);
         free_state(state);
         return nullptr;
@@ -347,7 +327,7 @@ void *svj_create(const char *name, fm_fileformat *record, int width, int height,
     return state;
 }
 
-void *svj_open(const char *name, fm_fileformat *record) {
+void *svj_driver_open(const char *name, fm_fileformat *record) {
     if (record == nullptr || name == nullptr) {
         fm_seterrno(FM_ENULLFF);
         return nullptr;
@@ -359,14 +339,14 @@ void *svj_open(const char *name, fm_fileformat *record) {
         free_state(state);
         return nullptr;
     }
-    const uint32_t w = fm_svj_width(state->file), hf = fm_svj_height(state->file);
+    const uint32_t w = state->file->tail.width, hf = state->file->tail.height;
     if (!size_ok(w, hf)) {
         fm_seterrno(FM_EFORMAT);
         fm_svj_file_close(state->file);
         free_state(state);
         return nullptr;
     }
-    fill_record(record, int(w), presented_height(int(hf)), int(fm_svj_frames(state->file)));
+    fm_svj_fill_record(record, int(w), presented_height(int(hf)), int(state->file->tail.frames));
     if (make_decompressor(state) != 0 || size_buffers(state, int(w), int(hf)) != 0) {
         fm_svj_file_close(state->file);
         free_state(state);
@@ -375,7 +355,7 @@ void *svj_open(const char *name, fm_fileformat *record) {
     return state;
 }
 
-int svj_close(void *opaque) {
+int svj_driver_close(void *opaque) {
     if (opaque == nullptr) return fm_seterrno(FM_ENULLHANDLE);
     auto *state = static_cast<fm_svj_state *>(opaque);
     int result = fm_svj_file_close(state->file);
@@ -383,13 +363,13 @@ int svj_close(void *opaque) {
     return result;
 }
 
-int svj_read(void *opaque, int frame, unsigned char *buffer, int size) {
+int svj_driver_read(void *opaque, int frame, unsigned char *buffer, int size) {
     if (opaque == nullptr) return fm_seterrno(FM_ENULLHANDLE);
     auto *state = static_cast<fm_svj_state *>(opaque);
     if (buffer == nullptr) return fm_seterrno(FM_EBUFNULL);
     if (size < state->record->size) return fm_seterrno(FM_EBUFSIZE);
     if (make_decompressor(state) != 0) return 1;
-    const int hf = int(fm_svj_height(state->file));
+    const int hf = int(state->file->tail.height);
     for (int pass = 0; pass < 2; pass++) {
         // Pass 0 fills the first half (the upper field).
         int field = hf == NTSC_STORED ? 1 - pass : pass;
@@ -401,7 +381,7 @@ int svj_read(void *opaque, int frame, unsigned char *buffer, int size) {
     return 0;
 }
 
-int svj_write(void *opaque, int frame, unsigned char *buffer, int size) {
+int svj_driver_write(void *opaque, int frame, unsigned char *buffer, int size) {
     if (opaque == nullptr) return fm_seterrno(FM_ENULLHANDLE);
     auto *state = static_cast<fm_svj_state *>(opaque);
     if (buffer == nullptr) return fm_seterrno(FM_EBUFNULL);
@@ -410,8 +390,8 @@ int svj_write(void *opaque, int frame, unsigned char *buffer, int size) {
     return store_frame(state, frame, buffer);
 }
 
-const char *svj_check(fm_format *format, const char *, const char *extension,
-                      const unsigned char *bytes, int count) {
+const char *svj_driver_check(fm_format *format, const char *, const char *extension,
+                             const unsigned char *bytes, int count) {
     bool svj_extension = extension != nullptr && std::strncmp(extension, "svj", 3) == 0;
     if ((count < 0 || count > 9) && bytes != nullptr &&
         std::memcmp(bytes, svj_header_prefix, SVJ_HEADER_PREFIX_SIZE) == 0)
@@ -429,15 +409,29 @@ const fm_format svj_driver = {
     .name = "svj",
     .extension = "svj",
     .single = 0,
-    .create = svj_create,
-    .open = svj_open,
-    .close = svj_close,
-    .write = svj_write,
-    .read = svj_read,
-    .check = svj_check,
+    .create = svj_driver_create,
+    .open = svj_driver_open,
+    .close = svj_driver_close,
+    .write = svj_driver_write,
+    .read = svj_driver_read,
+    .check = svj_driver_check,
 };
 
 } // namespace
+
+void fm_svj_fill_record(fm_fileformat *record, int width, int height, int frames) {
+    record->width = width;
+    record->height = height;
+    record->frames = frames;
+    record->pixel_type = 1;
+    for (int c = 0; c < 3; c++) {
+        record->offset[c] = c;
+        record->step[c] = 3;
+    }
+    record->size = 3 * width * height;
+    record->field_walk[0] = -(3 * width * height / 2);
+    record->field_walk[1] = 3 * width * (height - 2) / 2;
+}
 
 int fm_svj_register(void) {
     fm_register_format(&svj_driver);
@@ -454,8 +448,8 @@ int fm_svj_frame_substitute(const char *name, int frame, unsigned char *buffer) 
         free_state(state);
         return fm_seterrno(FM_EOPEN);
     }
-    const uint32_t w = fm_svj_width(state->file), hf = fm_svj_height(state->file);
-    const uint32_t frames = fm_svj_frames(state->file);
+    const uint32_t w = state->file->tail.width, hf = state->file->tail.height;
+    const uint32_t frames = state->file->tail.frames;
     int result = 0;
     if (!size_ok(w, hf)) {
         result = fm_seterrno(FM_EFORMAT);
@@ -464,7 +458,7 @@ int fm_svj_frame_substitute(const char *name, int frame, unsigned char *buffer) 
         // lost, so only the last frame is replaced.
         result = fm_seterrno(FM_EPAGE);
     } else {
-        fill_record(&record, int(w), presented_height(int(hf)), int(frames));
+        fm_svj_fill_record(&record, int(w), presented_height(int(hf)), int(frames));
         result = make_compressor(state) != 0 || size_buffers(state, int(w), int(hf)) != 0 ||
                  keep_tables(state, frame) != 0 || store_frame(state, frame, buffer) != 0;
     }

@@ -1,7 +1,8 @@
 // The svj driver's field store (source fm_svj_store.cpp): an
 // fm_svj_file record over a reel, storing JPEG field files into it, taking
 // fields out as standalone JPEGs, building the header, writing table block
-// and tail, and the table accessors the reel writers of Parts 3.3 and 3.5 use.
+// and tail, and the table accessors that the effect writers and the
+// reel-to-reel copy use when they assemble a reel by raw writes.
 //
 // Results are 0 for success and 1 (or null) for failure, with fm_errno set
 // to the cause only while it is still 0 (fm_error.h).
@@ -30,26 +31,9 @@ struct fm_svj_file {
     uint32_t capacity;      // table entries allocated
     uint32_t modified;      // set by a field write; the tail is rewritten on close when set
     svj_frame_entry *table; // capacity entries, owned
-    unsigned char tail[SVJ_TAIL_SIZE];                 // svj_tail image: W, Hf, N, P, H, lost AC
+    svj_tail tail;          // W, Hf, N, P, H, lost AC; magic and reserved bytes as read
     unsigned char table_prefix[SVJ_TABLE_PREFIX_SIZE]; // table block prefix, filled on close
 };
-
-// Words of the tail image (offsets SVJ_TAIL_*, svj.h).
-inline uint32_t fm_svj_tail_get(const fm_svj_file *f, uint32_t offset) {
-    return be32(f->tail + offset);
-}
-inline void fm_svj_tail_set(fm_svj_file *f, uint32_t offset, uint32_t value) {
-    put_be32(f->tail + offset, value);
-}
-inline uint32_t fm_svj_width(const fm_svj_file *f) {
-    return fm_svj_tail_get(f, SVJ_TAIL_WIDTH);
-}
-inline uint32_t fm_svj_height(const fm_svj_file *f) {
-    return fm_svj_tail_get(f, SVJ_TAIL_HEIGHT);
-}
-inline uint32_t fm_svj_frames(const fm_svj_file *f) {
-    return fm_svj_tail_get(f, SVJ_TAIL_FRAMES);
-}
 
 struct fm_svj_buffers;
 
@@ -72,8 +56,9 @@ struct fm_svj_state {
 // Null on failure (2, 11).
 fm_svj_file *fm_svj_file_create(const char *name, int width, int height);
 // Opens read-only, or read-write when update is set; reads tail and table.
-// Null on failure (2, 12 open or a tail whose table does not fit in the
-// file, 13, 14 read or file of 68 bytes or less, 17 magic not "DVS10").
+// Null on failure (2, 12 open, not a regular file, or a tail whose table does
+// not fit in the file, 13, 14 read or file of 68 bytes or less, 17 magic not
+// "DVS10" or a picture larger than the board's frame).
 fm_svj_file *fm_svj_file_open(const char *name, int update);
 // Writes table block and tail when modified, then always closes and frees.
 // 0 or 1 (10, 13, 15, 21).
@@ -131,7 +116,16 @@ int fm_svj_malloc_table(fm_svj_state *state, int frames);
 long fm_svj_data_read(fm_svj_state *state, uint32_t offset, uint32_t size, unsigned char *buf);
 
 // --- Shared with the field-split writer (field.cpp) -----------------------
-//
+
+// A zero-filled file record over fd (owned from now on) with a table of 1024
+// entries, W and Hf set and N = 0; null (fd closed) when memory runs out.
+fm_svj_file *fm_svj_file_new(int fd, int width, int height);
+// Closes the descriptor and frees the table and the record.
+void fm_svj_file_free(fm_svj_file *file);
+// Fills a driver record for frames of W x H packed R, G, B in the
+// field-sequential layout: size, pixel layout and field-walk words.
+void fm_svj_fill_record(fm_fileformat *record, int width, int height, int frames);
+
 // The store's steps report their failure here instead of in fm_errno, so the
 // field-split writer can print it and the fm_ functions store it.
 struct fm_svj_fault {
@@ -142,7 +136,8 @@ struct fm_svj_fault {
 // table growth (2).
 int fm_svj_store_begin(fm_svj_file *file, int frame, fm_svj_fault *fault);
 // Step 5: reads a JPEG file into a malloc'd buffer of len + 256 bytes whose
-// bytes after the data are FF (2, 12, 13, 15).
+// bytes after the data are FF (2, also for a file over 64 MiB; 12, also for
+// a name that is not a regular file; 13, 15).
 int fm_svj_store_load(const char *jpegname, unsigned char **buf, size_t *len, fm_svj_fault *fault);
 // Steps 6-12 on such a buffer (changed in place). header_from_dqt: the
 // header copies from the first FF DB before the scan instead of

@@ -14,6 +14,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/fileio.h"
+
 namespace {
 
 fm_format *format_list = nullptr; // newest first
@@ -202,13 +204,13 @@ int fm_free_buffer(fm_fileformat *file) {
 
 // --- Files -----------------------------------------------------------------
 
-int fm_create(fm_fileformat *file, const char *name, const fm_fileformat *spec, int quality) {
+int fm_create(fm_fileformat *file, const char *name, const fm_fileformat *shape, int quality) {
     fm_format *format = nullptr;
     if (record_format(file, &format) != 0) return 1;
-    if (spec == nullptr) return fm_seterrno(FM_ENULLFF);
+    if (shape == nullptr) return fm_seterrno(FM_ENULLFF);
     if (format->create == nullptr) return fm_seterrno(FM_ECALLBACK);
-    int frames = format->single ? 1 : spec->frames;
-    void *state = format->create(name, file, spec->width, spec->height, frames, quality);
+    int frames = format->single ? 1 : shape->frames;
+    void *state = format->create(name, file, shape->width, shape->height, frames, quality);
     if (state == nullptr) return fm_seterrno(FM_ECREATE);
     file->state = state;
     return take_buffer(file);
@@ -218,11 +220,11 @@ fm_fileformat *fm_create_file(const char *format, const char *name, int width, i
                               int frames, int quality) {
     fm_fileformat *file = fm_fileformat_allocate(format);
     if (file == nullptr) return nullptr;
-    fm_fileformat spec{};
-    spec.width = width;
-    spec.height = height;
-    spec.frames = frames;
-    if (fm_create(file, name, &spec, quality) != 0) {
+    fm_fileformat shape{};
+    shape.width = width;
+    shape.height = height;
+    shape.frames = frames;
+    if (fm_create(file, name, &shape, quality) != 0) {
         fm_fileformat_free(file);
         return nullptr;
     }
@@ -276,16 +278,16 @@ int fm_close(fm_fileformat *file) {
 
 const char *fm_check(const char *name) {
     std::fprintf(stderr, "Checking file <%s>\n", name ? name : "");
-    int fd = name ? ::open(name, O_RDONLY) : -1;
-    if (fd < 0) return "[open_error]";
+    // A FIFO or device is refused at once rather than waited on.
+    int fd = name ? open_regular(name, O_RDONLY) : -1;
+    if (fd < 0) return name && errno == EISDIR ? "(dir)" : "[open_error]";
     // A file shorter than 16 bytes is asked about with the bytes it has,
     // so no callback looks at bytes that were never read.
     unsigned char bytes[16] = {};
     ssize_t got = ::read(fd, bytes, sizeof bytes);
     if (got < 0) {
-        bool dir = errno == EISDIR;
         ::close(fd);
-        return dir ? "(dir)" : "[read_error]";
+        return "[read_error]";
     }
     if (::close(fd) != 0) return "[close_error]";
     const char *dot = std::strrchr(name, '.');

@@ -79,12 +79,12 @@ int fm_free_buffer(fm_fileformat *file);
 
 // --- Files -----------------------------------------------------------------
 
-// Creates (or continues) a file through the driver with spec's width, height
+// Creates (or continues) a file through the driver with shape's width, height
 // and frames (1 for a single-image format) at quality (0: the driver's
-// default), then allocates the buffer. 4 null record or spec, 19 no format,
+// default), then allocates the buffer. 4 null record or shape, 19 no format,
 // 7 no create callback, the driver's codes; when the buffer cannot be
 // allocated the driver state is closed again.
-int fm_create(fm_fileformat *file, const char *name, const fm_fileformat *spec, int quality);
+int fm_create(fm_fileformat *file, const char *name, const fm_fileformat *shape, int quality);
 // Allocates a record of `format` and creates (or continues) `name` as
 // width x height with room for `frames`: the record ready for fm_write, or
 // null with the record freed and the cause in fm_errno.
@@ -107,8 +107,9 @@ int fm_close(fm_fileformat *file);
 
 // Identifies a file's format from its extension and first 16 bytes, asking
 // each registered format's check callback in list order: the first answer
-// (a format name), null when none answers, or "[open_error]", "(dir)",
-// "[read_error]", "[close_error]". Prints "Checking file <%s>\n" on stderr.
+// (a format name), null when none answers, or "[open_error]" (also for a
+// FIFO or device), "(dir)", "[read_error]", "[close_error]". Prints
+// "Checking file <%s>\n" on stderr.
 const char *fm_check(const char *name);
 
 // --- Conversion (fm_convert.cpp) -------------------------------------------

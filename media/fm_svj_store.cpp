@@ -10,7 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "media/svj_index.h"
 #include "media/svj_io.h"
+#include "platform/fileio.h"
 
 #include <jerror.h>
 
@@ -20,8 +22,11 @@ using svj_io::write_exact;
 
 namespace {
 
-constexpr uint32_t TABLE_STEP = 1024;    // table growth, entries
-constexpr size_t LOAD_SLACK = 256;       // extra bytes after a loaded JPEG
+constexpr uint32_t TABLE_STEP = 1024; // table growth, entries
+constexpr size_t LOAD_SLACK = 256;    // extra bytes after a loaded JPEG
+// A field of the board's largest frame is well below a megabyte: a JPEG
+// file larger than this is refused before a buffer is allocated for it.
+constexpr uint64_t MAX_JPEG_FILE = 64u << 20;
 constexpr size_t FF_PAD = 16;            // of which FF
 constexpr size_t EXTRACT_PADDING = 1024; // after an extracted field
 
@@ -53,12 +58,6 @@ int grow_table(fm_svj_file *file, uint32_t needed_below) {
     file->table = table;
     file->capacity = uint32_t(capacity);
     return 0;
-}
-
-void free_file(fm_svj_file *file) {
-    if (file->fd >= 0) ::close(file->fd);
-    std::free(file->table);
-    std::free(file);
 }
 
 // The scan of a loaded JPEG (len data bytes, FF bytes after them): index i
@@ -113,10 +112,10 @@ bool seek_to(int fd, uint64_t offset) {
 int read_field(fm_svj_file *file, int frame, int field, size_t padding,
                std::vector<unsigned char> *out, fm_svj_fault *fault) {
     if (file == nullptr) return fail(fault, FM_ENULLHANDLE);
-    if (frame < 0 || uint32_t(frame) >= fm_svj_frames(file) || uint32_t(frame) >= file->capacity)
+    if (frame < 0 || uint32_t(frame) >= file->tail.frames || uint32_t(frame) >= file->capacity)
         return fail(fault, FM_EPAGE);
     if (field != 0 && field != 1) return fail(fault, FM_EUNSPEC);
-    uint32_t header = fm_svj_tail_get(file, SVJ_TAIL_HEADER);
+    uint32_t header = file->tail.header;
     uint32_t offset = svj_entry_offset(file->table[frame], field);
     uint32_t size = svj_entry_size(file->table[frame], field);
     // The sizes come from the file: they must lie in it before anything is
@@ -144,9 +143,9 @@ int read_field(fm_svj_file *file, int frame, int field, size_t padding,
 int fm_svj_store_begin(fm_svj_file *file, int frame, fm_svj_fault *fault) {
     if (file == nullptr) return fail(fault, FM_ENULLHANDLE);
     file->modified = 1;
-    if (frame < 0 || uint32_t(frame) > fm_svj_frames(file)) return fail(fault, FM_EPAGE);
+    if (frame < 0 || uint32_t(frame) > file->tail.frames) return fail(fault, FM_EPAGE);
     uint32_t frames = uint32_t(frame) + 1;
-    fm_svj_tail_set(file, SVJ_TAIL_FRAMES, frames);
+    file->tail.frames = frames;
     if (file->capacity <= frames && grow_table(file, frames) != 0) return fail(fault, FM_EMEMORY);
     return 0;
 }
@@ -154,14 +153,16 @@ int fm_svj_store_begin(fm_svj_file *file, int frame, fm_svj_fault *fault) {
 int fm_svj_store_load(const char *jpegname, unsigned char **buf, size_t *len, fm_svj_fault *fault) {
     *buf = nullptr;
     *len = 0;
-    int fd = jpegname ? ::open(jpegname, O_RDONLY) : -1;
+    int fd = jpegname ? open_regular(jpegname, O_RDONLY) : -1;
     if (fd < 0) return fail(fault, FM_EOPEN);
     off_t end = ::lseek(fd, 0, SEEK_END);
     if (end < 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
         ::close(fd);
         return fail(fault, FM_ESEEK);
     }
-    auto *data = static_cast<unsigned char *>(std::malloc(size_t(end) + LOAD_SLACK));
+    auto *data = uint64_t(end) <= MAX_JPEG_FILE
+                     ? static_cast<unsigned char *>(std::malloc(size_t(end) + LOAD_SLACK))
+                     : nullptr;
     if (data == nullptr) {
         ::close(fd);
         return fail(fault, FM_EMEMORY);
@@ -198,7 +199,7 @@ int fm_svj_store_data(fm_svj_file *file, unsigned char *buf, size_t len, int fra
         size_t h = make_header(buf, header_from_dqt ? dqt : 2, i, header.data(), room);
         if (!seek_to(file->fd, 0)) return fail(fault, FM_ESEEK);
         if (h == 0 || !write_exact(file->fd, header.data(), h)) return fail(fault, FM_EWRITE);
-        fm_svj_tail_set(file, SVJ_TAIL_HEADER, uint32_t(h));
+        file->tail.header = uint32_t(h);
         at = h;
     } else if (field == 0) {
         const svj_frame_entry &e = file->table[frame - 1];
@@ -236,10 +237,10 @@ int fm_svj_store_data(fm_svj_file *file, unsigned char *buf, size_t len, int fra
 
 int fm_svj_store_tail(fm_svj_file *file, int fd, fm_svj_fault *fault) {
     if (file == nullptr) return fail(fault, FM_ENULLHANDLE);
-    uint32_t frames = fm_svj_frames(file);
+    uint32_t frames = file->tail.frames;
     if (frames > file->capacity) return fail(fault, FM_EUNSPEC);
     // E: end of the last field; a reel without frames ends at its header.
-    uint64_t end = fm_svj_tail_get(file, SVJ_TAIL_HEADER);
+    uint64_t end = file->tail.header;
     if (frames > 0) {
         const svj_frame_entry &e = file->table[frames - 1];
         end = uint64_t(e.offset1) + e.size1;
@@ -264,12 +265,10 @@ int fm_svj_store_tail(fm_svj_file *file, int fd, fm_svj_fault *fault) {
     svj_table_encode(file->table, bytes.data(), frames);
     if (!write_exact(fd, bytes.data(), bytes.size())) return fail(fault, FM_EWRITE);
 
-    unsigned char *tail = file->tail;
-    tail[0] = 0xFF;
-    tail[1] = 0xE1;
-    put_be16(tail + 2, 0x0042);
-    std::memcpy(tail + SVJ_TAIL_MAGIC, "DVS102", 7); // other magic bytes kept as read
-    fm_svj_tail_set(file, SVJ_TAIL_TABLE, uint32_t(table_at));
+    std::memcpy(file->tail.magic, "DVS102", 7); // other magic bytes kept as read
+    file->tail.table = uint32_t(table_at);
+    unsigned char tail[SVJ_TAIL_SIZE];
+    svj_tail_encode(file->tail, tail);
     if (!write_exact(fd, tail, SVJ_TAIL_SIZE)) return fail(fault, FM_EWRITE);
 
     off_t at = ::lseek(fd, 0, SEEK_CUR);
@@ -279,70 +278,98 @@ int fm_svj_store_tail(fm_svj_file *file, int fd, fm_svj_fault *fault) {
 
 // --- Reel files -------------------------------------------------------------
 
-fm_svj_file *fm_svj_file_create(const char *name, int width, int height) {
+fm_svj_file *fm_svj_file_new(int fd, int width, int height) {
     auto *file = static_cast<fm_svj_file *>(std::calloc(1, sizeof(fm_svj_file)));
-    if (file == nullptr) {
-        fm_seterrno(FM_EMEMORY);
-        return nullptr;
+    if (file != nullptr) {
+        file->fd = fd;
+        file->table =
+            static_cast<svj_frame_entry *>(std::calloc(TABLE_STEP, sizeof(svj_frame_entry)));
     }
-    file->fd = name ? ::open(name, O_RDWR | O_CREAT, 0644) : -1;
-    if (file->fd < 0) {
-        fm_seterrno(FM_ECREATE);
-        free_file(file);
-        return nullptr;
-    }
-    file->table = static_cast<svj_frame_entry *>(std::calloc(TABLE_STEP, sizeof(svj_frame_entry)));
-    if (file->table == nullptr) {
-        fm_seterrno(FM_EMEMORY);
-        free_file(file);
+    if (file == nullptr || file->table == nullptr) {
+        std::free(file);
+        ::close(fd);
         return nullptr;
     }
     file->capacity = TABLE_STEP;
-    struct stat st;
-    if (::fstat(file->fd, &st) == 0 && uint64_t(st.st_size) <= UINT32_MAX)
-        file->file_size = uint32_t(st.st_size);
-    fm_svj_tail_set(file, SVJ_TAIL_WIDTH, uint32_t(width));
-    fm_svj_tail_set(file, SVJ_TAIL_HEIGHT, uint32_t(height));
-    fm_svj_tail_set(file, SVJ_TAIL_FRAMES, 0);
+    file->tail.width = uint32_t(width);
+    file->tail.height = uint32_t(height);
+    file->tail.frames = 0;
     return file;
 }
 
-fm_svj_file *fm_svj_file_open(const char *name, int update) {
-    auto *file = static_cast<fm_svj_file *>(std::calloc(1, sizeof(fm_svj_file)));
+void fm_svj_file_free(fm_svj_file *file) {
+    if (file->fd >= 0) ::close(file->fd);
+    std::free(file->table);
+    std::free(file);
+}
+
+fm_svj_file *fm_svj_file_create(const char *name, int width, int height) {
+    int fd = name ? open_regular(name, O_RDWR | O_CREAT, 0644) : -1;
+    if (fd < 0) {
+        fm_seterrno(FM_ECREATE);
+        return nullptr;
+    }
+    fm_svj_file *file = fm_svj_file_new(fd, width, height);
     if (file == nullptr) {
         fm_seterrno(FM_EMEMORY);
         return nullptr;
     }
-    file->fd = name ? ::open(name, update ? O_RDWR : O_RDONLY) : -1;
-    auto refuse = [file](int code) {
-        fm_seterrno(code);
-        free_file(file);
+    struct stat st;
+    if (::fstat(file->fd, &st) == 0 && uint64_t(st.st_size) <= UINT32_MAX)
+        file->file_size = uint32_t(st.st_size);
+    return file;
+}
+
+namespace {
+
+// The field store's code for each reason the index reader refuses a reel.
+int open_code(svj_index_reason reason) {
+    switch (reason) {
+    case SVJ_INDEX_SEEK:
+    case SVJ_INDEX_TABLE_SEEK:
+        return FM_ESEEK;
+    case SVJ_INDEX_SHORT:
+    case SVJ_INDEX_TAIL_READ:
+    case SVJ_INDEX_TABLE_READ:
+        return FM_EREAD;
+    case SVJ_INDEX_MAGIC:
+    case SVJ_INDEX_PICTURE:
+        return FM_EFORMAT;
+    case SVJ_INDEX_MEMORY:
+        return FM_EMEMORY;
+    default: // too large for a reel, or a table that does not fit
+        return FM_EOPEN;
+    }
+}
+
+} // namespace
+
+fm_svj_file *fm_svj_file_open(const char *name, int update) {
+    int fd = name ? open_regular(name, update ? O_RDWR : O_RDONLY) : -1;
+    if (fd < 0) {
+        fm_seterrno(FM_EOPEN);
         return nullptr;
-    };
-    if (file->fd < 0) return refuse(FM_EOPEN);
-    off_t end = ::lseek(file->fd, 0, SEEK_END);
-    if (end < 0) return refuse(FM_ESEEK);
-    if (end <= off_t(SVJ_TAIL_SIZE)) return refuse(FM_EREAD);
-    if (uint64_t(end) > UINT32_MAX) return refuse(FM_EOPEN); // 32-bit offsets: no reel
-    if (!seek_to(file->fd, uint64_t(end) - SVJ_TAIL_SIZE)) return refuse(FM_ESEEK);
-    if (!read_exact(file->fd, file->tail, SVJ_TAIL_SIZE)) return refuse(FM_EREAD);
-    if (std::memcmp(file->tail + SVJ_TAIL_MAGIC, "DVS10", 5) != 0) return refuse(FM_EFORMAT);
-    uint32_t frames = fm_svj_frames(file);
-    uint32_t table = fm_svj_tail_get(file, SVJ_TAIL_TABLE);
-    uint32_t header = fm_svj_tail_get(file, SVJ_TAIL_HEADER);
-    // N, P and H come from the file: the table and tail must fit in it.
-    if (uint64_t(table) + uint64_t(frames) * SVJ_ENTRY_SIZE + SVJ_TAIL_SIZE > uint64_t(end) ||
-        header > table)
-        return refuse(FM_EOPEN);
-    file->file_size = uint32_t(end);
-    file->capacity = frames + TABLE_STEP;
-    file->table =
-        static_cast<svj_frame_entry *>(std::calloc(file->capacity, sizeof(svj_frame_entry)));
-    if (file->table == nullptr) return refuse(FM_EMEMORY);
-    std::vector<unsigned char> bytes(size_t(frames) * SVJ_ENTRY_SIZE);
-    if (!seek_to(file->fd, table)) return refuse(FM_ESEEK);
-    if (!read_exact(file->fd, bytes.data(), bytes.size())) return refuse(FM_EREAD);
-    svj_table_decode(bytes.data(), file->table, frames);
+    }
+    svj_index index;
+    const svj_index_reason reason =
+        svj_read_index(fd, {SVJ_MAGIC_FIELDS, SVJ_TAIL_SIZE + 1, TABLE_STEP}, &index);
+    if (reason != SVJ_INDEX_OK) {
+        ::close(fd);
+        fm_seterrno(open_code(reason));
+        return nullptr;
+    }
+    auto *file = static_cast<fm_svj_file *>(std::calloc(1, sizeof(fm_svj_file)));
+    if (file == nullptr) {
+        ::close(fd);
+        std::free(index.table);
+        fm_seterrno(FM_EMEMORY);
+        return nullptr;
+    }
+    file->fd = fd;
+    file->file_size = uint32_t(index.file_size);
+    file->capacity = index.capacity;
+    file->table = index.table;
+    file->tail = index.tail;
     return file;
 }
 
@@ -350,7 +377,7 @@ int fm_svj_file_close(fm_svj_file *file) {
     if (file == nullptr) return fm_seterrno(FM_ENULLHANDLE);
     fm_svj_fault fault{};
     int result = file->modified ? fm_svj_store_tail(file, file->fd, &fault) : 0;
-    free_file(file);
+    fm_svj_file_free(file);
     return report(result, fault);
 }
 
@@ -386,9 +413,10 @@ int fm_svj_field_extract(fm_svj_file *file, const char *outname, int frame, int 
     std::vector<unsigned char> data;
     if (read_field(file, frame, field, EXTRACT_PADDING, &data, &fault) != 0)
         return report(1, fault);
-    int fd = outname ? ::open(outname, O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
+    // Truncated only once the name is known to be a regular file.
+    int fd = outname ? open_regular(outname, O_WRONLY | O_CREAT, 0644) : -1;
     if (fd < 0) return fm_seterrno(FM_ECREATE);
-    bool ok = write_exact(fd, data.data(), data.size());
+    bool ok = ::ftruncate(fd, 0) == 0 && write_exact(fd, data.data(), data.size());
     ::close(fd);
     return ok ? 0 : fm_seterrno(FM_EWRITE);
 }
@@ -509,8 +537,8 @@ int fm_svj_header(fm_svj_state *state, unsigned char *out, int outsize) {
     jpeg_create_compress(&enc->cinfo);
     enc->cinfo.client_data = enc;
     fm_svj_jpeg_vector_dest(&enc->cinfo, &enc->data);
-    enc->cinfo.image_width = fm_svj_width(state->file);
-    enc->cinfo.image_height = fm_svj_height(state->file) / 2;
+    enc->cinfo.image_width = state->file->tail.width;
+    enc->cinfo.image_height = state->file->tail.height / 2;
     enc->cinfo.input_components = 3;
     enc->cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&enc->cinfo);
@@ -546,7 +574,7 @@ int fm_svj_header(fm_svj_state *state, unsigned char *out, int outsize) {
 int fm_svj_write_tail(fm_svj_state *state, int fd, int frames) {
     if (state == nullptr || state->file == nullptr) return fm_seterrno(FM_ENULLHANDLE);
     if (frames < 0) return fm_seterrno(FM_EUNSPEC);
-    fm_svj_tail_set(state->file, SVJ_TAIL_FRAMES, uint32_t(frames));
+    state->file->tail.frames = uint32_t(frames);
     fm_svj_fault fault{};
     return report(fm_svj_store_tail(state->file, fd, &fault), fault);
 }
@@ -588,12 +616,12 @@ int fm_svj_set_table(fm_svj_state *state, int frame, int field, uint32_t offset,
 
 uint32_t fm_svj_initsize(fm_svj_state *state) {
     if (state == nullptr || state->file == nullptr) return 0;
-    return fm_svj_tail_get(state->file, SVJ_TAIL_HEADER);
+    return state->file->tail.header;
 }
 
 void fm_svj_set_initsize(fm_svj_state *state, uint32_t size) {
     if (state == nullptr || state->file == nullptr) return;
-    fm_svj_tail_set(state->file, SVJ_TAIL_HEADER, size);
+    state->file->tail.header = size;
 }
 
 int fm_svj_malloc_table(fm_svj_state *state, int frames) {

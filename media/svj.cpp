@@ -1,5 +1,6 @@
 // Device-file layer of SVJ reels; see svj.h.
 #include "media/svj.h"
+#include "media/svj_index.h"
 #include "media/svj_io.h"
 
 #include <cerrno>
@@ -11,6 +12,8 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+
+#include "platform/fileio.h"
 
 int sv_debug = 0;
 
@@ -33,6 +36,17 @@ void svj_table_encode(const svj_frame_entry *table, unsigned char *bytes, size_t
         put_be32(bytes + 8, table[i].offset1);
         put_be32(bytes + 12, table[i].size1);
     }
+}
+
+const char *svj_result_text(int result) {
+    switch (result) {
+#define SVJ_RESULT_TEXT(name, value, text)                                                         \
+    case name:                                                                                     \
+        return text;
+        SVJ_RESULT_LIST(SVJ_RESULT_TEXT)
+#undef SVJ_RESULT_TEXT
+    }
+    return "Unknown svj result";
 }
 
 void svj_comment_block(unsigned char *block) {
@@ -70,17 +84,10 @@ void free_handle(svj_handle *h) {
     std::free(h);
 }
 
-// The tail of a reel describes a table and a header that fit in the file:
-// P + 16 x N + 68 <= file size and H <= P.
-bool tail_fits(uint32_t frames, uint32_t table, uint32_t header, uint64_t file_size) {
-    uint64_t need = uint64_t(table) + uint64_t(frames) * SVJ_ENTRY_SIZE + SVJ_TAIL_SIZE;
-    return need <= file_size && header <= table;
-}
-
 // Frames with a table entry: a handle made by svj_create has no table, even
 // after a recording filled its tail.
 uint32_t table_frames(const svj_handle *h) {
-    return h->table ? svj_frames(h) : 0;
+    return h->table ? h->tail.frames : 0;
 }
 
 // Frame range first .. last of a handle, checked against N; end of the last
@@ -88,7 +95,82 @@ uint32_t table_frames(const svj_handle *h) {
 bool data_range(const svj_handle *h, int first, long last, uint64_t *start, uint64_t *end) {
     *start = h->table[first].offset0;
     *end = uint64_t(h->table[last].offset1) + h->table[last].size1;
-    return *start <= *end && *end <= h->file_size && svj_header_size(h) <= *start;
+    return *start <= *end && *end <= h->file_size && h->tail.header <= *start;
+}
+
+// Prints why svj_open refused a reel.
+void open_failure(svj_index_reason reason, uint64_t file_size, const char *name) {
+    const int err = errno;
+    switch (reason) {
+    case SVJ_INDEX_SHORT:
+        // Shorter than the 64 bytes of a tail: the tail cannot even be read.
+        if (file_size >= SVJ_HANDLE_TAIL_SIZE) break;
+        [[fallthrough]];
+    case SVJ_INDEX_SEEK:
+    case SVJ_INDEX_TAIL_READ:
+        std::fprintf(stderr, "svj_open: Error reading header in %s : %s\n", name,
+                     std::strerror(err ? err : EIO));
+        return;
+    case SVJ_INDEX_MEMORY:
+        std::fprintf(stderr, "svj_open: Malloc for table failed\n");
+        return;
+    case SVJ_INDEX_TABLE_SEEK:
+        std::fprintf(stderr, "svj_open: Seek for header information failed: %s\n",
+                     std::strerror(err));
+        return;
+    case SVJ_INDEX_TABLE_READ:
+        std::fprintf(stderr, "svj_open(): Error reading table information: %s\n",
+                     std::strerror(err));
+        return;
+    default:
+        break;
+    }
+    std::fprintf(stderr, "svj_open: Not svj file %s\n", name);
+}
+
+// The messages of svj_create and svj_open when making a handle fails.
+struct handle_messages {
+    const char *no_handle; // the handle cannot be allocated
+    const char *no_file;   // the file cannot be opened: name, reason
+    const char *no_buffer; // the transfer buffer cannot be allocated: its size
+};
+const handle_messages create_messages = {
+    "svj_create(): Malloc of svj_handle failed\n",
+    "svj_create(): Error creating svj file %s : %s\n",
+    "svj_create(): Malloc of buffer failed (%d)\n",
+};
+const handle_messages open_messages = {
+    "svj_open: Malloc of svj_handle failed\n",
+    "svj_open: Error opening svj file %s : %s\n",
+    "svj_open: Malloc buffer failed (%d)\n",
+};
+
+// A zero-filled handle with the name and the open file (created with mode
+// 0644 when flags say so); null after the message.
+svj_handle *open_handle(const char *name, int flags, const handle_messages &m) {
+    auto *h = static_cast<svj_handle *>(std::calloc(1, sizeof(svj_handle)));
+    if (h == nullptr) {
+        std::fputs(m.no_handle, stderr);
+        return nullptr;
+    }
+    copy_name(h, name);
+    h->fd = open_regular(name, flags, 0644);
+    if (h->fd < 0) {
+        std::fprintf(stderr, m.no_file, name, file_error(errno));
+        free_handle(h);
+        return nullptr;
+    }
+    return h;
+}
+
+// The handle's transfer buffer; false after the message, with the handle freed.
+bool add_buffer(svj_handle *h, const handle_messages &m) {
+    h->buffer_size = SVJ_BUFFER_SIZE;
+    h->buffer = static_cast<unsigned char *>(std::malloc(h->buffer_size));
+    if (h->buffer != nullptr) return true;
+    std::fprintf(stderr, m.no_buffer, int(h->buffer_size));
+    free_handle(h);
+    return false;
 }
 
 } // namespace
@@ -96,95 +178,28 @@ bool data_range(const svj_handle *h, int first, long last, uint64_t *start, uint
 svj_handle *svj_create(const char *name) {
     if (tracing()) std::fprintf(stderr, "svj_create: %s\n", name ? name : "(null)");
     if (name == nullptr) return nullptr;
-    auto *h = static_cast<svj_handle *>(std::calloc(1, sizeof(svj_handle)));
-    if (h == nullptr) {
-        std::fprintf(stderr, "svj_create(): Malloc of svj_handle failed\n");
-        return nullptr;
-    }
-    h->fd = -1;
-    copy_name(h, name);
-    h->fd = ::open(name, O_RDWR | O_CREAT, 0644);
-    if (h->fd < 0) {
-        std::fprintf(stderr, "svj_create(): Error creating svj file %s : %s\n", name,
-                     std::strerror(errno));
-        free_handle(h);
-        return nullptr;
-    }
-    h->buffer_size = SVJ_BUFFER_SIZE;
-    h->buffer = static_cast<unsigned char *>(std::malloc(h->buffer_size));
-    if (h->buffer == nullptr) {
-        std::fprintf(stderr, "svj_create(): Malloc of buffer failed (%d)\n", int(h->buffer_size));
-        free_handle(h);
-        return nullptr;
-    }
-    return h;
+    svj_handle *h = open_handle(name, O_RDWR | O_CREAT, create_messages);
+    return h && add_buffer(h, create_messages) ? h : nullptr;
 }
 
 svj_handle *svj_open(const char *name) {
     if (tracing()) std::fprintf(stderr, "svj_open: %s\n", name ? name : "(null)");
     if (name == nullptr) return nullptr;
-    auto *h = static_cast<svj_handle *>(std::calloc(1, sizeof(svj_handle)));
-    if (h == nullptr) {
-        std::fprintf(stderr, "svj_open: Malloc of svj_handle failed\n");
-        return nullptr;
-    }
-    h->fd = -1;
-    copy_name(h, name);
-    h->fd = ::open(name, O_RDONLY);
-    if (h->fd < 0) {
-        std::fprintf(stderr, "svj_open: Error opening svj file %s : %s\n", name,
-                     std::strerror(errno));
+    svj_handle *h = open_handle(name, O_RDONLY, open_messages);
+    if (h == nullptr) return nullptr;
+    svj_index index;
+    const svj_index_reason reason =
+        svj_read_index(h->fd, {SVJ_MAGIC_DEVICE, SVJ_TAIL_SIZE, 0}, &index);
+    if (reason != SVJ_INDEX_OK) {
+        open_failure(reason, index.file_size, name);
         free_handle(h);
         return nullptr;
     }
-    off_t at = ::lseek(h->fd, -off_t(SVJ_HANDLE_TAIL_SIZE), SEEK_END);
-    if (at < 0 || !read_exact(h->fd, h->tail, SVJ_HANDLE_TAIL_SIZE)) {
-        std::fprintf(stderr, "svj_open: Error reading header in %s : %s\n", name,
-                     std::strerror(errno ? errno : EIO));
-        free_handle(h);
-        return nullptr;
-    }
-    uint64_t size = uint64_t(at) + SVJ_HANDLE_TAIL_SIZE;
-    uint32_t frames = svj_frames(h), table = svj_table_offset(h);
-    // Offsets are 32-bit: a larger file is no reel. N, P and H come from the
-    // file, so the table and tail must fit in it before anything is allocated.
-    if (std::memcmp(h->tail, "DVS1", 4) != 0 || size > UINT32_MAX ||
-        !tail_fits(frames, table, svj_header_size(h), size)) {
-        std::fprintf(stderr, "svj_open: Not svj file %s\n", name);
-        free_handle(h);
-        return nullptr;
-    }
-    h->file_size = uint32_t(size);
-    h->table_bytes = frames * SVJ_ENTRY_SIZE;
-    h->table = static_cast<svj_frame_entry *>(
-        std::malloc((frames ? frames : 1) * sizeof(svj_frame_entry)));
-    if (h->table == nullptr) {
-        std::fprintf(stderr, "svj_open: Malloc for table failed\n");
-        free_handle(h);
-        return nullptr;
-    }
-    std::vector<unsigned char> bytes(h->table_bytes); // fits in the file (checked above)
-    if (::lseek(h->fd, off_t(table), SEEK_SET) != off_t(table)) {
-        std::fprintf(stderr, "svj_open: Seek for header information failed: %s\n",
-                     std::strerror(errno));
-        free_handle(h);
-        return nullptr;
-    }
-    if (!read_exact(h->fd, bytes.data(), h->table_bytes)) {
-        std::fprintf(stderr, "svj_open(): Error reading table information: %s\n",
-                     std::strerror(errno));
-        free_handle(h);
-        return nullptr;
-    }
-    svj_table_decode(bytes.data(), h->table, frames);
-    h->buffer_size = SVJ_BUFFER_SIZE;
-    h->buffer = static_cast<unsigned char *>(std::malloc(h->buffer_size));
-    if (h->buffer == nullptr) {
-        std::fprintf(stderr, "svj_open: Malloc buffer failed (%d)\n", int(h->buffer_size));
-        free_handle(h);
-        return nullptr;
-    }
-    return h;
+    h->file_size = uint32_t(index.file_size);
+    h->tail = index.tail;
+    h->table = index.table;
+    h->table_bytes = index.tail.frames * SVJ_ENTRY_SIZE;
+    return add_buffer(h, open_messages) ? h : nullptr;
 }
 
 uint32_t svj_info(svj_handle *h, int code) {
@@ -194,18 +209,18 @@ uint32_t svj_info(svj_handle *h, int code) {
         return 0;
     case 1:
     case 8:
-        return svj_frames(h);
+        return h->tail.frames;
     case 2: {
         if (h->file_size == 0) return 0;
-        uint64_t raw = uint64_t(svj_width(h)) * 2 * svj_height(h) * svj_frames(h);
+        uint64_t raw = uint64_t(h->tail.width) * 2 * h->tail.height * h->tail.frames;
         return uint32_t(raw / h->file_size);
     }
     case 6:
-        return svj_width(h);
+        return h->tail.width;
     case 7:
-        return svj_height(h);
+        return h->tail.height;
     case 9:
-        return svj_lost_ac(h);
+        return h->tail.lost_ac;
     default:
         std::fprintf(stderr, "svj_info(): Illegal code %d\n", code);
         return 0;
@@ -231,7 +246,7 @@ int svj_size(svj_handle *h, int first, int count) {
         std::fprintf(stderr, "svj_size(): Frame table outside the file %s\n", h->name);
         return -1;
     }
-    uint64_t res = svj_header_size(h) + (end - start) + SVJ_TERMINATOR_SIZE;
+    uint64_t res = h->tail.header + (end - start) + SVJ_TERMINATOR_SIZE;
     if (res > uint64_t(INT_MAX)) return -1;
     if (tracing()) std::fprintf(stderr, "svj_size: res = %d\n", int(res));
     return int(res);
@@ -247,43 +262,43 @@ int svj_close(svj_handle *h) {
 int svj_host2isp(svj_device *device, svj_handle *h, int first, int count) {
     if (tracing())
         std::fprintf(stderr, "svj_host2isp: %x %x %d %d\n", addr(device), addr(h), first, count);
-    if (h == nullptr || device == nullptr) return -1;
+    if (h == nullptr || device == nullptr) return SVJ_EDEVICE;
     long frames = long(table_frames(h));
     if (first < 0 || first >= frames) {
         std::fprintf(stderr, "svj_host2isp(): First frame %d, max %ld\n", first, frames - 1);
-        return 18;
+        return SVJ_ERANGE;
     }
     long last = count == -1 ? frames - 1 : long(first) + count - 1;
     if (last < first || last > frames - 1) {
         std::fprintf(stderr, "svj_host2isp(): End frame %ld, max %ld\n", last, frames - 1);
-        return 18;
+        return SVJ_ERANGE;
     }
     uint64_t start, end;
-    uint32_t header = svj_header_size(h);
+    uint32_t header = h->tail.header;
     if (!data_range(h, first, last, &start, &end) || header > SVJ_BLOCK) {
         std::fprintf(stderr, "svj_host2isp(): Frame table outside the file %s\n", h->name);
-        return 12;
+        return SVJ_EREAD;
     }
     unsigned char *buf = h->buffer;
     if (::lseek(h->fd, 0, SEEK_SET) != 0) {
         std::fprintf(stderr, "svj_host2isp(): Seek to 0 failed: %s\n", std::strerror(errno));
-        return 16;
+        return SVJ_ESEEK;
     }
     if (!read_exact(h->fd, buf, header)) {
         std::fprintf(stderr, "svj_host2isp(): Read JFIF header failed: %s\n", std::strerror(errno));
-        return 12;
+        return SVJ_EREAD;
     }
     if (::lseek(h->fd, off_t(start), SEEK_SET) != off_t(start)) {
         std::fprintf(stderr, "svj_host2isp(): Seek to datastart failed: %s\n",
                      std::strerror(errno));
-        return 16;
+        return SVJ_ESEEK;
     }
     uint64_t remain = end - start;
     uint32_t now = uint32_t(remain < SVJ_BLOCK - header ? remain : SVJ_BLOCK - header);
     if (tracing()) std::fprintf(stderr, "read(%x, %x, %x)\n", h->fd, addr(buf + header), now);
     if (!read_exact(h->fd, buf + header, now)) {
         std::fprintf(stderr, "svj_host2isp(): Read 1 failed @ 0: %s\n", std::strerror(errno));
-        return 12;
+        return SVJ_EREAD;
     }
     if (tracing())
         std::fprintf(stderr, "lseek(%x, 0, SEEK_CUR) = %x\n", h->fd,
@@ -291,22 +306,22 @@ int svj_host2isp(svj_device *device, svj_handle *h, int first, int count) {
     remain -= now;
     uint32_t buffered = header + now;
     if (remain > 0) {
-        if (device->host2isp(buf, SVJ_BLOCK) != 0) return -1;
+        if (device->host2isp(buf, SVJ_BLOCK) != 0) return SVJ_EDEVICE;
         while (remain >= SVJ_BLOCK) {
             unsigned at = unsigned(::lseek(h->fd, 0, SEEK_CUR));
             if (!read_exact(h->fd, buf, SVJ_BLOCK)) {
                 std::fprintf(stderr, "svj_host2isp(): Read 2 failed @ %x :%s\n", at,
                              std::strerror(errno));
-                return 12;
+                return SVJ_EREAD;
             }
-            if (device->host2isp(buf, SVJ_BLOCK) != 0) return -1;
+            if (device->host2isp(buf, SVJ_BLOCK) != 0) return SVJ_EDEVICE;
             remain -= SVJ_BLOCK;
         }
         unsigned at = unsigned(::lseek(h->fd, 0, SEEK_CUR));
         if (!read_exact(h->fd, buf, size_t(remain))) {
             std::fprintf(stderr, "svj_host2isp(): Read 3 failed @ %x : %s\n", at,
                          std::strerror(errno));
-            return 12;
+            return SVJ_EREAD;
         }
         buffered = uint32_t(remain);
     }
@@ -314,8 +329,8 @@ int svj_host2isp(svj_device *device, svj_handle *h, int first, int count) {
     svj_comment_block(buf + buffered);
     std::memset(buf + buffered + SVJ_COMMENT_SIZE, 0xFF, 3);
     buf[buffered + SVJ_COMMENT_SIZE + 3] = 0xE2;
-    if (device->host2isp(buf, buffered + SVJ_TERMINATOR_SIZE) != 0) return -1;
-    return 0;
+    if (device->host2isp(buf, buffered + SVJ_TERMINATOR_SIZE) != 0) return SVJ_EDEVICE;
+    return SVJ_OK;
 }
 
 int svj_isp2host(svj_device *device, svj_handle *h, int frames) {
@@ -326,15 +341,15 @@ int svj_isp2host(svj_device *device, svj_handle *h, int frames) {
     unsigned char *prev = h->buffer, *cur = h->buffer + SVJ_BLOCK;
     if (device == nullptr || device->isp2host(cur, SVJ_BLOCK) != 0) {
         std::fprintf(stderr, "svj_isp2host: Error during SCSI transport 1\n");
-        return 20;
+        return SVJ_ETRANSPORT;
     }
     if (!write_exact(h->fd, cur, SVJ_BLOCK)) {
         std::fprintf(stderr, "svj_isp2host: write 1: %s\n", std::strerror(errno));
-        return 13;
+        return SVJ_EWRITE;
     }
     if (cur[0] != 0xFF || cur[1] != 0xD8) {
         std::fprintf(stderr, "svj_isp2host: Not SCSIVideo JPEG file\n");
-        return 9;
+        return SVJ_ENOTREC;
     }
     uint64_t blocks = 1;
     bool write_failed = false;
@@ -345,7 +360,7 @@ int svj_isp2host(svj_device *device, svj_handle *h, int frames) {
         std::memcpy(prev, cur, SVJ_BLOCK);
         if (device->isp2host(cur, SVJ_BLOCK) != 0) {
             std::fprintf(stderr, "svj_isp2host: Error during SCSI transport 2\n");
-            return 20;
+            return SVJ_ETRANSPORT;
         }
         if (!write_exact(h->fd, cur, SVJ_BLOCK)) {
             std::fprintf(stderr, "svj_isp2host: Error write 2: %s\n", std::strerror(errno));
@@ -353,7 +368,7 @@ int svj_isp2host(svj_device *device, svj_handle *h, int frames) {
         }
         blocks++;
     }
-    if (write_failed) return 13;
+    if (write_failed) return SVJ_EWRITE;
     // Skip the FF fill backwards; the byte before it ends the 64-byte tail,
     // which may begin in the block before the last.
     unsigned char *base = blocks >= 2 ? prev : cur;
@@ -364,33 +379,33 @@ int svj_isp2host(svj_device *device, svj_handle *h, int frames) {
     if (idx < long(SVJ_HANDLE_TAIL_SIZE) - 1 ||
         std::memcmp(base + idx - (SVJ_HANDLE_TAIL_SIZE - 1), "DVS", 3) != 0) {
         std::fprintf(stderr, "svj_isp2host: Couldn't find DVS id\n");
-        return 9;
+        return SVJ_ENOTREC;
     }
     uint64_t bytes = (blocks - uint64_t(have / SVJ_BLOCK)) * SVJ_BLOCK + uint64_t(idx) + 1;
     if (::ftruncate(h->fd, off_t(bytes)) != 0) {
         std::fprintf(stderr, "svj_isp2host: truncate : %s\n", std::strerror(errno));
-        return 17;
+        return SVJ_ETRUNCATE;
     }
-    std::memcpy(h->tail, base + idx - (SVJ_HANDLE_TAIL_SIZE - 1), SVJ_HANDLE_TAIL_SIZE);
+    svj_tail_decode(base + idx - (SVJ_HANDLE_TAIL_SIZE - 1), &h->tail);
     h->file_size = uint32_t(bytes);
-    if (svj_table_offset(h) > bytes) {
+    if (h->tail.table > bytes) {
         std::fprintf(stderr, "svj_isp2host: Data lost during compression %d %d\n",
-                     int(svj_table_offset(h)), int(bytes));
-        return 9;
+                     int(h->tail.table), int(bytes));
+        return SVJ_ENOTREC;
     }
-    if (svj_lost_ac(h) != 0) {
+    if (h->tail.lost_ac != 0) {
         std::fprintf(stderr, "svj_isp2host: AC components lost during compression %d\n",
-                     int(svj_lost_ac(h)));
-        return 31;
+                     int(h->tail.lost_ac));
+        return SVJ_EACLOST;
     }
-    return 0;
+    return SVJ_OK;
 }
 
 int svj_indexate(const char *name, int verbose) {
-    int fd = name ? ::open(name, O_RDONLY) : -1;
+    int fd = name ? open_regular(name, O_RDONLY) : -1;
     if (fd < 0) {
         std::fprintf(stderr, "svj_indexate: Error opening %s : %s\n", name ? name : "(null)",
-                     std::strerror(errno));
+                     name ? file_error(errno) : std::strerror(ENOENT));
         return 0;
     }
     struct field_pos {
@@ -434,14 +449,14 @@ int svj_indexate(const char *name, int verbose) {
 
 int svj_dumpsize(svj_handle *h, const char *dumpname) {
     if (h == nullptr) return -1;
-    FILE *out = dumpname ? std::fopen(dumpname, "w") : nullptr;
+    FILE *out = dumpname ? fopen_regular(dumpname, "w") : nullptr;
     if (out == nullptr) {
         std::fprintf(stderr, "svj_dumpsize: Couldn't create dump file %s\n",
                      dumpname ? dumpname : "(null)");
-        return 8;
+        return SVJ_EDUMP;
     }
     std::fprintf(out, "0 0.0\n");
-    uint64_t pixels100 = uint64_t(svj_width(h)) * svj_height(h) * 100;
+    uint64_t pixels100 = uint64_t(h->tail.width) * h->tail.height * 100;
     uint32_t frames = table_frames(h);
     for (uint32_t f = 0; f < frames; f++) {
         for (int field = 0; field < 2; field++) {
@@ -451,5 +466,5 @@ int svj_dumpsize(svj_handle *h, const char *dumpname) {
         }
     }
     std::fclose(out);
-    return 0;
+    return SVJ_OK;
 }

@@ -17,16 +17,32 @@
 
 #include <jerror.h>
 
+#include "media/svj_index.h"
 #include "media/svj_io.h"
 #include "media/video_globals.h"
+#include "platform/fileio.h"
 
 namespace {
 
 constexpr uint32_t TABLE_SPARE = 1024; // table entries beyond N
 constexpr uint32_t IMAGE_SPARE = 1024; // bytes after a field image's data
 constexpr uint32_t LENGTH_WORD = 4;    // the field image's length word
-constexpr uint32_t MAX_SIDE = 65500;   // JPEG's own limit on a side
 constexpr uint32_t MAX_HEADER = 65536; // a reel header holds tables only
+constexpr int PAL_LINES = 576;         // the PAL standard's frame, stored as shown
+
+// NTSC reels at each scale: the scaled stored height, the height shown and
+// the padding lines dropped at the top of each field (stored field 1 then
+// holds the upper field). Any other scaled height is shown as it is.
+struct ntsc_scaled {
+    uint32_t stored;
+    uint32_t presented;
+    int skipped;
+};
+constexpr ntsc_scaled ntsc_heights[] = {
+    {NTSC_STORED, NTSC_PRESENTED, NTSC_PAD_LINES}, // full size
+    {NTSC_STORED / 4, NTSC_QUARTER, 2},            // a quarter: 124 -> 120
+    {NTSC_STORED / 8, NTSC_QUARTER / 2, 1},        // an eighth: 62 -> 60
+};
 
 // The reader's private record, owned by the fm_fileformat it serves.
 struct svjr_state {
@@ -102,92 +118,60 @@ void free_file(svjr_file *file) {
     std::free(file);
 }
 
-uint32_t tail_word(const svjr_file *file, uint32_t offset) {
-    return be32(file->tail + offset);
+const ntsc_scaled *ntsc_height(uint32_t hs) {
+    for (const ntsc_scaled &n : ntsc_heights)
+        if (n.stored == hs) return &n;
+    return nullptr;
 }
 
-// Lines dropped at the top of each field and whether stored field 1 holds
-// the upper field, by the scaled stored height.
+// Lines dropped at the top of each field, by the scaled stored height.
 int skipped_lines(uint32_t hs) {
-    switch (hs) {
-    case 496:
-        return 5;
-    case 124:
-        return 2;
-    case 62:
-        return 1;
-    default:
-        return 0;
-    }
+    const ntsc_scaled *n = ntsc_height(hs);
+    return n ? n->skipped : 0;
 }
 
 uint32_t presented(uint32_t hs) {
-    switch (hs) {
-    case 496:
-        return 486;
-    case 124:
-        return 120;
-    case 62:
-        return 60;
-    default:
-        return hs;
-    }
+    const ntsc_scaled *n = ntsc_height(hs);
+    return n ? n->presented : hs;
 }
 
 // The reel's tail, table and header into a new svjr_file; null on failure.
 svjr_file *read_reel(const char *name, int scale, svjr_state *state) {
     auto *file = static_cast<svjr_file *>(std::calloc(1, sizeof(svjr_file)));
     if (file == nullptr) return nullptr;
-    file->fd = ::open(name, O_RDONLY);
-    if (file->fd < 0) {
+    file->fd = open_regular(name, O_RDONLY);
+    svj_index index;
+    if (file->fd < 0 || svj_read_index(file->fd, {SVJ_MAGIC_FIELDS, SVJ_TAIL_SIZE + 1, TABLE_SPARE},
+                                       &index) != SVJ_INDEX_OK) {
         free_file(file);
         return nullptr;
     }
-    off_t end = ::lseek(file->fd, 0, SEEK_END);
-    if (end <= off_t(SVJ_TAIL_SIZE) || uint64_t(end) > UINT32_MAX ||
-        ::pread(file->fd, file->tail, SVJ_TAIL_SIZE, end - SVJ_TAIL_SIZE) !=
-            ssize_t(SVJ_TAIL_SIZE) ||
-        std::memcmp(file->tail + SVJ_TAIL_MAGIC, "DVS10", 5) != 0) {
-        free_file(file);
-        return nullptr;
-    }
-    file->file_size = uint32_t(end);
-    const uint32_t w = tail_word(file, SVJ_TAIL_WIDTH), hf = tail_word(file, SVJ_TAIL_HEIGHT);
-    const uint32_t n = tail_word(file, SVJ_TAIL_FRAMES), p = tail_word(file, SVJ_TAIL_TABLE);
-    const uint32_t h = tail_word(file, SVJ_TAIL_HEADER);
-    bool ok = w >= 1 && hf >= 2 && w <= MAX_SIDE && hf <= MAX_SIDE;
+    file->file_size = uint32_t(index.file_size);
+    file->table = index.table;
+    file->capacity = index.capacity;
+    file->tail = index.tail;
+    const uint32_t w = index.tail.width, hf = index.tail.height, h = index.tail.header;
+    bool ok = w >= 1 && hf >= 2 && h >= 2 && h <= MAX_HEADER;
     // The reel must belong to the configured video standard.
     if (ok && VIDEO_SIZEX > 0 && VIDEO_SIZEY > 0)
-        ok = w == uint32_t(VIDEO_SIZEX) && !(VIDEO_SIZEY == 486 && hf != 496) &&
-             !(VIDEO_SIZEY == 576 && hf != 576);
-    // N, P and H come from the file: table, tail and header must lie in it.
-    ok = ok && uint64_t(p) + uint64_t(n) * SVJ_ENTRY_SIZE + SVJ_TAIL_SIZE <= uint64_t(end) &&
-         h >= 2 && h <= p && h <= MAX_HEADER;
-    if (!ok) {
+        ok = w == uint32_t(VIDEO_SIZEX) &&
+             !(VIDEO_SIZEY == NTSC_PRESENTED && hf != uint32_t(NTSC_STORED)) &&
+             !(VIDEO_SIZEY == PAL_LINES && hf != uint32_t(PAL_LINES));
+    if (ok) {
+        try {
+            state->image.resize(LENGTH_WORD + h + IMAGE_SPARE);
+        } catch (...) {
+            ok = false;
+        }
+    }
+    if (!ok || !read_at(file->fd, state->image.data() + LENGTH_WORD, h, 0)) {
         free_file(file);
         return nullptr;
     }
-    file->scale = scale;
-    file->capacity = n + TABLE_SPARE;
-    file->table =
-        static_cast<svj_frame_entry *>(std::calloc(file->capacity, sizeof(svj_frame_entry)));
-    std::vector<unsigned char> bytes;
-    try {
-        bytes.resize(size_t(n) * SVJ_ENTRY_SIZE);
-        state->image.resize(LENGTH_WORD + h + IMAGE_SPARE);
-    } catch (...) {
-        ok = false;
-    }
-    if (!ok || file->table == nullptr || ::lseek(file->fd, p, SEEK_SET) != off_t(p) ||
-        !svj_io::read_exact(file->fd, bytes.data(), bytes.size()) ||
-        ::pread(file->fd, state->image.data() + LENGTH_WORD, h, 0) != ssize_t(h)) {
-        free_file(file);
-        return nullptr;
-    }
-    svj_table_decode(bytes.data(), file->table, n);
     state->header_size = h;
-    put_be32(file->tail + SVJ_TAIL_WIDTH, (w + scale - 1) / scale);
-    put_be32(file->tail + SVJ_TAIL_HEIGHT, (hf + scale - 1) / scale);
+    file->scale = scale;
+    file->tail.width = (w + scale - 1) / scale;
+    file->tail.height = (hf + scale - 1) / scale;
     return file;
 }
 
@@ -227,7 +211,7 @@ int load_field(svjr_state *state, int frame, int field) {
 int decode_field(svjr_state *state, unsigned char *start_row, int skip, int bytes_per_pixel) {
     j_decompress_ptr d = &state->decompressor;
     const svjr_file *file = state->file;
-    const uint32_t ws = be32(file->tail + SVJ_TAIL_WIDTH);
+    const uint32_t ws = file->tail.width;
     const size_t line = size_t(ws) * bytes_per_pixel;
     svjr_jump jump;
     jump.error = state->error;
@@ -318,12 +302,12 @@ fm_fileformat *svjr_open(const char *name, int scale, int fourbytes, int allocbu
     svjr_file *file = state->file;
     file->fourbytes = fourbytes ? 1 : 0;
     const int b = fourbytes ? 4 : 3;
-    const uint32_t ws = be32(file->tail + SVJ_TAIL_WIDTH);
-    const uint32_t hs = be32(file->tail + SVJ_TAIL_HEIGHT);
+    const uint32_t ws = file->tail.width;
+    const uint32_t hs = file->tail.height;
     state->scaled_height = hs;
     record->width = int(ws);
     record->height = int(presented(hs));
-    record->frames = int(be32(file->tail + SVJ_TAIL_FRAMES));
+    record->frames = int(file->tail.frames);
     record->size = record->width * record->height * b;
     record->pixel_type = 1;
     for (int c = 0; c < 3; c++) {

@@ -25,15 +25,17 @@ struct svjr_file {
     svj_frame_entry *table;
     // The svj_tail read from the file; width and height hold ceil(W / scale)
     // and ceil(Hf / scale) after the checks.
-    unsigned char tail[SVJ_TAIL_SIZE];
+    svj_tail tail;
 };
 
 // Opens a reel for display at scale 1, 4 or 8, with 4-byte pixels when
 // fourbytes is set, and a frame buffer of size bytes when allocbuffer is set
 // (otherwise the caller supplies buffers). Refuses, returning null with no
-// message, a missing or short file, a tail magic other than "DVS10", a scale
-// other than 1, 4, 8 and, when VIDEO_SIZEX and VIDEO_SIZEY are positive, a reel
-// whose width or stored height does not belong to the video standard.
+// message, a missing, short or not regular file, a tail magic other than
+// "DVS10", a table or header that does not fit the file, a picture larger
+// than the board's frame, a scale other than 1, 4, 8 and, when VIDEO_SIZEX
+// and VIDEO_SIZEY are positive, a reel whose width or stored height does not
+// belong to the video standard.
 fm_fileformat *svjr_open(const char *name, int scale, int fourbytes, int allocbuffer);
 
 // Decodes frame (0-based) into buffer (record->size bytes): the picture

@@ -76,6 +76,12 @@ int decode(int width, int height, int bpp, const unsigned char *data, unsigned l
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, size);
     jpeg_read_header(&cinfo, TRUE);
+    // The picture's size is checked before the decoder allocates for it: a
+    // header claiming a huge picture fails here, at no cost.
+    if (cinfo.image_width != JDIMENSION(width) || cinfo.image_height != JDIMENSION(height)) {
+        jpeg_destroy_decompress(&cinfo);
+        return -1;
+    }
     cinfo.out_color_space = bpp == 3 ? JCS_EXT_BGR : JCS_EXT_XBGR;
     jpeg_start_decompress(&cinfo);
     if (cinfo.output_width != JDIMENSION(width) || cinfo.output_height != JDIMENSION(height) ||

@@ -26,6 +26,7 @@ int clCompressImage(int compressionScheme, int width, int height, int originalFo
 // Decompresses compressedBufferSize bytes of JPEG into a width x height
 // picture of the given format (unCompressedData holds width * height * 3 or
 // 4 bytes). Returns 0, or -1 when the data are not a JPEG of exactly that size
-// or cannot be decoded.
+// or cannot be decoded. A JPEG whose header names another size is refused
+// before anything is allocated for its picture.
 int clDecompressImage(int decompressionScheme, int width, int height, int originalFormat,
                       int compressedBufferSize, const void *compressedData, void *unCompressedData);

@@ -1,6 +1,7 @@
 // Test helpers for the SVJ reel layers; see reel_fixtures.h.
 #include "reel_fixtures.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,9 @@
 #include <stdexcept>
 
 #include <jpeglib.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +20,7 @@
 
 namespace reel_test {
 
-bytes make_field_jpeg(int w, int h, int seed, bool jfif, int quality) {
+bytes make_field_jpeg(int w, int h, int seed, bool jfif, int quality, bool progressive) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -35,6 +39,7 @@ bytes make_field_jpeg(int w, int h, int seed, bool jfif, int quality) {
         cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     cinfo.write_JFIF_header = jfif ? TRUE : FALSE;
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     bytes line(size_t(w) * 3);
     uint32_t rng = uint32_t(seed) * 2654435761u + 12345u;
@@ -165,6 +170,92 @@ std::string store_reel(const std::string &name, const std::vector<bytes> &jpegs,
     }
     if (fm_svj_file_close(file) != 0) return "close failed: " + std::to_string(fm_errno);
     return "";
+}
+
+bytes claim_size(bytes jpeg, int w, int h) {
+    // Walk the marker segments from the SOI up to the first scan.
+    for (size_t k = 2; k + 9 < jpeg.size() && jpeg[k] == 0xFF;) {
+        const unsigned char marker = jpeg[k + 1];
+        if (marker == 0xDA) break;
+        if (marker == 0xC0 || marker == 0xC2) {
+            jpeg[k + 5] = (unsigned char)(h >> 8), jpeg[k + 6] = (unsigned char)h;
+            jpeg[k + 7] = (unsigned char)(w >> 8), jpeg[k + 8] = (unsigned char)w;
+            return jpeg;
+        }
+        k += 2 + ((size_t(jpeg[k + 2]) << 8) | jpeg[k + 3]);
+    }
+    return {};
+}
+
+void make_fifo(const std::string &path) {
+    if (mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo " + path);
+}
+
+void write_tail_file(const std::string &name, uint64_t size, tail_words t, bool sparse) {
+    bytes tail(68, 0);
+    put32(tail, 0, 0xFFE10042);
+    std::memcpy(&tail[4], "DVS102", 7);
+    put32(tail, 20, t.w);
+    put32(tail, 24, t.hf);
+    put32(tail, 28, t.n);
+    put32(tail, 32, t.p);
+    put32(tail, 36, t.h);
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) throw std::runtime_error("create " + name);
+    bool ok = true;
+    if (sparse) {
+        ok = ::ftruncate(fd, off_t(size - 68)) == 0;
+    } else {
+        bytes fill(1 << 16, 0x55);
+        for (uint64_t done = 0; ok && done < size - 68; done += fill.size()) {
+            size_t n = size_t(std::min<uint64_t>(fill.size(), size - 68 - done));
+            ok = ::write(fd, fill.data(), n) == ssize_t(n);
+        }
+    }
+    ok = ok && ::pwrite(fd, tail.data(), 68, off_t(size - 68)) == 68;
+    ::close(fd);
+    if (!ok) throw std::runtime_error("write " + name);
+}
+
+namespace {
+// The peak resident size of this process in bytes, from /proc/self/status.
+long long peak_rss() {
+    bytes status = read_file("/proc/self/status");
+    std::string text(status.begin(), status.end());
+    size_t at = text.find("VmHWM:");
+    return at == std::string::npos ? -1 : std::atoll(text.c_str() + at + 6) * 1024;
+}
+} // namespace
+
+child_result run_in_child(const std::function<int()> &fn, unsigned seconds) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe");
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork");
+    if (pid == 0) {
+        close(fds[0]);
+        alarm(seconds);
+        // Start the peak at the present size, so the growth is fn's alone.
+        int clear = ::open("/proc/self/clear_refs", O_WRONLY);
+        if (clear >= 0) {
+            (void)!::write(clear, "5", 1);
+            ::close(clear);
+        }
+        const long long before = peak_rss();
+        const int status = fn();
+        const long long growth = peak_rss() - before;
+        (void)!::write(fds[1], &growth, sizeof growth);
+        std::fflush(nullptr);
+        _exit(status & 0xFF);
+    }
+    close(fds[1]);
+    long long growth = -1;
+    if (::read(fds[0], &growth, sizeof growth) != ssize_t(sizeof growth)) growth = -1;
+    close(fds[0]);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, growth};
 }
 
 run_result run_command(const std::string &command) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,13 @@ namespace reel_test {
 using bytes = std::vector<unsigned char>;
 
 // A baseline 4:2:2 (2x1, 1x1, 1x1) JPEG of a w x h picture made from seed;
-// with jfif, a JFIF APP0 segment precedes the tables.
-bytes make_field_jpeg(int w, int h, int seed, bool jfif = false, int quality = 75);
+// with jfif, a JFIF APP0 segment precedes the tables; progressive makes it a
+// progressive JPEG instead.
+bytes make_field_jpeg(int w, int h, int seed, bool jfif = false, int quality = 75,
+                      bool progressive = false);
+// The JPEG with its frame header (SOF0 or SOF2) claiming w x h; empty when
+// it has no such header.
+bytes claim_size(bytes jpeg, int w, int h);
 // 2 * frames fields of w x h, seeds seed0, seed0 + 1, ...
 std::vector<bytes> make_fields(int frames, int w, int h, int seed0 = 0, bool jfif = false);
 
@@ -52,6 +58,28 @@ ref_reel ref_build(const std::vector<bytes> &jpegs, uint32_t w, uint32_t hf, boo
 // Writes the fields (pairs per frame) through the field store; "" on
 // success, else a description.
 std::string store_reel(const std::string &name, const std::vector<bytes> &jpegs, int w, int hf);
+
+// A FIFO at path that no writer ever opens: reading it would wait forever.
+void make_fifo(const std::string &path);
+
+// The words of a reel tail, for files made of a tail alone.
+struct tail_words {
+    uint32_t w, hf, n, p, h;
+};
+// Makes name a file of size bytes that ends in a "DVS102" tail with t's
+// words. Sparse: only the tail is written, the rest is a hole; otherwise
+// every byte before the tail is written (0x55).
+void write_tail_file(const std::string &name, uint64_t size, tail_words t, bool sparse);
+
+// Runs fn in a child process that is killed after `seconds` (so a call that
+// would wait forever fails instead of hanging the suite). status: fn's
+// result (0..255), or -1 when the child was killed or crashed; rss_growth:
+// how far the child's peak resident size rose during fn, in bytes.
+struct child_result {
+    int status;
+    long long rss_growth;
+};
+child_result run_in_child(const std::function<int()> &fn, unsigned seconds = 20);
 
 // Runs djpeg on a file; true when it exits 0 without any message. The PPM
 // output goes to ppm_out when given.

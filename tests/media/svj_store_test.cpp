@@ -101,12 +101,12 @@ TEST_F(SvjStore, RewriteAppendAndFramesBeyondN) {
     ASSERT_EQ(store_reel(name, jpegs, 64, 64), "");
     fm_svj_file *file = fm_svj_file_open(name.c_str(), 1);
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(fm_svj_frames(file), 3u);
+    EXPECT_EQ(file->tail.frames, 3u);
     for (int field = 0; field < 2; field++) {
         const bytes &j = fresh[size_t(field)];
         ASSERT_EQ(fm_svj_field_write_mem(file, j.data(), j.size(), 1, field), 0);
     }
-    EXPECT_EQ(fm_svj_frames(file), 2u);
+    EXPECT_EQ(file->tail.frames, 2u);
     const bytes &j = jpegs[0];
     std::string out = tmp.path("x.jpg");
     struct {

@@ -83,7 +83,7 @@ TEST_F(Svj, InfoAndSizeEqualBytesSent) {
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(svj_info(h, 1) * 10000 + svj_info(h, 6), 40720u);
     EXPECT_EQ(svj_info(h, 2), uint32_t(uint64_t(720) * 2 * 576 * 4 / ref.file.size()));
-    EXPECT_EQ(svj_table_offset(h), ref.table);
+    EXPECT_EQ(h->tail.table, ref.table);
     // Header, the frames' fields with comment blocks, the closing comment
     // block and the table block's marker.
     for (auto r : {std::pair<int, int>{0, -1}, {1, 2}, {3, 1}}) {
@@ -153,5 +153,37 @@ TEST_F(Svj, RecordingReproducesTheReel) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(receive(c.recording, tmp.path(std::to_string(c.result))), c.result);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+    }
+}
+
+// Files too short for a tail: below 64 bytes the tail cannot be read, from
+// 64 bytes on the file is no reel; 68 bytes of a "DVS1" tail describe an
+// empty reel.
+TEST_F(Svj, ShortFilesAndTheirMessages) {
+    bytes tail(68, 0);
+    put32(tail, 0, 0xFFE10042);
+    std::memcpy(&tail[4], "DVS1", 4);
+    struct {
+        bytes file;
+        const char *message; // null: opens
+    } cases[] = {
+        {bytes(10, 0x41), "svj_open: Error reading header in %s : Invalid argument\n"},
+        {bytes(64, 0x41), "svj_open: Not svj file %s\n"},
+        {bytes(tail.begin() + 1, tail.end()), "svj_open: Not svj file %s\n"},
+        {tail, nullptr},
+    };
+    for (const auto &c : cases) {
+        write_file(name, c.file);
+        testing::internal::CaptureStderr();
+        svj_handle *h = svj_open(name.c_str());
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(h != nullptr, c.message == nullptr) << c.file.size();
+        if (h) {
+            EXPECT_EQ(svj_info(h, 8), 0u);
+        }
+        char want[256] = "";
+        if (c.message) std::snprintf(want, sizeof want, c.message, name.c_str());
+        EXPECT_EQ(err, want) << c.file.size();
+        svj_close(h);
     }
 }

@@ -1,10 +1,12 @@
 // The svjtool command-line tool: reel commands (pack, info, index, sizes,
-// field) and picture commands through the svj driver (encode, read, decode).
+// field), picture commands through the svj driver (encode, read, decode),
+// exit statuses and messages.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <unistd.h>
 
+#include "media/fm_format_svj.h"
 #include "media/img_jpeg.h"
 #include "media/img_pic.h"
 #include "platform/sem.h"
@@ -64,21 +66,118 @@ TEST(SvjTool, ReelCommands) {
     bytes text = read_file(tmp.path("sizes.txt"));
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5); // a line, then one per field
 
+    // A field comes out as a standalone JPEG, header and field, ending at
+    // its FF D9.
     std::string out = tmp.path("field.jpg");
     ASSERT_EQ(run("field" + q(reel) + " 1 0" + q(out)).status, 0);
     bytes want = ref.header, f = read_file(out);
     want.insert(want.end(), ref.fields[2].begin(), ref.fields[2].end());
-    ASSERT_EQ(f.size(), want.size() + 1024);
-    EXPECT_TRUE(std::equal(want.begin(), want.end(), f.begin()));
+    EXPECT_TRUE(f == want);
     EXPECT_TRUE(djpeg_clean(out));
 
-    // Refusals: usage, unknown commands, bad reels and arguments.
+    // Refusals: usage, unknown commands and bad arguments (2), bad reels (1).
     write_file(tmp.path("cut.svj"), bytes(ref.file.begin(), ref.file.end() - 30));
     for (const std::string &bad :
-         {std::string(""), std::string("frobnicate x"), "info" + q(tmp.path("cut.svj")),
-          "field" + q(reel) + " 2 0" + q(out),
-          "pack" + q(tmp.path("p.svj")) + " 720 576" + q(tmp.path("f0.jpg"))})
+         {std::string(""), std::string("frobnicate x"), std::string("info"),
+          "field" + q(reel) + " x 0" + q(out), "field" + q(reel) + " 0 2" + q(out),
+          "pack" + q(tmp.path("p.svj")) + " 720 576" + q(tmp.path("f0.jpg")),
+          "pack" + q(tmp.path("p.svj")) + " 0 576" + q(tmp.path("f0.jpg")) + q(tmp.path("f1.jpg"))})
+        EXPECT_EQ(run(bad).status, 2) << bad;
+    for (const std::string &bad :
+         {"info" + q(tmp.path("cut.svj")), "field" + q(reel) + " 2 0" + q(out)})
         EXPECT_EQ(run(bad).status, 1) << bad;
+    EXPECT_FALSE(access(tmp.path("p.svj").c_str(), F_OK) == 0);
+}
+
+// Fields taken out of a reel pack into a reel again: the same fields, byte
+// for byte (the new header differs from the old one only in FF fill).
+TEST(SvjTool, FieldsPackBackIntoAReel) {
+    temp_dir tmp;
+    std::string reel = tmp.path("r.svj"), again = tmp.path("again.svj");
+    std::string args = "pack" + q(again) + " 64 64";
+    ASSERT_EQ(store_reel(reel, make_fields(2, 64, 32, 5), 64, 64), "");
+    for (int k = 0; k < 4; k++) {
+        std::string jpg = tmp.path("f" + std::to_string(k) + ".jpg");
+        run_result r = run("field" + q(reel) + " " + std::to_string(k / 2) + " " +
+                           std::to_string(k % 2) + q(jpg));
+        ASSERT_EQ(r.status, 0) << r.err;
+        bytes f = read_file(jpg);
+        ASSERT_GE(f.size(), 2u);
+        EXPECT_EQ(f[f.size() - 2] * 256 + f.back(), 0xFFD9) << k;
+        args += q(jpg);
+    }
+    run_result r = run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    fm_svj_file *a = fm_svj_file_open(reel.c_str(), 0), *b = fm_svj_file_open(again.c_str(), 0);
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(b->tail.frames, 2u);
+    for (int k = 0; k < 4; k++) {
+        bytes fa, fb;
+        ASSERT_EQ(fm_svj_field_extract_mem(a, k / 2, k % 2, &fa), 0);
+        ASSERT_EQ(fm_svj_field_extract_mem(b, k / 2, k % 2, &fb), 0);
+        const size_t size = svj_entry_size(a->table[k / 2], k % 2);
+        ASSERT_EQ(svj_entry_size(b->table[k / 2], k % 2), size) << k;
+        EXPECT_TRUE(std::equal(fa.end() - long(size), fa.end(), fb.end() - long(size))) << k;
+    }
+    fm_svj_file_close(a);
+    fm_svj_file_close(b);
+    std::string jpg = tmp.path("again.jpg");
+    ASSERT_EQ(run("field" + q(again) + " 1 1" + q(jpg)).status, 0);
+    EXPECT_TRUE(djpeg_clean(jpg));
+}
+
+// Each failure prints one line, from the layer that saw it or from the tool;
+// a pack that fails leaves no reel behind; bad arguments exit 2 after one
+// message; help goes to standard output.
+TEST(SvjTool, OneMessagePerFailureAndExitStatuses) {
+    temp_dir tmp;
+    std::string reel = tmp.path("r.svj"), junk = tmp.path("junk.svj");
+    auto jpegs = make_fields(1, 64, 32);
+    ASSERT_EQ(store_reel(reel, jpegs, 64, 64), "");
+    write_file(junk, bytes(5000, 0x41));
+    write_file(tmp.path("good.jpg"), jpegs[0]);
+    bytes bad = jpegs[1];
+    bad[bad.size() - 2] = 0x00; // fails the end check
+    write_file(tmp.path("bad.jpg"), bad);
+    // A sparse file of 4 GiB whose tail claims a 64 MB table in its hole.
+    write_tail_file(tmp.path("sparse.svj"), 0xFFFFFFFFu,
+                    {720, 576, 4000000, uint32_t(0xFFFFFFFFu - 68 - 64000000), 100}, true);
+    struct {
+        std::string args;
+        int status;
+    } cases[] = {
+        {"info" + q(junk), 1},
+        {"info" + q(tmp.path("missing.svj")), 1},
+        {"info" + q(tmp.path("sparse.svj")), 1},
+        {"index" + q(junk), 1},
+        {"sizes" + q(junk) + q(tmp.path("s.txt")), 1},
+        {"sizes" + q(reel) + q(tmp.dir()), 1},
+        {"field" + q(junk) + " 0 0" + q(tmp.path("x.jpg")), 1},
+        {"pack" + q(tmp.path("p.svj")) + " 64 64" + q(tmp.path("good.jpg")) +
+             q(tmp.path("bad.jpg")),
+         1},
+        {"pack" + q(tmp.path("p.svj")) + " 64 64" + q(tmp.path("good.jpg")) +
+             q(tmp.path("none.jpg")),
+         1},
+        {"decode" + q(junk) + " 0" + q(tmp.path("x.jpg")), 1},
+        {"read" + q(reel) + " -1" + q(tmp.path("x.jpg")), 2},
+        {"frobnicate", 2},
+    };
+    for (const auto &c : cases) {
+        run_result r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args;
+        if (c.status == 1) {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
+        EXPECT_TRUE(r.out.empty()) << c.args;
+    }
+    EXPECT_FALSE(access(tmp.path("p.svj").c_str(), F_OK) == 0);
+    for (const char *help : {"-h", "--help"}) {
+        run_result r = run(help);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find("FRAME counts from 0"), std::string::npos) << r.out;
+        EXPECT_TRUE(r.err.empty());
+    }
 }
 
 TEST(FmSvjtool, EncodeReadAndDecode) {
@@ -107,7 +206,7 @@ TEST(FmSvjtool, EncodeReadAndDecode) {
     ASSERT_EQ(headerjpg(tmp.path("s.jpg").c_str(), &w, &h), 1);
     EXPECT_EQ(w * 100 + h, 90 * 100 + 72);
     for (const std::string &bad : {"read" + q(reel) + " 2" + q(tmp.path("x.jpg")),
-                                   "decode" + q(reel) + " 0" + q(tmp.path("x.jpg")) + " -s 2",
                                    "encode" + q(reel) + q(tmp.path("none.pic"))})
         EXPECT_EQ(run(bad).status, 1) << bad;
+    EXPECT_EQ(run("decode" + q(reel) + " 0" + q(tmp.path("x.jpg")) + " -s 2").status, 2);
 }

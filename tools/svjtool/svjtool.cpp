@@ -1,4 +1,6 @@
-// svjtool: inspects and builds SVJ reels (Parts 2.1, 2.6) from the command line.
+// svjtool: inspects and builds SVJ reels from the command line, through the
+// reel layers the program itself uses (the device-file layer, the field
+// store, the field-split writer, the display reader and the svj driver).
 //
 //   svjtool info REEL                      tail values (svj_info)
 //   svjtool index REEL                     field boundaries (svj_indexate)
@@ -9,9 +11,12 @@
 //   svjtool decode REEL FRAME OUT [-s S]   a frame through the display reader
 //   svjtool read REEL FRAME OUT            a frame through the svj driver
 //
-// Errors go to standard error with exit status 1. To add a subcommand, write
-// a function taking the arguments after the subcommand's name and add a line
-// to the commands table.
+// Frames are numbered from 0 here, as in the reel's table; the program shows
+// them from 1. Bad arguments print the usage and exit with status 2; a
+// failure prints one message on standard error (the reel layer's own, when it
+// prints one) and exits with status 1. To add a subcommand, write a function
+// taking the arguments after the subcommand's name and add a line to the
+// commands table.
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -24,6 +29,7 @@
 
 #include <vector>
 
+#include "platform/fileio.h"
 #include "media/field.h"
 #include "media/fit.h"
 #include "media/fm_error.h"
@@ -39,11 +45,21 @@ namespace {
 
 const char *program = "svjtool";
 
+// Exit status of a command whose arguments are wrong.
+constexpr int BAD_ARGUMENTS = 2;
+
 int failure(const char *format, const char *what, const char *detail = nullptr) {
     std::fprintf(stderr, "%s: ", program);
     std::fprintf(stderr, format, what, detail);
     std::fprintf(stderr, "\n");
     return 1;
+}
+
+// A failure of the arguments: the message, then the usage line's hint.
+int bad_argument(const char *format, const char *what) {
+    failure(format, what);
+    std::fprintf(stderr, "Try '%s --help'.\n", program);
+    return BAD_ARGUMENTS;
 }
 
 // A whole decimal number in min .. INT_MAX.
@@ -57,84 +73,80 @@ bool parse_int(const char *text, int min, int *value) {
     return true;
 }
 
-// The reel layers print their own diagnostics; this names the file first
-// when it cannot even be read.
-bool readable(const char *name) {
-    int fd = ::open(name, O_RDONLY);
-    if (fd < 0) {
-        failure("cannot open %s: %s", name, std::strerror(errno));
-        return false;
-    }
-    ::close(fd);
-    return true;
-}
-
+// The device-file layer prints why it refuses a reel: no second message.
 int cmd_info(int, char **argv) {
-    if (!readable(argv[0])) return 1;
     svj_handle *h = svj_open(argv[0]);
-    if (h == nullptr) return failure("%s is not a readable SVJ reel", argv[0]);
-    char magic[17] = {};
-    std::memcpy(magic, h->tail, 16);
+    if (h == nullptr) return 1;
+    char magic[sizeof h->tail.magic + 1] = {};
+    std::memcpy(magic, h->tail.magic, sizeof h->tail.magic);
     std::printf("magic %s\n", magic);
     std::printf("width %u\n", svj_info(h, 6));
     std::printf("height %u\n", svj_info(h, 7));
     std::printf("frames %u\n", svj_info(h, 8));
-    std::printf("header %u\n", svj_header_size(h));
-    std::printf("table %u\n", svj_table_offset(h));
+    std::printf("header %u\n", h->tail.header);
+    std::printf("table %u\n", h->tail.table);
     std::printf("lost %u\n", svj_info(h, 9));
     std::printf("ratio %u\n", svj_info(h, 2));
     svj_close(h);
     return 0;
 }
 
+// The scan runs on any file; one that is not a reel is reported (by the
+// device-file layer) and fails the command.
 int cmd_index(int, char **argv) {
-    if (!readable(argv[0])) return 1;
+    svj_handle *h = svj_open(argv[0]);
+    if (h == nullptr) return 1;
+    svj_close(h);
     svj_indexate(argv[0], 1);
     return 0;
 }
 
 int cmd_sizes(int, char **argv) {
-    if (!readable(argv[0])) return 1;
     svj_handle *h = svj_open(argv[0]);
-    if (h == nullptr) return failure("%s is not a readable SVJ reel", argv[0]);
-    int result = svj_dumpsize(h, argv[1]);
+    if (h == nullptr) return 1;
+    int result = svj_dumpsize(h, argv[1]); // reports its own failure
     svj_close(h);
-    if (result != 0) return failure("cannot write %s", argv[1]);
-    return 0;
+    return result == SVJ_OK ? 0 : 1;
 }
 
+// The field-split writer reports each failure itself. A reel that could not
+// be finished is removed rather than left without a valid tail.
 int cmd_pack(int argc, char **argv) {
     int width, height;
-    if (!parse_int(argv[1], 1, &width)) return failure("bad width %s", argv[1]);
-    if (!parse_int(argv[2], 2, &height)) return failure("bad height %s", argv[2]);
+    if (!parse_int(argv[1], 1, &width)) return bad_argument("bad width %s", argv[1]);
+    if (!parse_int(argv[2], 2, &height)) return bad_argument("bad height %s", argv[2]);
     int names = argc - 3;
-    if (names < 2 || names % 2 != 0) return failure("%s", "JPEG fields come in pairs (F0 F1)");
+    if (names < 2 || names % 2 != 0) return bad_argument("%s", "JPEG fields come in pairs (F0 F1)");
     fm_fileformat record{};
-    if (svjf_create(argv[0], &record, width, height) != 0)
-        return failure("cannot create %s", argv[0]);
-    for (int frame = 0; frame < names / 2; frame++) {
-        if (svjf_write(&record, frame, argv[3 + 2 * frame], argv[4 + 2 * frame]) != 0) {
-            svjf_close(&record);
-            return failure("cannot store frame of %s and %s", argv[3 + 2 * frame],
-                           argv[4 + 2 * frame]);
-        }
-    }
-    if (svjf_close(&record) != 0) return failure("cannot finish %s", argv[0]);
-    return 0;
+    if (svjf_create(argv[0], &record, width, height) != 0) return 1;
+    int result = 0;
+    for (int frame = 0; frame < names / 2 && result == 0; frame++)
+        result = svjf_write(&record, frame, argv[3 + 2 * frame], argv[4 + 2 * frame]);
+    if (svjf_close(&record) != 0) result = 1;
+    if (result != 0) ::unlink(argv[0]);
+    return result;
 }
 
+// The field as a standalone JPEG: the reel's header and the field, ending
+// at the field's FF D9, so that it can be packed into a reel again.
 int cmd_field(int, char **argv) {
     int frame, field;
-    if (!parse_int(argv[1], 0, &frame)) return failure("bad frame number %s", argv[1]);
+    if (!parse_int(argv[1], 0, &frame)) return bad_argument("bad frame number %s", argv[1]);
     if (!parse_int(argv[2], 0, &field) || field > 1)
-        return failure("bad field %s (0 or 1)", argv[2]);
+        return bad_argument("bad field %s (0 or 1)", argv[2]);
     fm_errno = 0;
     fm_svj_file *file = fm_svj_file_open(argv[0], 0);
     if (file == nullptr) return failure("%s: %s", argv[0], fm_errorstr(fm_errno));
-    int result = fm_svj_field_extract(file, argv[3], frame, field);
+    std::vector<unsigned char> jpeg;
+    int result = fm_svj_field_extract_mem(file, frame, field, &jpeg);
     int code = fm_errno;
     fm_svj_file_close(file);
-    if (result != 0) return failure("%s: %s", argv[3], fm_errorstr(code));
+    if (result != 0) return failure("%s: %s", argv[0], fm_errorstr(code));
+    int fd = open_regular(argv[3], O_WRONLY | O_CREAT, 0644);
+    if (fd < 0) return failure("cannot create %s: %s", argv[3], file_error(errno));
+    bool ok = ::ftruncate(fd, 0) == 0 && write_all(fd, jpeg.data(), jpeg.size());
+    if (::close(fd) != 0) ok = false;
+    if (!ok) return failure("cannot write %s: %s", argv[3], std::strerror(errno));
     return 0;
 }
 
@@ -170,15 +182,15 @@ int cmd_encode(int argc, char **argv) {
     for (; i + 1 < argc && argv[i][0] == '-'; i += 2) {
         if (std::strcmp(argv[i], "-q") == 0) {
             if (!parse_int(argv[i + 1], 1, &quality) || quality > 100)
-                return failure("bad quality %s (1..100)", argv[i + 1]);
+                return bad_argument("bad quality %s (1..100)", argv[i + 1]);
         } else if (std::strcmp(argv[i], "-m") == 0) {
             if (!parse_int(argv[i + 1], 0, &mode) || mode > 3)
-                return failure("bad video mode %s (0..3)", argv[i + 1]);
+                return bad_argument("bad video mode %s (0..3)", argv[i + 1]);
         } else {
-            return failure("unknown option %s", argv[i]);
+            return bad_argument("unknown option %s", argv[i]);
         }
     }
-    if (i >= argc) return failure("%s", "no pictures to encode");
+    if (i >= argc) return bad_argument("%s", "no pictures to encode");
     SetVideoMode(mode);
     fm_initialize(nullptr);
     fm_errno = 0;
@@ -218,13 +230,13 @@ int write_still(const char *name, int w, int h, const unsigned char *image) {
 
 int cmd_decode(int argc, char **argv) {
     int frame, scale = 1;
-    if (!parse_int(argv[1], 0, &frame)) return failure("bad frame number %s", argv[1]);
+    if (!parse_int(argv[1], 0, &frame)) return bad_argument("bad frame number %s", argv[1]);
     if (argc == 5) {
-        if (std::strcmp(argv[3], "-s") != 0) return failure("unknown option %s", argv[3]);
+        if (std::strcmp(argv[3], "-s") != 0) return bad_argument("unknown option %s", argv[3]);
         if (!parse_int(argv[4], 1, &scale) || (scale != 1 && scale != 4 && scale != 8))
-            return failure("bad scale %s (1, 4 or 8)", argv[4]);
+            return bad_argument("bad scale %s (1, 4 or 8)", argv[4]);
     } else if (argc != 3) {
-        return failure("%s", "usage: decode REEL FRAME OUT [-s 1|4|8]");
+        return bad_argument("%s", "usage: decode REEL FRAME OUT [-s 1|4|8]");
     }
     // Any video standard: the reel's own size is shown.
     VIDEO_SIZEX = VIDEO_SIZEY = 0;
@@ -241,7 +253,7 @@ int cmd_decode(int argc, char **argv) {
 
 int cmd_read(int, char **argv) {
     int frame;
-    if (!parse_int(argv[1], 0, &frame)) return failure("bad frame number %s", argv[1]);
+    if (!parse_int(argv[1], 0, &frame)) return bad_argument("bad frame number %s", argv[1]);
     fm_initialize(nullptr);
     fm_errno = 0;
     fm_fileformat *file = fm_fileformat_allocate("svj");
@@ -290,7 +302,7 @@ const command commands[] = {
     {"pack", "OUT W H F0 F1 [F0 F1 ...]", 5, -1, cmd_pack,
      "build a reel of W x H from JPEG field pairs"},
     {"field", "REEL FRAME FIELD OUT", 4, 4, cmd_field,
-     "write one field (0 or 1) of a frame as a JPEG file"},
+     "write one field (0 or 1) of a frame as a standalone JPEG file"},
     {"encode", "OUT.svj [-q Q] [-m MODE] PIC...", 2, -1, cmd_encode,
      "append pictures (fitted to the video frame of MODE 0..3, PAL default) to a reel"},
     {"decode", "REEL FRAME OUT [-s 1|4|8]", 3, 5, cmd_decode,
@@ -305,6 +317,9 @@ void usage(FILE *out) {
         std::string line = std::string(c.name) + " " + c.args;
         std::fprintf(out, "  %-36s %s\n", line.c_str(), c.help);
     }
+    std::fprintf(out, "\nFRAME counts from 0, as in the reel's frame table; the program shows\n"
+                      "frames counted from 1 (its frame 1 is FRAME 0 here).\n"
+                      "Exit status: 0 done, 1 failed, 2 bad arguments.\n");
 }
 
 } // namespace
@@ -312,7 +327,7 @@ void usage(FILE *out) {
 int main(int argc, char **argv) {
     if (argc < 2) {
         usage(stderr);
-        return 1;
+        return BAD_ARGUMENTS;
     }
     std::string name = argv[1];
     if (name == "help" || name == "-h" || name == "--help") {
@@ -324,11 +339,11 @@ int main(int argc, char **argv) {
         int n = argc - 2;
         if (n < c.min_args || (c.max_args >= 0 && n > c.max_args)) {
             std::fprintf(stderr, "usage: %s %s %s\n", program, c.name, c.args);
-            return 1;
+            return BAD_ARGUMENTS;
         }
         return c.run(n, argv + 2);
     }
     std::fprintf(stderr, "%s: unknown command %s\n", program, name.c_str());
     usage(stderr);
-    return 1;
+    return BAD_ARGUMENTS;
 }
