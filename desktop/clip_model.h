@@ -6,6 +6,8 @@
 
 #include <atomic>
 
+#include "media/clip_log.h"
+
 struct fm_fileformat;
 struct WindowData;
 
@@ -76,10 +78,7 @@ int GetStartFrame(const FisicData *fisic);
 // 1 when `name` is a log header or log part of a picture sequence of
 // `prefix` (see the log naming rules), else 0.
 int ClipOrLogOfImage(const char *name, const char *prefix, int a, int b);
-// Number of log parts for a clip of n frames: (n + 20) / 20 within 1..4.
-int LogPartsFor(int frames);
-// Frames in part k (1-based) of a clip of n frames in P parts.
-int FramesInPart(int frames, int parts, int k);
+// LogPartsFor and FramesInPart: media/clip_log.h.
 
 // Reads frame count and quarter size of a reel through the format manager:
 // 0 unreadable, 1 matching the video standard, 2 another frame size. Null
