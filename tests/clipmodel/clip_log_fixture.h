@@ -1,6 +1,6 @@
 // Shared pieces of the clip-log suites: a current test database with its
 // four directories, synthetic reels written through the SVJ driver, and
-// freeing the clip list.
+// freeing the clip list, and the fixture of the clip-log tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,8 +13,10 @@
 
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
+#include "desktop/log_writer.h"
 #include "media/fm_main.h"
 #include "media/video_globals.h"
+#include "platform/sem.h"
 #include "tests/media/reel_fixtures.h"
 
 // A database with its four directories, current for the test.
@@ -62,3 +64,39 @@ inline void FreeAll() {
         f = FreeFisicData(f);
     first_fisic = nullptr;
 }
+
+// A current database, the SVJ driver and the semaphores; every clip freed
+// at the end.
+class ClipLogTest : public ::testing::Test {
+  protected:
+    // Writes a reel of `frames` frames and opens it as a clip in use, at the
+    // head of the clip list.
+    FisicData *OpenReel(const std::string &name, int frames) {
+        const std::string path = db.reel(name);
+        MakeReel(path, frames);
+        int status = -1;
+        FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+        EXPECT_EQ(status, 1);
+        if (!f) return nullptr;
+        f->refs = 1;
+        AddFirstFisic(f);
+        return f;
+    }
+    // Runs converter passes until the clip's log is complete.
+    static void Convert() {
+        int saw = 0;
+        while (ConvertPass(&saw)) {
+        }
+    }
+    void SetUp() override {
+        SetVideoMode(0);
+        fm_initialize(nullptr);
+        ASSERT_EQ(SemInit(), 0);
+    }
+    void TearDown() override {
+        FreeAll();
+        SemRemove();
+        fm_deinitialize();
+    }
+    TestDatabase db;
+};

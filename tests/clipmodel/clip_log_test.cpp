@@ -28,40 +28,6 @@
 
 namespace {
 
-class ClipLogTest : public ::testing::Test {
-  protected:
-    // Writes a reel of `frames` frames and opens it as a clip in use, at the
-    // head of the clip list.
-    FisicData *OpenReel(const std::string &name, int frames) {
-        const std::string path = db.reel(name);
-        MakeReel(path, frames);
-        int status = -1;
-        FisicData *f = CreaFisicData(path.c_str(), 0, &status);
-        EXPECT_EQ(status, 1);
-        if (!f) return nullptr;
-        f->refs = 1;
-        AddFirstFisic(f);
-        return f;
-    }
-    // Runs converter passes until the clip's log is complete.
-    static void Convert() {
-        int saw = 0;
-        while (ConvertPass(&saw)) {
-        }
-    }
-    void SetUp() override {
-        SetVideoMode(0);
-        fm_initialize(nullptr);
-        ASSERT_EQ(SemInit(), 0);
-    }
-    void TearDown() override {
-        FreeAll();
-        SemRemove();
-        fm_deinitialize();
-    }
-    TestDatabase db;
-};
-
 // Mean difference of the colour bytes (B, G, R) of two 4-byte-pixel images.
 double MeanDifference(const unsigned char *a, const unsigned char *b, size_t n) {
     double sum = 0;
