@@ -59,6 +59,21 @@ inline void MakeReel(const std::string &path, int frames, int mode = 0) {
     SetVideoMode(old);
 }
 
+// Opens the reel as a clip in use (one reference) at the head of the clip
+// list; null when it does not open with status 1.
+inline FisicData *OpenReelInUse(const std::string &path) {
+    int status = -1;
+    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
+    if (f && status != 1) {
+        FreeFisicData(f);
+        f = nullptr;
+    }
+    if (!f) return nullptr;
+    f->refs = 1;
+    AddFirstFisic(f);
+    return f;
+}
+
 inline void FreeAll() {
     for (FisicData *f = first_fisic; f;)
         f = FreeFisicData(f);
@@ -74,12 +89,16 @@ class ClipLogTest : public ::testing::Test {
     FisicData *OpenReel(const std::string &name, int frames) {
         const std::string path = db.reel(name);
         MakeReel(path, frames);
-        int status = -1;
-        FisicData *f = CreaFisicData(path.c_str(), 0, &status);
-        EXPECT_EQ(status, 1);
+        FisicData *f = OpenReelInUse(path);
+        EXPECT_NE(f, nullptr) << name;
+        return f;
+    }
+    // The same, with its log built: the clip is complete.
+    FisicData *OpenLogged(const std::string &name, int frames) {
+        FisicData *f = OpenReel(name, frames);
         if (!f) return nullptr;
-        f->refs = 1;
-        AddFirstFisic(f);
+        Convert();
+        EXPECT_EQ(f->complete.load(), 1) << name;
         return f;
     }
     // Runs converter passes until the clip's log is complete.

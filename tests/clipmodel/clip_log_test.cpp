@@ -106,10 +106,8 @@ TEST_F(ClipLogTest, ConverterBuildsTheLogAndItIsReadBack) {
 
 TEST_F(ClipLogTest, StaleLogIsIgnoredAndMissingReelUsesTheLog) {
     const std::string path = db.reel("s.svj");
-    FisicData *f = OpenReel("s.svj", 12);
-    ASSERT_NE(f, nullptr);
-    Convert();
-    ASSERT_EQ(f->complete.load(), 1);
+    FisicData *f = OpenLogged("s.svj", 12);
+    ASSERT_TRUE(f && f->complete);
     int status = -1;
 
     // The reel changes on disk: the old log no longer counts.
@@ -141,10 +139,8 @@ TEST_F(ClipLogTest, StaleLogIsIgnoredAndMissingReelUsesTheLog) {
 
 TEST_F(ClipLogTest, DamagedLogsAreRefused) {
     const std::string path = db.reel("d.svj");
-    FisicData *f = OpenReel("d.svj", 30);
-    ASSERT_NE(f, nullptr);
-    Convert();
-    ASSERT_EQ(f->complete.load(), 1);
+    FisicData *f = OpenLogged("d.svj", 30);
+    ASSERT_TRUE(f && f->complete);
     int status = -1;
     // Part 2's table count points past the start of the file.
     const std::string part2 = db.clip("d.svj_Clip_2");

@@ -265,22 +265,9 @@ TEST(ClipLogFormat, HeadersReadBackOrAreRefused) {
 
 // The parts the converter writes follow the layout: N = frames / P + 1,
 // pictures one after another from offset 0, each a whole JPEG.
-TEST(ClipLogFormat, ConverterPartsFollowTheLayout) {
-    TestDatabase db;
-    SetVideoMode(0);
-    fm_initialize(nullptr);
-    ASSERT_EQ(SemInit(), 0);
-    const std::string path = db.reel("l.svj");
-    MakeReel(path, 45);
-    int status = -1;
-    FisicData *f = CreaFisicData(path.c_str(), 0, &status);
-    ASSERT_NE(f, nullptr);
-    f->refs = 1;
-    AddFirstFisic(f);
-    int saw = 0;
-    while (ConvertPass(&saw)) {
-    }
-    ASSERT_EQ(f->complete.load(), 1);
+TEST_F(ClipLogTest, ConverterPartsFollowTheLayout) {
+    FisicData *f = OpenLogged("l.svj", 45);
+    ASSERT_TRUE(f && f->complete);
     ASSERT_EQ(f->parts, 3);
     for (int k = 1; k <= 3; k++) {
         const reel_test::bytes b = reel_test::read_file(db.clip("l.svj_Clip_" + std::to_string(k)));
@@ -307,7 +294,4 @@ TEST(ClipLogFormat, ConverterPartsFollowTheLayout) {
         }
         EXPECT_EQ(at, tables) << k; // nothing between the pictures and the tables
     }
-    FreeAll();
-    SemRemove();
-    fm_deinitialize();
 }

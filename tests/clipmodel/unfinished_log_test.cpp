@@ -103,10 +103,8 @@ TEST_F(ClipLogTest, UnfinishedLogIsFinishedAtTheNextOpen) {
 // cover the count, so a lie there finds no part and opens nothing.
 TEST_F(ClipLogTest, LyingCountsInACurrentHeaderAreNotTrusted) {
     const std::string reel = db.reel("c.svj");
-    FisicData *f = OpenReel("c.svj", 12);
-    ASSERT_NE(f, nullptr);
-    Convert();
-    ASSERT_EQ(f->complete.load(), 1);
+    FisicData *f = OpenLogged("c.svj", 12);
+    ASSERT_TRUE(f && f->complete);
     FreeAll();
     const reel_test::bytes good = reel_test::read_file(db.clip("c.svj_Log"));
     struct Case {
@@ -158,10 +156,8 @@ TEST_F(ClipLogTest, LyingCountsInACurrentHeaderAreNotTrusted) {
 TEST_F(ClipLogTest, FifoInPlaceOfALogFileIsRefusedAtOnce) {
     Watchdog dog(60);
     const std::string reel = db.reel("f.svj");
-    FisicData *f = OpenReel("f.svj", 25);
-    ASSERT_NE(f, nullptr);
-    Convert();
-    ASSERT_EQ(f->complete.load(), 1);
+    FisicData *f = OpenLogged("f.svj", 25);
+    ASSERT_TRUE(f && f->complete);
     FreeAll();
 
     // Part 1 a FIFO: the part is not read; the converter cannot replace it
@@ -202,11 +198,9 @@ TEST_F(ClipLogTest, FifoInPlaceOfALogFileIsRefusedAtOnce) {
 // The converter is killed at random moments while it builds logs in a child
 // process; after each kill a restart finishes the log, and at the end every
 // log is complete and none is left half-written.
-TEST(LogKillTrial, KilledConverterFinishesEveryLogOnRestart) {
-    TestDatabase db;
-    SetVideoMode(0);
-    fm_initialize(nullptr);
-    ASSERT_EQ(SemInit(), 0);
+using LogKillTrial = ClipLogTest; // forks: outside the threaded suites
+
+TEST_F(LogKillTrial, KilledConverterFinishesEveryLogOnRestart) {
     const std::string master = db.reel("master.svj");
     MakeReel(master, 40); // 3 parts
     const reel_test::bytes reel_bytes = reel_test::read_file(master);
@@ -215,11 +209,8 @@ TEST(LogKillTrial, KilledConverterFinishesEveryLogOnRestart) {
     auto start_build = [](const std::string &reel) {
         const pid_t pid = fork();
         if (pid == 0) {
-            int status = -1;
-            FisicData *f = CreaFisicData(reel.c_str(), 0, &status);
+            FisicData *f = OpenReelInUse(reel);
             if (!f) _exit(2);
-            f->refs = 1;
-            AddFirstFisic(f);
             int saw = 0;
             for (int i = 0; i < 10 && !f->complete; i++)
                 ConvertPass(&saw);
@@ -267,7 +258,4 @@ TEST(LogKillTrial, KilledConverterFinishesEveryLogOnRestart) {
     printf("%d of %d builds killed midway (full build %ld us, seed %u)\n", killed_midway, trials,
            full_us, seed);
     EXPECT_GT(killed_midway, 0);
-    FreeAll();
-    SemRemove();
-    fm_deinitialize();
 }

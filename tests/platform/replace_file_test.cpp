@@ -12,26 +12,22 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/replace_file.h"
+#include "tests/media/reel_fixtures.h"
 
 namespace {
 
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char t[] = "/tmp/orva_replace_XXXXXX";
-        path = mkdtemp(t);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string operator/(const char *name) const { return path + "/" + name; }
-    // The names in the directory, sorted.
+// A private directory (removed at the end) and the names in it, sorted.
+struct TempDir : reel_test::temp_dir {
+    std::string operator/(const char *name) const { return path(name); }
     std::vector<std::string> names() const {
         std::vector<std::string> v;
-        if (DIR *d = opendir(path.c_str())) {
+        if (DIR *d = opendir(dir().c_str())) {
             while (dirent *e = readdir(d))
                 if (e->d_name[0] != '.') v.emplace_back(e->d_name);
             closedir(d);
@@ -41,16 +37,10 @@ struct TempDir {
     }
 };
 
+// The file's contents; "" when it cannot be read.
 std::string slurp(const std::string &path) {
-    std::string s;
-    if (FILE *f = std::fopen(path.c_str(), "rb")) {
-        char buf[256];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            s.append(buf, n);
-        std::fclose(f);
-    }
-    return s;
+    const reel_test::bytes b = reel_test::read_file(path);
+    return std::string(b.begin(), b.end());
 }
 
 void put(const std::string &path, const std::string &text) {
@@ -82,7 +72,7 @@ TEST(ReplaceFileTest, NewAndExistingFilesAreReplacedWhole) {
     // A relative name is replaced in the current directory.
     char cwd[4096];
     ASSERT_TRUE(getcwd(cwd, sizeof cwd));
-    ASSERT_EQ(chdir(d.path.c_str()), 0);
+    ASSERT_EQ(chdir(d.dir().c_str()), 0);
     EXPECT_TRUE(replace("t", "here"));
     ASSERT_EQ(chdir(cwd), 0);
     EXPECT_EQ(slurp(t), "here");

@@ -101,21 +101,16 @@ TEST_F(ProcessConverterLogTest, FinishesAnUnfinishedLog) {
     fm_initialize(nullptr);
     const std::string reel = db.reel("u.svj");
     MakeReel(reel, 45);
-    int status = -1;
-    FisicData *f = CreaFisicData(reel.c_str(), 0, &status);
+    FisicData *f = OpenReelInUse(reel);
     ASSERT_NE(f, nullptr);
-    f->refs = 1;
-    AddFirstFisic(f);
     int saw = 0;
     ASSERT_EQ(ConvertPass(&saw), 1); // part 1, then the run ends
     FreeAll();
     reel_test::write_file(db.clip("u.svj_Clip_2.new"), {'x'});
 
-    f = CreaFisicData(reel.c_str(), 0, &status);
+    f = OpenReelInUse(reel);
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(f->complete.load(), 0);
-    f->refs = 1;
-    AddFirstFisic(f);
     InstallLogWriter();
     ASSERT_EQ(Sproc(eConvert, nullptr, JOB_CONVERT), 0);
     SemSet(2, 0);
@@ -125,6 +120,7 @@ TEST_F(ProcessConverterLogTest, FinishesAnUnfinishedLog) {
     ASSERT_TRUE(ReapCount(1));
     EXPECT_EQ(access(db.clip("u.svj_Clip_2.new").c_str(), F_OK), -1);
     FreeAll();
+    int status = -1;
     f = CreaFisicData(reel.c_str(), 0, &status);
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->complete.load(), 1);
