@@ -85,12 +85,16 @@ int ClipOrLogOfImage(const char *name, const char *prefix, int a, int b);
 // out-pointers are skipped.
 int ReadHeaderData(const char *path, int *frames, int *width, int *height);
 // Builds the physical clip of a reel (or, without a path, an empty record).
+// Its log is used when it matches the reel (size, date and frame count);
+// otherwise the clip is set up for the converter to build it anew.
 // status: 1 success, 0 not readable, 2 reel not openable (record returned
 // when a log exists), 3 wrong frame size.
 FisicData *CreaFisicData(const char *path, int is_new, int *status);
 void AddFirstFisic(FisicData *fisic);
 // Loads the part records of a clip whose header says `available` parts are
 // complete; every count, size and offset is checked against the part file.
+// Every part gets its file name, also those not read, so that the converter
+// writes the parts an unfinished log still lacks.
 void ReadClips(FisicData *fisic, int available);
 // Writes the clip's log header crash-safely. 1 on success, 0 on failure or
 // for a busy clip.

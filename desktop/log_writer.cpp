@@ -131,7 +131,7 @@ int WriteLogPart(FisicData *fisic, LogPart &part, int k) {
     if (!reader.r || size_t(reader.r->size) != pixels) return 0;
     // The frame count was checked against the reel when the clip was made;
     // the reader's own count bounds it once more before it sizes the tables.
-    if (reader.r->frames > 0 && frames > reader.r->frames) return 0;
+    if (frames > reader.r->frames) return 0;
     ClipLogPartWriter out(part.file, clip_log_table_entries(frames, P));
     if (!out.ok()) return 0;
 
