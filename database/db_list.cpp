@@ -20,13 +20,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+
+#include "platform/fileio.h"
+#include "platform/replace_file.h"
 
 char *DbSubdir[DB_NSUBDIR];
 DbEntry *db_list = nullptr;
@@ -45,24 +47,30 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// Reads one line without its newline into line. Returns false at end of
-// file. A line longer than LINE_MAX_CHARS is read to its end and returned
-// empty with too_long set.
+// Reads one line without its line end (LF or CR LF) into line. Returns
+// false at end of file. A line longer than LINE_MAX_CHARS is read to its end
+// and returned empty with too_long set.
 bool read_line(FILE *f, std::string &line, bool &too_long) {
     line.clear();
     too_long = false;
     int c;
     bool any = false;
-    while ((c = getc(f)) != EOF) {
+    while ((c = getc_unlocked(f)) != EOF) {
         any = true;
         if (c == '\n') break;
         if (too_long) continue;
-        if (line.size() == LINE_MAX_CHARS) {
+        // One character more than a line holds: room for the CR of a CR LF.
+        if (line.size() == LINE_MAX_CHARS + 1) {
             too_long = true;
             line.clear();
             continue;
         }
         line.push_back(char(c));
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > LINE_MAX_CHARS) {
+        too_long = true;
+        line.clear();
     }
     return any;
 }
@@ -110,25 +118,13 @@ bool writable_entry(const DbEntry *e) {
     return e->name[0] != ' ' && e->name[0] != '\t' && e->dir[0] != ' ' && e->dir[0] != '\t';
 }
 
-bool write_all(int fd, const std::string &s) {
-    size_t done = 0;
-    while (done < s.size()) {
-        ssize_t n = write(fd, s.data() + done, s.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
-// Flushes the directory holding path so a rename in it is on disk.
-void sync_dir_of(const std::string &path) {
-    std::string dir = path.substr(0, path.find_last_of('/') + 1);
-    if (dir.empty()) dir = ".";
-    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
+// The file a list-file path names: through a symbolic link, the file it
+// points to, so that the link stays and its target is written.
+std::string list_target(const char *path) {
+    char real[PATH_MAX];
+    struct stat st {};
+    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode) && realpath(path, real)) return real;
+    return path;
 }
 
 // db_image_dir = the entry's dir + "IMAGES/"; entries made by DbMakeEntry
@@ -204,8 +200,13 @@ void DbFreeList() {
 }
 
 int DbReadListFile(const char *path) {
-    File f(path ? fopen(path, "r") : nullptr);
+    File f(path ? fopen_regular(path, "r") : nullptr);
     if (!f) return -1;
+    // New entries go after the last one, found once: reading stays linear
+    // in the length of the file.
+    DbEntry **tail = &db_list;
+    while (*tail)
+        tail = &(*tail)->next;
     int added = 0;
     std::string line, path_line;
     bool too_long = false;
@@ -216,7 +217,8 @@ int DbReadListFile(const char *path) {
         const char *dir = keyword_value(path_line, "PATH");
         if (!dir) continue; // name dropped, this line consumed with it
         if (DbEntry *e = DbMakeEntry(name, dir)) {
-            DbAppendEntry(e);
+            *tail = e;
+            tail = &e->next;
             added++;
         }
     }
@@ -225,37 +227,23 @@ int DbReadListFile(const char *path) {
 
 int DbAppendListFile(const char *path, const DbEntry *entry) {
     if (!path || !entry || !writable_entry(entry)) return -1;
-    int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return -1;
-    bool ok = write_all(fd, entry_text(entry)) && fsync(fd) == 0;
-    if (close(fd) != 0) ok = false;
+    Fd fd(open_regular(list_target(path).c_str(), O_WRONLY | O_APPEND | O_CREAT));
+    if (fd.fd < 0) return -1;
+    const std::string text = entry_text(entry);
+    bool ok = write_all(fd.fd, text.data(), text.size()) && fsync(fd.fd) == 0;
+    ok = close(fd.fd) == 0 && ok;
+    fd.fd = -1;
     return ok ? 0 : -1;
 }
 
 int DbRewriteListFile(const char *path) {
     if (!path || !*path) return -1;
-    // Through a symbolic link the file it points to is replaced, not the link.
-    std::string target = path;
-    char real[PATH_MAX];
-    struct stat st {};
-    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode) && realpath(path, real)) target = real;
-
     std::string text;
     for (const DbEntry *e = db_list; e; e = e->next) {
         if (!writable_entry(e)) return -1;
         text += entry_text(e);
     }
-    const std::string tmp = target + ".new";
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return -1;
-    bool ok = write_all(fd, text) && fsync(fd) == 0;
-    if (close(fd) != 0) ok = false;
-    if (!ok || rename(tmp.c_str(), target.c_str()) != 0) {
-        unlink(tmp.c_str());
-        return -1;
-    }
-    sync_dir_of(target);
-    return 0;
+    return replace_file(list_target(path).c_str(), text.data(), text.size()) ? 0 : -1;
 }
 
 void DbInitialize() {

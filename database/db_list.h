@@ -52,23 +52,26 @@ int DbListFileName(char *buf, size_t size);
 void DbInitialize();
 
 // Reads the list file at path and appends each valid database to db_list
-// (see db_list.cpp for the reading rules). Does not change db_current.
-// Returns the number of databases added, or -1 when the file cannot be
-// opened.
+// (see db_list.cpp for the reading rules; lines end in LF or CR LF), in time
+// linear in the file's length. Does not change db_current. Returns the
+// number of databases added, or -1 when the file cannot be opened or is not
+// a regular file (a FIFO is refused at once, never waited on).
 int DbReadListFile(const char *path);
 
 // Appends one database to the list file at path (the file is created when
-// missing): "\n", "DATABASE", " ", name, "\n", "PATH", " ", dir, "\n". The
-// data is synced to disk. Returns 0, or -1 when the file cannot be opened or
-// written, or when the entry could not be read back (an empty name or
+// missing; through a symbolic link, the file it points to): "\n",
+// "DATABASE", " ", name, "\n", "PATH", " ", dir, "\n". The data is synced to
+// disk. Returns 0, or -1 when the file cannot be opened, is not a regular
+// file, or cannot be written, or when the entry could not be read back (an empty name or
 // directory, a newline inside either, a directory not ending in "/").
 int DbAppendListFile(const char *path, const DbEntry *entry);
 
 // Replaces the list file at path with the entries of db_list in order, each
 // written as DbAppendListFile writes one; an empty list gives an empty file.
-// The entries go to path + ".new", which is synced and then renamed over
-// the list file (through a symbolic link to where it points), so a failure
-// at any step leaves the old file as it was. Returns 0, or -1 on failure.
+// The list file is replaced crash-safely (platform/replace_file.h; through
+// a symbolic link, the file it points to, the link kept): a failure at any
+// step leaves the old file as it was. Returns 0, or -1 on failure (also
+// when something other than a regular file stands at the path).
 int DbRewriteListFile(const char *path);
 
 // Makes a heap entry from a name and a directory with the reading rules

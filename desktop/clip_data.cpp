@@ -1,16 +1,12 @@
-// Physical clips: building a clip record from a reel and its log, reading
-// and writing the log header, loading the log part tables, and freeing.
+// Physical clips: building a clip record from a reel and its log, the log
+// header and part records of a clip, and freeing.
 //
-// A log is a 50-byte header file and one to four part files. The header says
-// how many parts exist and are complete, the log frame size, the frame count
-// and the reel's size and modification time when the log was made; a log
-// whose reel has changed since is ignored and rebuilt by the converter.
-// Every count, size and offset read from a log is checked against the file
-// before it is used. The header is replaced crash-safely.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// The bytes of a log are media/clip_log's; this file decides what they mean
+// for a clip. A log whose reel has changed since it was made (other size,
+// modification time or frame count) is ignored and rebuilt by the converter.
+// A log left unfinished (the program ended while the converter wrote it) is
+// read as far as its header counts parts complete, and the converter writes
+// the rest.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,12 +15,12 @@
 
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
+#include "desktop/log_writer.h"
+#include "media/clip_log.h"
 #include "media/fm_main.h"
 #include "media/svjr.h"
 #include "media/svjr_holder.h"
 #include "media/video_globals.h"
-#include "platform/byteorder.h"
-#include "platform/fileio.h"
 
 void FreeLogParts(LogPart *parts, int n) {
     if (!parts) return;
@@ -56,45 +52,12 @@ void AddFirstFisic(FisicData *fisic) {
     first_fisic = fisic;
 }
 
-// Reads the tables of one part file into `part`; `count` entries must
+// Loads the tables of one part file into `part`; `count` entries must
 // describe frames that lie inside the file's data area.
-static bool read_part_tables(LogPart &part, int count) {
-    Fd f(open(part.file, O_RDONLY | O_CLOEXEC));
-    if (f.fd < 0) return false;
-    struct stat st {};
-    if (fstat(f.fd, &st) != 0 || st.st_size < 4) return false;
-    unsigned char word[4];
-    if (!read_at(f.fd, word, 4, st.st_size - 4)) return false;
-    uint32_t n = be32(word);
-    // The tables (8 bytes an entry) and the count must fit in the file, and
-    // they must cover every frame of the part.
-    if (n == 0 || n < uint32_t(count) || uint64_t(n) * 8 + 4 > uint64_t(st.st_size)) return false;
-    off_t tables = st.st_size - off_t(n) * 8 - 4;
-    std::vector<unsigned char> raw(size_t(n) * 8);
-    if (!read_at(f.fd, raw.data(), raw.size(), tables)) return false;
-    int *sizes = static_cast<int *>(calloc(n, sizeof(int)));
-    int *offsets = static_cast<int *>(calloc(n, sizeof(int)));
-    if (!sizes || !offsets) {
-        free(sizes);
-        free(offsets);
-        return false;
-    }
-    for (uint32_t i = 0; i < n; i++) {
-        sizes[i] = be32s(&raw[4 * i]);
-        offsets[i] = be32s(&raw[4 * (n + i)]);
-    }
-    for (int i = 0; i < count; i++) {
-        if (sizes[i] <= 0 || offsets[i] < 0 || int64_t(offsets[i]) + sizes[i] > int64_t(tables)) {
-            free(sizes);
-            free(offsets);
-            return false;
-        }
-    }
-    free(part.sizes);
-    free(part.offsets);
-    part.sizes = sizes;
-    part.offsets = offsets;
-    return true;
+static bool load_part_tables(LogPart &part, int count) {
+    std::vector<int> sizes, offsets;
+    return clip_log_read_tables(part.file, count, sizes, offsets) &&
+           SetLogPartTables(part, sizes, offsets);
 }
 
 static char *part_file_name(const FisicData *fisic, int k) {
@@ -104,18 +67,20 @@ static char *part_file_name(const FisicData *fisic, int k) {
 
 void ReadClips(FisicData *fisic, int available) {
     int P = fisic->parts;
-    if (P < 1 || P > 4) return;
+    if (P < 1 || P > CLIP_LOG_MAX_PARTS) return;
     LogPart *parts = new LogPart[P];
-    int complete = available == P ? 1 : 0, ready = 0, looked = 0;
+    int complete = available == P ? 1 : 0, ready = 0;
     for (int k = 1; k <= P; k++) {
-        if (k > 1 && looked >= available) {
-            complete = 0;
-            break;
-        }
-        looked++;
+        // Every part is named, so that the converter finishes a log left
+        // unfinished by writing the parts that are missing; only the parts
+        // the header counts complete are read (part 1 always).
         parts[k - 1].file = part_file_name(fisic, k);
+        if (k > 1 && k > available) {
+            complete = 0;
+            continue;
+        }
         if (parts[k - 1].file &&
-            read_part_tables(parts[k - 1], FramesInPart(fisic->frames, P, k))) {
+            load_part_tables(parts[k - 1], FramesInPart(fisic->frames, P, k))) {
             parts[k - 1].ready = 1;
             ready++;
         } else {
@@ -134,50 +99,33 @@ void ReadClips(FisicData *fisic, int available) {
 
 int UpdateLog(FisicData *fisic) {
     if (!fisic || fisic->busy) return 0;
+    ClipLogHeader h;
     int size = 0;
     char date[32] = "";
     char *name = nullptr;
-    std::vector<unsigned char> head(LOG_COMMON_SIZE, 0);
     if (fisic->pic) {
         name = PicLogName(fisic->dir, fisic->pic->pattern, fisic->pic->tag);
     } else {
         name = LogName(fisic->dir, fisic->path, &size, date);
     }
     if (!name) return 0;
-    int complete = 0;
-    LogPart *parts = fisic->part;
-    if (parts)
+    if (const LogPart *parts = fisic->part)
         for (int k = 0; k < fisic->parts; k++)
-            complete += parts[k].ready ? 1 : 0;
-    put_be32(&head[0], uint32_t(fisic->parts));
-    put_be32(&head[4], uint32_t(complete));
-    put_be32(&head[8], uint32_t(fisic->width));
-    put_be32(&head[12], uint32_t(fisic->height));
-    put_be32(&head[16], uint32_t(fisic->frames));
-    if (!fisic->pic) {
-        memcpy(&head[20], date, 26);
-        put_be32(&head[46], uint32_t(size));
+            h.complete += parts[k].ready ? 1 : 0;
+    h.parts = fisic->parts;
+    h.width = fisic->width;
+    h.height = fisic->height;
+    h.frames = fisic->frames;
+    if (const ImageLogInfo *p = fisic->pic) {
+        h.picture = true;
+        h.first = p->first, h.last = p->last, h.step = p->step;
+        h.ext = p->ext, h.style = p->style, h.tag = p->tag;
+        h.pattern = p->pattern ? p->pattern : "";
     } else {
-        const ImageLogInfo *p = fisic->pic;
-        size_t len = strlen(p->pattern) + 1;
-        head.resize(82 + len, 0);
-        const int words[6] = {p->first, p->last, p->step, p->ext, p->style, p->tag};
-        for (int i = 0; i < 6; i++)
-            put_be32(&head[54 + 4 * i], uint32_t(words[i]));
-        put_be32(&head[78], uint32_t(len));
-        memcpy(&head[82], p->pattern, len);
+        memcpy(h.date, date, CLIP_LOG_DATE_SIZE);
+        h.reel_size = size;
     }
-    // Written beside the old header and renamed over it once it is complete
-    // on disk: a crash or a full disk never leaves half a header behind.
-    std::string tmp = std::string(name) + ".new";
-    int ok = 0;
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        ok = write_all(fd, head.data(), head.size()) && fsync(fd) == 0;
-        ok = close(fd) == 0 && ok;
-        if (ok) ok = rename(tmp.c_str(), name) == 0;
-        if (!ok) unlink(tmp.c_str());
-    }
+    const int ok = clip_log_write_header(name, h) ? 1 : 0;
     free(name);
     return ok;
 }
@@ -186,22 +134,23 @@ FisicData *CreaFisicData(const char *path, int is_new, int *status) {
     int dummy;
     if (!status) status = &dummy;
     // The reel is opened once: its eighth-size display reader gives the frame
-    // count and size; only a reel the reader refuses goes through the format
-    // manager, which tells another video standard from an unreadable file.
+    // count and log size; only a reel the reader refuses goes through the
+    // format manager, which tells another video standard (2) from an
+    // unreadable file (0).
     SvjrReader reader;
-    int header = 0, header_frames = 0, header_w = 0, header_h = 0;
+    int reel_frames = 0, reel_width = 0, reel_height = 0, reel_kind = 0;
     if (path) {
         reader.reset(svjr_open(path, 8, 1, 0));
         if (reader) {
-            header = 1;
-            header_frames = reader->frames;
-            header_w = 2 * reader->width;
-            header_h = 2 * reader->height;
+            reel_kind = 1;
+            reel_frames = reader->frames;
+            reel_width = 2 * reader->width;
+            reel_height = 2 * reader->height;
         } else {
-            header = ReadHeaderData(path, &header_frames, &header_w, &header_h);
+            reel_kind = ReadHeaderData(path, &reel_frames, &reel_width, &reel_height);
         }
     }
-    if (header == 2) {
+    if (reel_kind == 2) {
         *status = 3;
         return nullptr;
     }
@@ -212,57 +161,50 @@ FisicData *CreaFisicData(const char *path, int is_new, int *status) {
 
     bool have_log = false;
     int available = 0, reel_size = -1;
-    char reel_date[32] = "", log_date[27] = "";
-    int log_size = 0;
+    char reel_date[32] = "";
+    ClipLogHeader log;
     char *logname = LogName(nullptr, path, &reel_size, reel_date);
-    if (!is_new && logname) {
-        Fd fd(open(logname, O_RDONLY | O_CLOEXEC));
-        unsigned char h[LOG_COMMON_SIZE];
-        if (fd.fd >= 0 && read_at(fd.fd, h, sizeof h, 0)) {
-            int parts = be32s(&h[0]);
-            available = be32s(&h[4]);
-            f->width = be32s(&h[8]);
-            f->height = be32s(&h[12]);
-            f->frames = be32s(&h[16]);
-            memcpy(log_date, &h[20], 26);
-            log_date[26] = 0;
-            log_size = be32s(&h[46]);
-            if (!CheckDimensions(f->width, f->height)) {
-                free(logname);
-                FreeFisicData(f);
-                *status = 3;
-                return nullptr;
-            }
-            // Counts from the header are bounded before they size anything.
-            if (parts >= 1 && parts <= 4 && available >= 0 && available <= parts && f->frames > 0) {
-                f->parts = parts;
-                have_log = true;
-            }
+    if (!is_new && logname && clip_log_read_header(logname, log, false)) {
+        if (!CheckDimensions(log.width, log.height)) {
+            free(logname);
+            FreeFisicData(f);
+            *status = 3;
+            return nullptr;
+        }
+        // Counts from the header are bounded before they size anything.
+        if (clip_log_counts_valid(log)) {
+            f->width = log.width;
+            f->height = log.height;
+            f->frames = log.frames;
+            f->parts = log.parts;
+            available = log.complete;
+            have_log = true;
         }
     }
     free(logname);
     const bool reel_readable = reel_size >= 0;
-    // The 26-byte date texts are compared whole (the stored field is 26 bytes).
-    const bool current =
-        have_log && reel_readable && reel_size == log_size && memcmp(reel_date, log_date, 26) == 0;
+    // The log belongs to the reel as it is now when the size and the
+    // 26-byte date text match; its frame count must then also be the
+    // reel's, so that a header that lies about it is rebuilt, not trusted.
+    const bool current = have_log && reel_readable && reel_size == log.reel_size &&
+                         memcmp(reel_date, log.date, CLIP_LOG_DATE_SIZE) == 0 &&
+                         (reel_kind == 0 || log.frames == reel_frames);
     if (reel_readable && !current) {
-        const int frames = header_frames, w = header_w, h = header_h;
-        const int r = header;
-        if (r == 0 && !have_log) {
+        if (reel_kind == 0 && !have_log) {
             FreeFisicData(f);
             *status = 0;
             return nullptr;
         }
-        if (r != 0) {
-            if (!CheckDimensions(w, h)) {
+        if (reel_kind != 0) {
+            if (!CheckDimensions(reel_width, reel_height)) {
                 FreeFisicData(f);
                 *status = 3;
                 return nullptr;
             }
-            f->frames = frames;
-            f->width = w;
-            f->height = h;
-            f->parts = LogPartsFor(frames);
+            f->frames = reel_frames;
+            f->width = reel_width;
+            f->height = reel_height;
+            f->parts = LogPartsFor(reel_frames);
             f->part = nullptr;
             f->complete = 0;
             have_log = false;
@@ -307,35 +249,23 @@ FisicData *FreeFisicData(FisicData *fisic) {
 }
 
 int OpenImageLog(const char *path) {
-    Fd fd(open(path, O_RDONLY | O_CLOEXEC));
-    if (fd.fd < 0) return 0;
-    unsigned char h[82];
-    if (!read_at(fd.fd, h, sizeof h, 0)) return 0;
+    ClipLogHeader h;
+    if (!clip_log_read_header(path, h, true) || !CheckDimensions(h.width, h.height) ||
+        !clip_log_counts_valid(h) || h.complete != h.parts)
+        return 0;
     auto *f = new FisicData;
-    f->parts = be32s(&h[0]);
-    int complete = be32s(&h[4]);
-    f->width = be32s(&h[8]);
-    f->height = be32s(&h[12]);
-    f->frames = be32s(&h[16]);
-    uint32_t len = be32(&h[78]);
-    if (!CheckDimensions(f->width, f->height) || f->parts < 1 || f->parts > 4 ||
-        complete != f->parts || f->frames <= 0 || len < 1 || len > 1024) {
-        FreeFisicData(f);
-        return 0;
-    }
-    std::vector<char> pattern(len + 1, 0);
-    if (!read_at(fd.fd, pattern.data(), len, 82)) {
-        FreeFisicData(f);
-        return 0;
-    }
+    f->parts = h.parts;
+    f->width = h.width;
+    f->height = h.height;
+    f->frames = h.frames;
     f->pic = new ImageLogInfo;
-    f->pic->pattern = strdup(pattern.data());
-    f->pic->first = be32s(&h[54]);
-    f->pic->last = be32s(&h[58]);
-    f->pic->step = be32s(&h[62]);
-    f->pic->ext = be32s(&h[66]);
-    f->pic->style = be32s(&h[70]);
-    f->pic->tag = be32s(&h[74]);
+    f->pic->pattern = strdup(h.pattern.c_str());
+    f->pic->first = h.first;
+    f->pic->last = h.last;
+    f->pic->step = h.step;
+    f->pic->ext = h.ext;
+    f->pic->style = h.style;
+    f->pic->tag = h.tag;
     f->dir = DbGetDir(1);
     ReadClips(f, f->parts);
     if (!f->part.load()) {

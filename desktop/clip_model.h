@@ -6,6 +6,8 @@
 
 #include <atomic>
 
+#include "media/clip_log.h"
+
 struct fm_fileformat;
 struct WindowData;
 
@@ -76,22 +78,23 @@ int GetStartFrame(const FisicData *fisic);
 // 1 when `name` is a log header or log part of a picture sequence of
 // `prefix` (see the log naming rules), else 0.
 int ClipOrLogOfImage(const char *name, const char *prefix, int a, int b);
-// Number of log parts for a clip of n frames: (n + 20) / 20 within 1..4.
-int LogPartsFor(int frames);
-// Frames in part k (1-based) of a clip of n frames in P parts.
-int FramesInPart(int frames, int parts, int k);
+// LogPartsFor and FramesInPart: media/clip_log.h.
 
 // Reads frame count and quarter size of a reel through the format manager:
 // 0 unreadable, 1 matching the video standard, 2 another frame size. Null
 // out-pointers are skipped.
 int ReadHeaderData(const char *path, int *frames, int *width, int *height);
 // Builds the physical clip of a reel (or, without a path, an empty record).
+// Its log is used when it matches the reel (size, date and frame count);
+// otherwise the clip is set up for the converter to build it anew.
 // status: 1 success, 0 not readable, 2 reel not openable (record returned
 // when a log exists), 3 wrong frame size.
 FisicData *CreaFisicData(const char *path, int is_new, int *status);
 void AddFirstFisic(FisicData *fisic);
 // Loads the part records of a clip whose header says `available` parts are
 // complete; every count, size and offset is checked against the part file.
+// Every part gets its file name, also those not read, so that the converter
+// writes the parts an unfinished log still lacks.
 void ReadClips(FisicData *fisic, int available);
 // Writes the clip's log header crash-safely. 1 on success, 0 on failure or
 // for a busy clip.

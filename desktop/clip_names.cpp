@@ -41,18 +41,6 @@ int CheckDimensions(int width, int height) {
     return width == VIDEO_SIZEX / 4 && height == h;
 }
 
-int LogPartsFor(int frames) {
-    int p = (frames + 20) / 20;
-    if (p <= 0) p = 1;
-    if (p >= 5) p = 4;
-    return p;
-}
-
-int FramesInPart(int frames, int parts, int k) {
-    if (parts < 1 || k < 1 || k > parts || frames < k) return 0;
-    return (frames - k) / parts + 1;
-}
-
 // Directory + "CLIP/" + base name of path + suffix.
 static char *log_path(const char *dir, const char *path, const char *suffix) {
     std::string base_copy = path ? path : "";

@@ -5,15 +5,12 @@
 // 0, P, 2P ..., so a clip can be shown and scrubbed roughly as soon as its
 // first part is done.
 //
-// A part is written to a new file beside the final name and renamed into
-// place once complete, so a stop, a crash or a full disk never leaves a
-// truncated part that a reader could take for a good one. The job unwinds at
-// its pause gate when stopped; the files and the reader close on the way out.
+// A part is written through media/clip_log's part writer, to a new file
+// beside the final name renamed into place once complete, so a stop, a crash
+// or a full disk never leaves a truncated part that a reader could take for
+// a good one. The job unwinds at its pause gate when stopped; the files and
+// the reader close on the way out.
 #include "desktop/log_writer.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -23,11 +20,10 @@
 #include "desktop/clip_model.h"
 #include "desktop/converter.h"
 #include "desktop/processes.h"
+#include "media/clip_log.h"
 #include "media/fm_main.h"
 #include "media/svjr.h"
-#include "platform/byteorder.h"
 #include "platform/cl_compress.h"
-#include "platform/fileio.h"
 #include "platform/sem.h"
 
 void (*DoRemoveHook)(const char *path, int extra) = nullptr;
@@ -42,28 +38,6 @@ bool writing_removed = false;
 struct Reader {
     fm_fileformat *r = nullptr;
     ~Reader() { CloseImage(r); }
-};
-
-// A part file being written under a temporary name.
-struct PartFile {
-    std::string final_name, tmp;
-    int fd = -1;
-    bool committed = false;
-    explicit PartFile(const char *name) : final_name(name), tmp(std::string(name) + ".new") {
-        fd = OOpen(tmp.c_str());
-    }
-    ~PartFile() {
-        if (fd >= 0) close(fd);
-        if (!committed) unlink(tmp.c_str());
-    }
-    bool put(const void *buf, size_t n) { return write_all(fd, buf, n); }
-    bool commit() {
-        bool ok = fsync(fd) == 0;
-        ok = close(fd) == 0 && ok;
-        fd = -1;
-        if (ok && rename(tmp.c_str(), final_name.c_str()) == 0) committed = true;
-        return committed;
-    }
 };
 
 // Unlinks c from the list; prev is its predecessor or null for the head.
@@ -126,55 +100,54 @@ void FreeUnusedClips() {
     }
 }
 
+bool SetLogPartTables(LogPart &part, const std::vector<int> &sizes,
+                      const std::vector<int> &offsets) {
+    const size_t n = sizes.size();
+    if (n == 0 || offsets.size() != n) return false;
+    int *s = static_cast<int *>(malloc(sizeof(int) * n));
+    int *o = static_cast<int *>(malloc(sizeof(int) * n));
+    if (!s || !o) {
+        free(s);
+        free(o);
+        return false;
+    }
+    memcpy(s, sizes.data(), sizeof(int) * n);
+    memcpy(o, offsets.data(), sizeof(int) * n);
+    free(part.sizes);
+    free(part.offsets);
+    part.sizes = s;
+    part.offsets = o;
+    return true;
+}
+
 int WriteLogPart(FisicData *fisic, LogPart &part, int k) {
     const int P = fisic->parts, frames = fisic->frames;
-    if (!fisic->path || !part.file || P < 1 || k < 1 || k > P) return 0;
+    if (!fisic->path || !part.file || P < 1 || P > CLIP_LOG_MAX_PARTS || k < 1 || k > P ||
+        frames < 1)
+        return 0;
     Reader reader;
     reader.r = svjr_open(fisic->path, 4, 1, 0);
-    const size_t pixels = size_t(fisic->width) * fisic->height * 4;
+    const size_t pixels = size_t(fisic->width) * size_t(fisic->height) * 4;
     if (!reader.r || size_t(reader.r->size) != pixels) return 0;
-    PartFile out(part.file);
-    if (out.fd < 0) return 0;
+    // The frame count was checked against the reel when the clip was made;
+    // the reader's own count bounds it once more before it sizes the tables.
+    if (frames > reader.r->frames) return 0;
+    ClipLogPartWriter out(part.file, clip_log_table_entries(frames, P));
+    if (!out.ok()) return 0;
 
-    const int N = frames / P + 1;
-    std::vector<int> sizes(size_t(N), 0), offsets(size_t(N), 0);
     std::vector<unsigned char> image(pixels), jpeg(pixels + 65536);
-    int offset = 0, i = 0;
-    for (int f = k - 1; f < frames; f += P, i++) {
+    for (int f = k - 1; f < frames; f += P) {
         SemWait(0);
         if (svjr_read(reader.r, image.data(), f) != 0) return 0;
         int size = int(jpeg.size());
         if (clCompressImage(CL_JPEG, fisic->width, fisic->height, CL_RGBX, 10.0f, image.data(),
                             &size, jpeg.data()) != 0)
             return 0;
-        if (!out.put(jpeg.data(), size_t(size))) return 0;
-        sizes[size_t(i)] = size;
-        offsets[size_t(i)] = offset;
-        offset += size;
+        if (!out.add(jpeg.data(), size_t(size))) return 0;
         if (serve_removal()) return -1;
     }
-    std::vector<unsigned char> tail(size_t(N) * 8 + 4);
-    for (int j = 0; j < N; j++) {
-        put_be32(&tail[4 * size_t(j)], uint32_t(sizes[size_t(j)]));
-        put_be32(&tail[4 * size_t(N + j)], uint32_t(offsets[size_t(j)]));
-    }
-    put_be32(&tail[size_t(N) * 8], uint32_t(N));
-    if (!out.put(tail.data(), tail.size()) || !out.commit()) return 0;
-
-    int *s = static_cast<int *>(malloc(sizeof(int) * size_t(N)));
-    int *o = static_cast<int *>(malloc(sizeof(int) * size_t(N)));
-    if (!s || !o) {
-        free(s);
-        free(o);
-        return 0;
-    }
-    memcpy(s, sizes.data(), sizeof(int) * size_t(N));
-    memcpy(o, offsets.data(), sizeof(int) * size_t(N));
-    free(part.sizes);
-    free(part.offsets);
-    part.sizes = s;
-    part.offsets = o;
-    return 1;
+    if (!out.commit()) return 0;
+    return SetLogPartTables(part, out.sizes(), out.offsets()) ? 1 : 0;
 }
 
 int ConvertPass(int *saw_unused) {

@@ -2,6 +2,8 @@
 // removing clips marked for removal, and freeing clips nobody uses.
 #pragma once
 
+#include <vector>
+
 struct FisicData;
 struct LogPart;
 
@@ -17,6 +19,10 @@ void FreeUnusedClips();
 // success (tables loaded into `part`), 0 on a read, coding or write failure,
 // -1 when the clip was removed meanwhile.
 int WriteLogPart(FisicData *fisic, LogPart &part, int k);
+// Replaces a part record's tables with copies of sizes and offsets (same
+// non-zero length). False, the record unchanged, when they cannot be made.
+bool SetLogPartTables(LogPart &part, const std::vector<int> &sizes,
+                      const std::vector<int> &offsets);
 // Installs the three functions above as the converter's work.
 void InstallLogWriter();
 

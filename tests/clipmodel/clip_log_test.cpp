@@ -23,89 +23,10 @@
 #include "platform/jobs.h"
 #include "platform/sem.h"
 #include "tests/desktop/desktop_fixture.h"
+#include "tests/clipmodel/clip_log_fixture.h"
 #include "tests/media/reel_fixtures.h"
 
 namespace {
-
-// A database with its four directories, current for the test.
-class TestDatabase {
-  public:
-    TestDatabase() {
-        for (const char *d : {"SVJ", "CLIP", "WORK", "IMAGES"})
-            mkdir(tmp.path(d).c_str(), 0777);
-        std::ofstream(tmp.path("OrvaDB")) << "DATABASE test\nPATH " << tmp.dir() << "/\n";
-        setenv("ORVA_RSRC", tmp.dir().c_str(), 1);
-        DbInitialize();
-    }
-    ~TestDatabase() { unsetenv("ORVA_RSRC"); }
-    std::string reel(const std::string &name) const { return tmp.path("SVJ/" + name); }
-    std::string clip(const std::string &name) const { return tmp.path("CLIP/" + name); }
-    reel_test::temp_dir tmp;
-};
-
-// Writes a reel of `frames` frames of moving gradients through the SVJ
-// driver, in the given video mode (the current mode is restored).
-void MakeReel(const std::string &path, int frames, int mode = 0) {
-    const int old = VIDEO_MODE;
-    SetVideoMode(mode);
-    const int W = VIDEO_SIZEX, H = VIDEO_SIZEY;
-    fm_fileformat *f = fm_create_file("svj", path.c_str(), W, H, frames, 0);
-    ASSERT_NE(f, nullptr);
-    for (int n = 0; n < frames; n++) {
-        // Picture line y lives at row y/2 + (H/2)(y mod 2) of the buffer.
-        for (int y = 0; y < H; y++)
-            for (int x = 0; x < W; x++) {
-                unsigned char *p = f->buffer + (size_t(y / 2 + H / 2 * (y % 2)) * W + x) * 3;
-                p[0] = (unsigned char)(x / 3 + n * 9);
-                p[1] = (unsigned char)(y / 3);
-                p[2] = (unsigned char)((x + y) / 6 + n * 5);
-            }
-        ASSERT_EQ(fm_write(f, n), 0);
-    }
-    ASSERT_EQ(fm_close(f), 0);
-    fm_fileformat_free(f);
-    SetVideoMode(old);
-}
-
-void FreeAll() {
-    for (FisicData *f = first_fisic; f;)
-        f = FreeFisicData(f);
-    first_fisic = nullptr;
-}
-
-class ClipLogTest : public ::testing::Test {
-  protected:
-    // Writes a reel of `frames` frames and opens it as a clip in use, at the
-    // head of the clip list.
-    FisicData *OpenReel(const std::string &name, int frames) {
-        const std::string path = db.reel(name);
-        MakeReel(path, frames);
-        int status = -1;
-        FisicData *f = CreaFisicData(path.c_str(), 0, &status);
-        EXPECT_EQ(status, 1);
-        if (!f) return nullptr;
-        f->refs = 1;
-        AddFirstFisic(f);
-        return f;
-    }
-    // Runs converter passes until the clip's log is complete.
-    static void Convert() {
-        int saw = 0;
-        while (ConvertPass(&saw)) {
-        }
-    }
-    void SetUp() override {
-        SetVideoMode(0);
-        fm_initialize(nullptr);
-        ASSERT_EQ(SemInit(), 0);
-    }
-    void TearDown() override {
-        FreeAll();
-        SemRemove();
-        fm_deinitialize();
-    }
-    TestDatabase db;
-};
 
 // Mean difference of the colour bytes (B, G, R) of two 4-byte-pixel images.
 double MeanDifference(const unsigned char *a, const unsigned char *b, size_t n) {
@@ -185,10 +106,8 @@ TEST_F(ClipLogTest, ConverterBuildsTheLogAndItIsReadBack) {
 
 TEST_F(ClipLogTest, StaleLogIsIgnoredAndMissingReelUsesTheLog) {
     const std::string path = db.reel("s.svj");
-    FisicData *f = OpenReel("s.svj", 12);
-    ASSERT_NE(f, nullptr);
-    Convert();
-    ASSERT_EQ(f->complete.load(), 1);
+    FisicData *f = OpenLogged("s.svj", 12);
+    ASSERT_TRUE(f && f->complete);
     int status = -1;
 
     // The reel changes on disk: the old log no longer counts.
@@ -220,10 +139,8 @@ TEST_F(ClipLogTest, StaleLogIsIgnoredAndMissingReelUsesTheLog) {
 
 TEST_F(ClipLogTest, DamagedLogsAreRefused) {
     const std::string path = db.reel("d.svj");
-    FisicData *f = OpenReel("d.svj", 30);
-    ASSERT_NE(f, nullptr);
-    Convert();
-    ASSERT_EQ(f->complete.load(), 1);
+    FisicData *f = OpenLogged("d.svj", 30);
+    ASSERT_TRUE(f && f->complete);
     int status = -1;
     // Part 2's table count points past the start of the file.
     const std::string part2 = db.clip("d.svj_Clip_2");

@@ -2,7 +2,11 @@
 // exact bytes of appends and rewrites, and the crash-safe rewrite. No display.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 
 #include <cstdlib>
 #include <filesystem>
@@ -100,6 +104,11 @@ TEST_F(DbListRead, ReadingRules) {
         {"/u", "DATABASE a\nPATH /" + std::string(1500, 'p') + "\nDATABASE z\nPATH /z\n", "z|/z/;"},
         {"/u", "#" + std::string(1022, 'x') + "DATABASE t\nPATH /t\n", ""},
         {"/u", "DATABASE a\nPATH " + longdir + "/\n", "a|" + longdir + "/;"}, // 1023 chars
+        // CR LF line ends read as LF ones; a CR inside a line is kept.
+        {"/u", "DATABASE a\r\nPATH /a\r\nDATABASE b\r\nPATH /b", "a|/a/;b|/b/;"},
+        {"/u", "DATABASE a\r\nPATH " + longdir + "/\r\n", "a|" + longdir + "/;"},
+        {"/u", "DATABASE a\r\nPATH " + longdir + "d/\r\n", ""}, // 1024 chars and CR
+        {"/u", "DATABASE a\rb\nPATH /a\r\r\n", "a\rb|/a\r/;"},
         // Values that do not fit their fields drop the pair.
         {"/u", "DATABASE " + std::string(199, 'n') + "\nPATH /a\n",
          std::string(199, 'n') + "|/a/;"},
@@ -180,4 +189,61 @@ TEST_F(DbListWrite, CrashSafeRewrite) {
     DbFreeList();
     ASSERT_EQ(DbRewriteListFile(list_.c_str()), 0);
     EXPECT_EQ(Slurp(list_), "");
+}
+
+// A FIFO in place of the list file is refused at once by every reader and
+// writer; nothing waits for a peer.
+TEST_F(DbListWrite, FifoInPlaceOfTheListFileIsRefused) {
+    ASSERT_EQ(mkfifo(list_.c_str(), 0600), 0);
+    alarm(60); // a hang ends the test program instead of blocking it
+    EXPECT_EQ(DbReadListFile(list_.c_str()), -1);
+    DbEntry *e = DbMakeEntry("a", "/a");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(DbAppendListFile(list_.c_str(), e), -1);
+    DbAppendEntry(e);
+    EXPECT_EQ(DbRewriteListFile(list_.c_str()), -1);
+    alarm(0);
+    struct stat st {};
+    ASSERT_EQ(lstat(list_.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A stale "OrvaDB.new" planted as a link is removed, never written through.
+TEST_F(DbListWrite, RewriteNeverFollowsAStaleTemporary) {
+    Write("DATABASE a\nPATH /a\n");
+    const std::string victim = dir_ + "/victim";
+    std::ofstream(victim) << "keep";
+    fs::create_symlink(victim, list_ + ".new");
+    Read("DATABASE b\nPATH /b\n");
+    ASSERT_EQ(DbRewriteListFile(list_.c_str()), 0);
+    EXPECT_EQ(Slurp(list_), "\nDATABASE b\nPATH /b/\n");
+    EXPECT_EQ(Slurp(victim), "keep");
+    EXPECT_FALSE(fs::exists(list_ + ".new"));
+}
+
+// 100 000 databases, in CR LF lines, read in order. Reading is linear in the
+// file; the bound is far above the time it takes (well under a second), and
+// far below what appending by walking the list each time would need.
+TEST_F(DbListRead, HundredThousandEntriesInOrder) {
+    const int n = 100000;
+    std::string text;
+    text.reserve(size_t(n) * 40);
+    for (int i = 0; i < n; i++)
+        text += "DATABASE db" + std::to_string(i) + "\r\nPATH /data/" + std::to_string(i) + "\r\n";
+    Write(text);
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(DbReadListFile(list_.c_str()), n);
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    printf("read %d list entries in %.3f s\n", n, secs);
+    EXPECT_LT(secs, 20.0);
+    int i = 0;
+    for (const DbEntry *e = db_list; e; e = e->next, i++) {
+        if (std::string(e->name) != "db" + std::to_string(i) ||
+            std::string(e->dir) != "/data/" + std::to_string(i) + "/") {
+            ADD_FAILURE() << "entry " << i << ": " << e->name << " " << e->dir;
+            break;
+        }
+    }
+    EXPECT_EQ(i, n);
 }

@@ -2,6 +2,9 @@
 // on 2, removal requests on 3, the pause gate on 0, and its stop.
 #include "tests/processes/process_test_util.h"
 
+#include "desktop/log_writer.h"
+#include "tests/clipmodel/clip_log_fixture.h"
+
 namespace {
 
 // What the fake clip-list work saw; written in the converter, read here.
@@ -85,6 +88,44 @@ TEST_F(ProcessConverterTest, AsksForCleanUpAndParksUntilItIsDone) {
     ClearWorkTick();
     EXPECT_EQ(frees.load(), 1);
     EXPECT_EQ(SemGet(2), 0);
+}
+
+// The converter with the clip model's real work: a log left unfinished by
+// an earlier run (part 1 of 3 on disk, a stale temporary of part 2) is
+// finished by the running converter once the reel is opened again.
+using ProcessConverterLogTest = ProcessFixture;
+
+TEST_F(ProcessConverterLogTest, FinishesAnUnfinishedLog) {
+    TestDatabase db;
+    SetVideoMode(0);
+    fm_initialize(nullptr);
+    const std::string reel = db.reel("u.svj");
+    MakeReel(reel, 45);
+    FisicData *f = OpenReelInUse(reel);
+    ASSERT_NE(f, nullptr);
+    int saw = 0;
+    ASSERT_EQ(ConvertPass(&saw), 1); // part 1, then the run ends
+    FreeAll();
+    reel_test::write_file(db.clip("u.svj_Clip_2.new"), {'x'});
+
+    f = OpenReelInUse(reel);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->complete.load(), 0);
+    InstallLogWriter();
+    ASSERT_EQ(Sproc(eConvert, nullptr, JOB_CONVERT), 0);
+    SemSet(2, 0);
+    SemSet(1, 0); // woken as after an open
+    EXPECT_TRUE(WaitUntil([&] { return f->complete.load() == 1; }));
+    StopProcess(0);
+    ASSERT_TRUE(ReapCount(1));
+    EXPECT_EQ(access(db.clip("u.svj_Clip_2.new").c_str(), F_OK), -1);
+    FreeAll();
+    int status = -1;
+    f = CreaFisicData(reel.c_str(), 0, &status);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->complete.load(), 1);
+    FreeFisicData(f);
+    fm_deinitialize();
 }
 
 } // namespace

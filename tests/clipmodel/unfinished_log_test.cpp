@@ -1,0 +1,261 @@
+// Logs that cannot be trusted as they stand: a log left unfinished when the
+// program ended is finished at the next open, a header whose counts lie is
+// rebuilt from the reel, and a FIFO in place of a log file is refused at
+// once. The kill trial ends the converter at random moments in a child
+// process and restarts it.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "desktop/clip_model.h"
+#include "desktop/log_writer.h"
+#include "media/clip_log.h"
+#include "platform/byteorder.h"
+#include "tests/clipmodel/clip_log_fixture.h"
+
+namespace {
+
+// Names in the database's clip directory that end in ".new".
+std::vector<std::string> Temporaries(const TestDatabase &db) {
+    std::vector<std::string> v;
+    if (DIR *d = opendir(db.clip("").c_str())) {
+        while (dirent *e = readdir(d)) {
+            const std::string n = e->d_name;
+            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".new") == 0) v.push_back(n);
+        }
+        closedir(d);
+    }
+    return v;
+}
+
+// Opens the reel afresh and tells whether its log is complete on disk with
+// every part loaded.
+::testing::AssertionResult LogComplete(const std::string &reel) {
+    int status = -1;
+    FisicData *f = CreaFisicData(reel.c_str(), 0, &status);
+    if (!f) return ::testing::AssertionFailure() << "not opened, status " << status;
+    std::string why;
+    if (!f->complete) why = "incomplete";
+    LogPart *parts = f->part;
+    for (int k = 0; k < f->parts && why.empty(); k++)
+        if (!parts || !parts[k].ready) why = "part " + std::to_string(k + 1) + " not ready";
+    FreeFisicData(f);
+    if (!why.empty()) return ::testing::AssertionFailure() << why;
+    return ::testing::AssertionSuccess();
+}
+
+// Ends the test process when a file operation blocks, so that a hang shows
+// as a failure instead of a stuck test.
+struct Watchdog {
+    explicit Watchdog(unsigned seconds) { alarm(seconds); }
+    ~Watchdog() { alarm(0); }
+};
+
+} // namespace
+
+// The program ended after part 1: the header counts one part complete, and a
+// stale temporary of part 2 (here a link to another file) lies beside it.
+// The next open names every part, and the converter writes the missing ones.
+TEST_F(ClipLogTest, UnfinishedLogIsFinishedAtTheNextOpen) {
+    FisicData *f = OpenReel("u.svj", 45);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->parts, 3);
+    int saw = 0;
+    EXPECT_EQ(ConvertPass(&saw), 1); // part 1 and the header, then "quit"
+    FreeAll();
+    reel_test::bytes head = reel_test::read_file(db.clip("u.svj_Log"));
+    ASSERT_EQ(head.size(), 50u);
+    EXPECT_EQ(be32(&head[4]), 1u);
+    reel_test::write_file(db.tmp.path("victim"), {'v'});
+    ASSERT_EQ(symlink(db.tmp.path("victim").c_str(), db.clip("u.svj_Clip_2.new").c_str()), 0);
+
+    int status = -1;
+    f = CreaFisicData(db.reel("u.svj").c_str(), 0, &status);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(status, 1);
+    ASSERT_NE(f->part.load(), nullptr);
+    EXPECT_EQ(f->complete.load(), 0);
+    EXPECT_EQ(f->part[0].ready.load(), 1);
+    f->refs = 1;
+    AddFirstFisic(f);
+    Convert();
+    EXPECT_EQ(f->complete.load(), 1);
+    EXPECT_EQ(be32(&reel_test::read_file(db.clip("u.svj_Log"))[4]), 3u);
+    EXPECT_EQ(reel_test::read_file(db.tmp.path("victim")), reel_test::bytes{'v'});
+    EXPECT_TRUE(Temporaries(db).empty());
+    FreeAll();
+    EXPECT_TRUE(LogComplete(db.reel("u.svj")));
+}
+
+// A header that still matches its reel's size and date but lies about the
+// frame count is rebuilt from the reel; without the reel, its parts must
+// cover the count, so a lie there finds no part and opens nothing.
+TEST_F(ClipLogTest, LyingCountsInACurrentHeaderAreNotTrusted) {
+    const std::string reel = db.reel("c.svj");
+    FisicData *f = OpenLogged("c.svj", 12);
+    ASSERT_TRUE(f && f->complete);
+    FreeAll();
+    const reel_test::bytes good = reel_test::read_file(db.clip("c.svj_Log"));
+    struct Case {
+        const char *what;
+        size_t at;
+        uint32_t value;
+    };
+    const Case cases[] = {
+        {"frames huge", 16, 0x7fffffffu},
+        {"frames one more", 16, 13},
+        {"frames fewer", 16, 5},
+        {"parts above frames", 0, 4}, // 4 parts for 2 frames below
+    };
+    for (const Case &c : cases) {
+        reel_test::bytes b = good;
+        put_be32(&b[c.at], c.value);
+        if (c.at == 0) put_be32(&b[16], 2);
+        reel_test::write_file(db.clip("c.svj_Log"), b);
+        int status = -1;
+        f = CreaFisicData(reel.c_str(), 0, &status);
+        ASSERT_NE(f, nullptr) << c.what;
+        EXPECT_EQ(status, 1) << c.what;
+        EXPECT_EQ(f->frames, 12) << c.what;
+        EXPECT_EQ(f->parts, 1) << c.what;
+        EXPECT_EQ(f->part.load(), nullptr) << c.what; // rebuilt, not read
+        FreeFisicData(f);
+    }
+    // The reel gone: the lying header's parts cannot cover its count.
+    unlink(reel.c_str());
+    reel_test::bytes b = good;
+    put_be32(&b[16], 0x7fffffffu);
+    reel_test::write_file(db.clip("c.svj_Log"), b);
+    int status = -1;
+    EXPECT_EQ(CreaFisicData(reel.c_str(), 0, &status), nullptr);
+    EXPECT_EQ(status, 0);
+    // The true header still opens the log without its reel.
+    reel_test::write_file(db.clip("c.svj_Log"), good);
+    f = CreaFisicData(reel.c_str(), 0, &status);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(f->frames, 12);
+    EXPECT_EQ(f->complete.load(), 1);
+    FreeFisicData(f);
+}
+
+// A FIFO where a log header or part belongs is refused at once: opening the
+// reel, opening a picture log and the converter go on without waiting for a
+// writer that never comes.
+TEST_F(ClipLogTest, FifoInPlaceOfALogFileIsRefusedAtOnce) {
+    Watchdog dog(60);
+    const std::string reel = db.reel("f.svj");
+    FisicData *f = OpenLogged("f.svj", 25);
+    ASSERT_TRUE(f && f->complete);
+    FreeAll();
+
+    // Part 1 a FIFO: the part is not read; the converter cannot replace it
+    // and moves on.
+    const std::string part1 = db.clip("f.svj_Clip_1");
+    unlink(part1.c_str());
+    ASSERT_EQ(mkfifo(part1.c_str(), 0600), 0);
+    int status = -1;
+    f = CreaFisicData(reel.c_str(), 0, &status);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(status, 1);
+    ASSERT_NE(f->part.load(), nullptr);
+    EXPECT_EQ(f->part[0].ready.load(), 0);
+    EXPECT_EQ(f->part[1].ready.load(), 1);
+    f->refs = 1;
+    AddFirstFisic(f);
+    int saw = 0;
+    EXPECT_EQ(ConvertPass(&saw), 0);
+    EXPECT_EQ(f->complete.load(), 0);
+    FreeAll();
+    struct stat st {};
+    ASSERT_EQ(lstat(part1.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // The header a FIFO: no log is read, the reel opens to be logged anew.
+    const std::string header = db.clip("f.svj_Log");
+    unlink(header.c_str());
+    ASSERT_EQ(mkfifo(header.c_str(), 0600), 0);
+    f = CreaFisicData(reel.c_str(), 0, &status);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(f->part.load(), nullptr);
+    EXPECT_EQ(UpdateLog(f), 0); // nor is it replaced
+    FreeFisicData(f);
+    EXPECT_EQ(OpenImageLog(header.c_str()), 0);
+}
+
+// The converter is killed at random moments while it builds logs in a child
+// process; after each kill a restart finishes the log, and at the end every
+// log is complete and none is left half-written.
+using LogKillTrial = ClipLogTest; // forks: outside the threaded suites
+
+TEST_F(LogKillTrial, KilledConverterFinishesEveryLogOnRestart) {
+    const std::string master = db.reel("master.svj");
+    MakeReel(master, 40); // 3 parts
+    const reel_test::bytes reel_bytes = reel_test::read_file(master);
+
+    // Builds the log of `reel` in a child, which exits 0 when it is complete.
+    auto start_build = [](const std::string &reel) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            FisicData *f = OpenReelInUse(reel);
+            if (!f) _exit(2);
+            int saw = 0;
+            for (int i = 0; i < 10 && !f->complete; i++)
+                ConvertPass(&saw);
+            _exit(f->complete ? 0 : 1);
+        }
+        return pid;
+    };
+    auto wait_exit = [](pid_t pid) {
+        int st = 0;
+        if (waitpid(pid, &st, 0) != pid) return -1;
+        return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    };
+    // One uninterrupted build sets the range of the kill times.
+    reel_test::write_file(db.reel("t.svj"), reel_bytes);
+    const auto t0 = std::chrono::steady_clock::now();
+    const pid_t timing = start_build(db.reel("t.svj"));
+    ASSERT_GT(timing, 0);
+    ASSERT_EQ(wait_exit(timing), 0);
+    const long full_us = long(
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
+
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", full build " + std::to_string(full_us) +
+                 " us");
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<long> when(0, full_us + full_us / 5);
+    const int trials = 20;
+    int killed_midway = 0;
+    for (int i = 0; i < trials; i++) {
+        const std::string reel = db.reel("k" + std::to_string(i) + ".svj");
+        reel_test::write_file(reel, reel_bytes);
+        const pid_t pid = start_build(reel);
+        ASSERT_GT(pid, 0);
+        usleep(useconds_t(when(rng)));
+        kill(pid, SIGKILL);
+        if (wait_exit(pid) == 128 + SIGKILL) killed_midway++;
+        const pid_t again = start_build(reel);
+        ASSERT_GT(again, 0);
+        EXPECT_EQ(wait_exit(again), 0) << "restart " << i;
+        EXPECT_TRUE(LogComplete(reel)) << "trial " << i;
+    }
+    EXPECT_TRUE(Temporaries(db).empty());
+    for (int i = 0; i < trials; i++)
+        EXPECT_TRUE(LogComplete(db.reel("k" + std::to_string(i) + ".svj"))) << i;
+    printf("%d of %d builds killed midway (full build %ld us, seed %u)\n", killed_midway, trials,
+           full_us, seed);
+    EXPECT_GT(killed_midway, 0);
+}
