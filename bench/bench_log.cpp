@@ -23,6 +23,7 @@
 
 #include <jpeglib.h>
 
+#include "bench/bench_dir.h"
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "desktop/log_writer.h"
@@ -122,22 +123,9 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: bench_log [--frames N] [--long-frames M]\n");
         return 1;
     }
-    const char *tmp = getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/orva-bench-XXXXXX";
-    if (!mkdtemp(dir.data())) {
-        perror("mkdtemp");
-        return 1;
-    }
-    // The directory goes with the program, whatever way it ends.
-    struct Cleanup {
-        std::string dir;
-        ~Cleanup() {
-            if (getenv("ORVA_BENCH_KEEP")) return;
-            std::string cmd = "rm -rf '" + dir + "'";
-            if (system(cmd.c_str()) != 0)
-                fprintf(stderr, "bench_log: could not remove %s\n", dir.c_str());
-        }
-    } cleanup{dir};
+    const BenchDir bench_dir("orva-bench");
+    if (bench_dir.path.empty()) return 1;
+    const std::string &dir = bench_dir.path;
     for (const char *sub : {"/SVJ", "/CLIP", "/WORK", "/IMAGES"})
         mkdir((dir + sub).c_str(), 0777);
     std::ofstream(dir + "/OrvaDB") << "DATABASE bench\nPATH " << dir << "/\n";
