@@ -54,11 +54,10 @@ void GloSink::put_rgb(int y, const unsigned char *rgb) const {
 }
 
 namespace {
-bool mode_486() {
-    return VIDEO_MODE == 1 || VIDEO_MODE == 3;
-}
+// Rows of one field in the board's memory: NTSC fields are stored with
+// their padding lines.
 long rows_per_half() {
-    return mode_486() ? 248 : VIDEO_SIZEY / 2;
+    return VideoIsNtsc() ? NTSC_STORED / 2 : VIDEO_SIZEY / 2;
 }
 } // namespace
 
@@ -78,8 +77,8 @@ long device_line_offset(int y) {
     if (y < 0 || y >= VIDEO_SIZEY) return -1;
     const long half = rows_per_half();
     long row;
-    if (mode_486())
-        row = 5 + y / 2 + (y % 2 ? 0 : half);
+    if (VideoIsNtsc())
+        row = NTSC_PAD_LINES + y / 2 + (y % 2 ? 0 : half);
     else
         row = y / 2 + (y % 2 ? half : 0);
     if (row >= 2 * half) return -1;
@@ -87,7 +86,7 @@ long device_line_offset(int y) {
 }
 
 Thumbnail::Thumbnail(int w, int h)
-    : tw_(w / 4), th_(h == 486 ? 120 : h / 4),
+    : tw_(w / 4), th_(QuarterHeight(h)),
       pixels_(size_t(tw_ > 0 ? tw_ : 0) * (th_ > 0 ? th_ : 0) * 3) {}
 
 unsigned char *Thumbnail::row_for_line(int y) {
