@@ -3,12 +3,10 @@
 // The workstation library took a "compression ratio"; the program always asks
 // for 10.0, which on its quarter-size log pictures corresponds to an ordinary
 // JPEG quality of 75 (about 2 to 3 bits per pixel on video pictures), the
-// libjpeg default. Each libjpeg operation runs inside one small function that
-// owns the setjmp; nothing between setjmp and the library's error longjmp needs
-// a destructor.
+// libjpeg default. The coding itself is the quiet encode and decode of
+// jpeg_quiet.h, whose run() functions own the setjmp.
 #include "platform/cl_compress.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,73 +29,41 @@ int bytes_per_pixel(int format) {
     return format == CL_RGB ? 3 : format == CL_RGBX ? 4 : 0;
 }
 
-// Encodes into a buffer allocated by libjpeg (*out, *outsize, freed by the caller).
-int encode(int width, int height, int bpp, int quality, const unsigned char *pixels,
-           unsigned char **out, unsigned long *outsize) {
-    jpeg_compress_struct cinfo;
-    JpegQuietErrors err;
-    JpegQuietInit(err);
-    cinfo.err = &err.pub;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&cinfo);
-        return -1;
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, out, outsize);
-    cinfo.image_width = JDIMENSION(width);
-    cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = bpp;
-    cinfo.in_color_space = bpp == 3 ? JCS_EXT_BGR : JCS_EXT_XBGR;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    const size_t stride = size_t(width) * bpp;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        // The top line of the picture is the last row in memory.
-        JSAMPROW row =
-            const_cast<JSAMPROW>(pixels + (size_t(height) - 1 - cinfo.next_scanline) * stride);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    return 0;
-}
+// Encodes into a buffer allocated by libjpeg (out, outsize; freed here).
+class MemoryEncoder : public JpegQuietEncoder {
+  public:
+    ~MemoryEncoder() { std::free(out); }
+    unsigned char *out = nullptr;
+    unsigned long outsize = 0;
 
-int decode(int width, int height, int bpp, const unsigned char *data, unsigned long size,
-           unsigned char *pixels) {
-    jpeg_decompress_struct cinfo;
-    JpegQuietErrors err;
-    JpegQuietInit(err);
-    cinfo.err = &err.pub;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return -1;
+  private:
+    void attach(j_compress_ptr cinfo) override { jpeg_mem_dest(cinfo, &out, &outsize); }
+};
+
+// Decodes a JPEG in memory into bottom-up rows; a picture of another size
+// than asked is refused before the library allocates for it.
+class MemoryDecoder : public JpegQuietDecoder {
+  public:
+    MemoryDecoder(const unsigned char *data, unsigned long size, int width, int height, int bpp,
+                  unsigned char *pixels)
+        : data_(data), size_(size), width_(width), height_(height), bpp_(bpp), pixels_(pixels) {
+        out_space = bpp == 3 ? JCS_EXT_BGR : JCS_EXT_XBGR;
     }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data, size);
-    jpeg_read_header(&cinfo, TRUE);
-    // The picture's size is checked before the decoder allocates for it: a
-    // header claiming a huge picture fails here, at no cost.
-    if (cinfo.image_width != JDIMENSION(width) || cinfo.image_height != JDIMENSION(height)) {
-        jpeg_destroy_decompress(&cinfo);
-        return -1;
+
+  private:
+    void attach(j_decompress_ptr cinfo) override { jpeg_mem_src(cinfo, data_, size_); }
+    bool accept(int w, int h, int components) override {
+        return w == width_ && h == height_ && components == bpp_;
     }
-    cinfo.out_color_space = bpp == 3 ? JCS_EXT_BGR : JCS_EXT_XBGR;
-    jpeg_start_decompress(&cinfo);
-    if (cinfo.output_width != JDIMENSION(width) || cinfo.output_height != JDIMENSION(height) ||
-        cinfo.output_components != bpp) {
-        jpeg_destroy_decompress(&cinfo);
-        return -1;
+    unsigned char *line(int y) override {
+        return pixels_ + (size_t(height_) - 1 - size_t(y)) * size_t(width_) * size_t(bpp_);
     }
-    const size_t stride = size_t(width) * bpp;
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = pixels + (size_t(height) - 1 - cinfo.output_scanline) * stride;
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return 0;
-}
+
+    const unsigned char *data_;
+    unsigned long size_;
+    int width_, height_, bpp_;
+    unsigned char *pixels_;
+};
 
 } // namespace
 
@@ -109,18 +75,15 @@ int clCompressImage(int compressionScheme, int width, int height, int originalFo
         height > 65500 || !unCompressedData || !compressedBufferSize || !compressedData ||
         *compressedBufferSize <= 0)
         return -1;
-    unsigned char *out = nullptr;
-    unsigned long outsize = 0;
-    const int rc = encode(width, height, bpp, quality_for_ratio(compressionRatio),
-                          static_cast<const unsigned char *>(unCompressedData), &out, &outsize);
-    int result = -1;
-    if (rc == 0 && outsize <= (unsigned long)*compressedBufferSize) {
-        std::memcpy(compressedData, out, outsize);
-        *compressedBufferSize = int(outsize);
-        result = 0;
-    }
-    std::free(out);
-    return result;
+    MemoryEncoder enc;
+    if (!enc.run(width, height, bpp, bpp == 3 ? JCS_EXT_BGR : JCS_EXT_XBGR,
+                 quality_for_ratio(compressionRatio),
+                 static_cast<const unsigned char *>(unCompressedData)) ||
+        enc.outsize > (unsigned long)*compressedBufferSize)
+        return -1;
+    std::memcpy(compressedData, enc.out, enc.outsize);
+    *compressedBufferSize = int(enc.outsize);
+    return 0;
 }
 
 int clDecompressImage(int decompressionScheme, int width, int height, int originalFormat,
@@ -131,9 +94,9 @@ int clDecompressImage(int decompressionScheme, int width, int height, int origin
         compressedBufferSize <= 0 || !compressedData || !unCompressedData)
         return -1;
     unsigned char *pixels = static_cast<unsigned char *>(unCompressedData);
-    if (decode(width, height, bpp, static_cast<const unsigned char *>(compressedData),
-               (unsigned long)compressedBufferSize, pixels) != 0)
-        return -1;
+    MemoryDecoder dec(static_cast<const unsigned char *>(compressedData),
+                      (unsigned long)compressedBufferSize, width, height, bpp, pixels);
+    if (!dec.run()) return -1;
     if (bpp == 4) // the leading byte of a display pixel is 0
         for (size_t i = 0; i < size_t(width) * height; ++i)
             pixels[i * 4] = 0;
