@@ -93,7 +93,11 @@ void resize_view() {
     if (!zoom.dialog) return;
     XtVaSetValues(zoom.dialog, XmNwidth, zoom.width, XmNheight, zoom.height, NULL);
     if (zoom.draw) XtVaSetValues(zoom.draw, XmNwidth, zoom.width, XmNheight, zoom.height, NULL);
-    if (zoom.glw) XtVaSetValues(zoom.glw, XmNwidth, zoom.width, XmNheight, zoom.height, NULL);
+    if (zoom.glw) {
+        XtVaSetValues(zoom.glw, XmNwidth, zoom.width, XmNheight, zoom.height, NULL);
+        // The drawing layer measures the window again at its next draw.
+        if (XtIsRealized(zoom.glw)) GLXforget(XtWindow(zoom.glw));
+    }
     place_centred();
     ZoomDraw(zoom.win);
 }

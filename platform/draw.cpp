@@ -28,6 +28,7 @@ struct WinImage {
     int w = 0, h = 0;
     const Visual *visual = nullptr; // the window's visual, read when the image was made
     GC gc = nullptr;                // made with the image, kept for every draw
+    int win_h = 0;                  // the window's height when the image was made
 };
 
 struct DrawState {
@@ -106,6 +107,7 @@ WinImage &window_image(Window win, int w, int h) {
     free_image(wi);
     if (!XGetWindowAttributes(st.dpy, win, &wa)) return wi;
     wi.visual = wa.visual;
+    wi.win_h = wa.height;
     if (shm_available()) {
         XImage *img = XShmCreateImage(st.dpy, wa.visual, wa.depth, ZPixmap, nullptr, &wi.shm, w, h);
         if (img) {
@@ -148,14 +150,6 @@ WinImage &window_image(Window win, int w, int h) {
     wi.w = w;
     wi.h = h;
     return wi;
-}
-
-int window_height(Window win) {
-    Window root;
-    int x, y;
-    unsigned w, h, bw, depth;
-    if (!XGetGeometry(st.dpy, win, &root, &x, &y, &w, &h, &bw, &depth)) return 0;
-    return int(h);
 }
 
 } // namespace
@@ -237,7 +231,7 @@ void lrectwrite(int x1, int y1, int x2, int y2, const void *parray) {
         }
     }
     // Bottom-left origin: the rectangle's top edge in X coordinates.
-    int wh = window_height(st.win);
+    const int wh = wi.win_h;
     int top = wh - (y1 * st.zy) - dh;
     int left = x1 * st.zx;
     if (!wi.gc) wi.gc = XCreateGC(st.dpy, st.win, 0, nullptr);

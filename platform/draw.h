@@ -26,5 +26,6 @@ void cmov2i(int x, int y);
 // bottom-left) from parray, (x2-x1+1) words a row, bottom row first.
 void lrectwrite(int x1, int y1, int x2, int y2, const void *parray);
 
-// Forgets the cached image of a window being destroyed.
+// Forgets the cached image of a window being destroyed or resized: a window's
+// visual and height are read when its image is made, not on every draw.
 void GLXforget(Window win);
