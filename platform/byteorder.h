@@ -7,11 +7,15 @@
 
 #include <cstdint>
 
-inline uint16_t be16(const unsigned char *p) { return uint16_t((p[0] << 8) | p[1]); }
+inline uint16_t be16(const unsigned char *p) {
+    return uint16_t((p[0] << 8) | p[1]);
+}
 inline uint32_t be32(const unsigned char *p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
-inline int32_t be32s(const unsigned char *p) { return int32_t(be32(p)); }
+inline int32_t be32s(const unsigned char *p) {
+    return int32_t(be32(p));
+}
 
 inline void put_be16(unsigned char *p, uint16_t v) {
     p[0] = uint8_t(v >> 8);
@@ -25,7 +29,9 @@ inline void put_be32(unsigned char *p, uint32_t v) {
 }
 
 // Little-endian forms, for the few foreign formats that use them (Targa).
-inline uint16_t le16(const unsigned char *p) { return uint16_t(p[0] | (p[1] << 8)); }
+inline uint16_t le16(const unsigned char *p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 inline void put_le16(unsigned char *p, uint16_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);

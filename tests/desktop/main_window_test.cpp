@@ -310,7 +310,6 @@ TEST_F(ProcessDialogTest, ListsJobsAndStopsTheSelectedOnes) {
     SemSet(4, 0);
 }
 
-
 TEST_F(ProcessDialogTest, QuitKillNoneWaitsInvisiblyForTheJob) {
     final_exits = 0;
     ProcessFinalExit = [] { final_exits++; };
