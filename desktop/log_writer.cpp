@@ -23,6 +23,7 @@
 #include "media/clip_log.h"
 #include "media/fm_main.h"
 #include "media/svjr.h"
+#include "media/svjr_holder.h"
 #include "platform/cl_compress.h"
 #include "platform/sem.h"
 
@@ -34,11 +35,6 @@ namespace {
 // removal request took it away meanwhile.
 FisicData *writing = nullptr;
 bool writing_removed = false;
-
-struct Reader {
-    fm_fileformat *r = nullptr;
-    ~Reader() { CloseImage(r); }
-};
 
 // Unlinks c from the list; prev is its predecessor or null for the head.
 void unlink_clip(FisicData *prev, FisicData *c) {
@@ -125,20 +121,19 @@ int WriteLogPart(FisicData *fisic, LogPart &part, int k) {
     if (!fisic->path || !part.file || P < 1 || P > CLIP_LOG_MAX_PARTS || k < 1 || k > P ||
         frames < 1)
         return 0;
-    Reader reader;
-    reader.r = svjr_open(fisic->path, 4, 1, 0);
+    SvjrReader reader(svjr_open(fisic->path, 4, 1, 0));
     const size_t pixels = size_t(fisic->width) * size_t(fisic->height) * 4;
-    if (!reader.r || size_t(reader.r->size) != pixels) return 0;
+    if (!reader || size_t(reader->size) != pixels) return 0;
     // The frame count was checked against the reel when the clip was made;
     // the reader's own count bounds it once more before it sizes the tables.
-    if (frames > reader.r->frames) return 0;
+    if (frames > reader->frames) return 0;
     ClipLogPartWriter out(part.file, clip_log_table_entries(frames, P));
     if (!out.ok()) return 0;
 
     std::vector<unsigned char> image(pixels), jpeg(pixels + 65536);
     for (int f = k - 1; f < frames; f += P) {
         SemWait(0);
-        if (svjr_read(reader.r, image.data(), f) != 0) return 0;
+        if (svjr_read(reader.get(), image.data(), f) != 0) return 0;
         int size = int(jpeg.size());
         if (clCompressImage(CL_JPEG, fisic->width, fisic->height, CL_RGBX, 10.0f, image.data(),
                             &size, jpeg.data()) != 0)
