@@ -1,6 +1,6 @@
 // Shared pieces of the clip-log suites: a current test database with its
-// four directories, synthetic reels written through the SVJ driver, and
-// freeing the clip list, and the fixture of the clip-log tests.
+// four directories, synthetic reels written through the SVJ driver, and the
+// fixture of the clip-log tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -44,8 +44,7 @@ inline void MakeReel(const std::string &path, int frames, int mode = 0) {
     fm_fileformat *f = fm_create_file("svj", path.c_str(), W, H, frames, 0);
     ASSERT_NE(f, nullptr);
     for (int n = 0; n < frames; n++) {
-        // Picture line y lives at row y/2 + (H/2)(y mod 2) of the buffer.
-        for (int y = 0; y < H; y++)
+        for (int y = 0; y < H; y++) // picture line y at row y/2 + (H/2)(y mod 2)
             for (int x = 0; x < W; x++) {
                 unsigned char *p = f->buffer + (size_t(y / 2 + H / 2 * (y % 2)) * W + x) * 3;
                 p[0] = (unsigned char)(x / 3 + n * 9);
@@ -64,11 +63,8 @@ inline void MakeReel(const std::string &path, int frames, int mode = 0) {
 inline FisicData *OpenReelInUse(const std::string &path) {
     int status = -1;
     FisicData *f = CreaFisicData(path.c_str(), 0, &status);
-    if (f && status != 1) {
-        FreeFisicData(f);
-        f = nullptr;
-    }
-    if (!f) return nullptr;
+    if (f && status != 1) FreeFisicData(f);
+    if (!f || status != 1) return nullptr;
     f->refs = 1;
     AddFirstFisic(f);
     return f;
@@ -80,32 +76,28 @@ inline void FreeAll() {
     first_fisic = nullptr;
 }
 
+// Runs converter passes until no clip makes further progress.
+inline void Convert() {
+    int saw = 0;
+    while (ConvertPass(&saw)) {
+    }
+}
+
 // A current database, the SVJ driver and the semaphores; every clip freed
 // at the end.
 class ClipLogTest : public ::testing::Test {
   protected:
-    // Writes a reel of `frames` frames and opens it as a clip in use, at the
-    // head of the clip list.
-    FisicData *OpenReel(const std::string &name, int frames) {
-        const std::string path = db.reel(name);
-        MakeReel(path, frames);
-        FisicData *f = OpenReelInUse(path);
+    // Writes a reel of `frames` frames and opens it as a clip in use; with
+    // `logged`, its log is built as well.
+    FisicData *OpenReel(const std::string &name, int frames, bool logged = false) {
+        MakeReel(db.reel(name), frames);
+        FisicData *f = OpenReelInUse(db.reel(name));
         EXPECT_NE(f, nullptr) << name;
-        return f;
-    }
-    // The same, with its log built: the clip is complete.
-    FisicData *OpenLogged(const std::string &name, int frames) {
-        FisicData *f = OpenReel(name, frames);
-        if (!f) return nullptr;
-        Convert();
-        EXPECT_EQ(f->complete.load(), 1) << name;
-        return f;
-    }
-    // Runs converter passes until the clip's log is complete.
-    static void Convert() {
-        int saw = 0;
-        while (ConvertPass(&saw)) {
+        if (f && logged) {
+            Convert();
+            EXPECT_EQ(f->complete.load(), 1) << name;
         }
+        return f;
     }
     void SetUp() override {
         SetVideoMode(0);
