@@ -1,28 +1,22 @@
-// Helpers for the still-picture tests: a scratch directory, a test picture,
-// file bytes, and ImageMagick as an independent encoder and decoder.
+// Helpers for the still-picture tests: a test picture, its display-image
+// form, and ImageMagick as an independent encoder and decoder; scratch
+// directories and file bytes come from the reel fixtures.
 #pragma once
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "tests/media/reel_fixtures.h"
 
 namespace stills_test {
 
 using Bytes = std::vector<unsigned char>;
-
-// A fresh directory under the system temporary directory, removed at the end.
-struct ScratchDir {
-    std::string dir = [] {
-        std::string t = std::filesystem::temp_directory_path() / "orva_stills_XXXXXX";
-        return std::string(mkdtemp(t.data()) ? t : "");
-    }();
-    ~ScratchDir() { std::filesystem::remove_all(dir); }
-    std::string path(const std::string &name) const { return dir + "/" + name; }
-};
+using ScratchDir = reel_test::temp_dir;
+using reel_test::read_file;
+using reel_test::write_file;
 
 // Top-down packed R, G, B, smooth (so JPEG stays close) but different in
 // every channel, row and column.
@@ -47,39 +41,29 @@ inline Bytes flip(const Bytes &rgb, int w, int h, int bpp = 3) {
     return out;
 }
 
-inline bool write_file(const std::string &path, const Bytes &data) {
-    std::ofstream f(path, std::ios::binary);
-    return bool(f.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size())));
-}
-
-inline Bytes read_file(const std::string &path) {
-    std::ifstream f(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
 // Runs a shell command quietly; true on exit status 0.
 inline bool run(const std::string &cmd) {
-    return std::system((cmd + " 2>/dev/null").c_str()) == 0;
+    return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-inline bool write_ppm(const std::string &path, int w, int h, const Bytes &rgb) {
+// Writes the test picture as a PPM file and has ImageMagick convert it with
+// the given options to `to` (a name, possibly with a "format:" prefix).
+inline bool magick_make(const std::string &ppm, int w, int h, const std::string &opts,
+                        const std::string &to) {
     const std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
     Bytes data(head.begin(), head.end());
+    const Bytes rgb = test_rgb(w, h);
     data.insert(data.end(), rgb.begin(), rgb.end());
-    return write_file(path, data);
+    write_file(ppm, data);
+    return run("convert '" + ppm + "' " + opts + " '" + to + "'");
 }
 
 // ImageMagick's decode as top-down 8-bit R, G, B (empty on failure);
 // -auto-orient applies the Targa origin, which ImageMagick keeps as a tag.
 inline Bytes magick_decode(const std::string &path) {
-    Bytes out;
-    FILE *p =
-        popen(("convert '" + path + "' -auto-orient -depth 8 rgb:- 2>/dev/null").c_str(), "r");
-    unsigned char buf[65536];
-    for (size_t n; p && (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-        out.insert(out.end(), buf, buf + n);
-    if (!p || pclose(p) != 0) out.clear();
-    return out;
+    const auto r =
+        reel_test::run_command("convert '" + path + "' -auto-orient -depth 8 rgb:- 2>/dev/null");
+    return r.status == 0 ? Bytes(r.out.begin(), r.out.end()) : Bytes();
 }
 
 // Largest absolute difference of two byte arrays (256 when sizes differ).
