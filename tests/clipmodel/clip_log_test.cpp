@@ -12,6 +12,7 @@
 
 #include "desktop/clip_open.h"
 #include "media/svjr.h"
+#include "platform/byteorder.h"
 #include "platform/jobs.h"
 #include "tests/clipmodel/clip_log_fixture.h"
 #include "tests/desktop/desktop_fixture.h"
@@ -43,6 +44,28 @@ TEST_F(ClipLogTest, ConverterBuildsTheLogAndItIsReadBack) {
     EXPECT_EQ(f->complete.load(), 1);
     EXPECT_EQ(saw_unused, 0);
     EXPECT_EQ(access(db.clip("r.svj_Clip_1.new").c_str(), F_OK), -1);
+    // Each part: N = frames / P + 1, whole JPEGs one after another from
+    // offset 0, then the tables; entries past the part's frames are zero.
+    for (int k = 1; k <= 2; k++) {
+        const reel_test::bytes b = reel_test::read_file(db.clip("r.svj_Clip_" + std::to_string(k)));
+        ASSERT_GT(b.size(), 14u * 8 + 4);
+        ASSERT_EQ(be32(&b[b.size() - 4]), 25u / 2 + 1) << k;
+        const size_t tables = b.size() - 13 * 8 - 4;
+        uint32_t at = 0;
+        for (int i = 0; i < 13; i++) {
+            const uint32_t size = be32(&b[tables + 4 * i]), offset = be32(&b[tables + 52 + 4 * i]);
+            if (i >= FramesInPart(25, 2, k)) {
+                EXPECT_EQ(size | offset, 0u);
+                continue;
+            }
+            EXPECT_EQ(offset, at) << k << " " << i;
+            ASSERT_LE(size_t(offset) + size, tables);
+            EXPECT_EQ(be16(&b[offset]), 0xffd8);
+            EXPECT_EQ(be16(&b[offset + size - 2]), 0xffd9);
+            at += size;
+        }
+        EXPECT_EQ(at, tables) << k; // nothing between the pictures and the tables
+    }
 
     // A second open reads the current log; its frames match the reel's.
     int status = -1;

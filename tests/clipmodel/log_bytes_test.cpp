@@ -84,8 +84,10 @@ TEST(ClipLogFormat, HeaderBytesOfAReelAndOfAPictureSequence) {
 }
 
 // A part written by the part writer: the pictures from offset 0, then N
-// sizes, N offsets and N; entries past the last picture are zero.
-TEST(ClipLogFormat, PartBytesAndTablesReadBack) {
+// sizes, N offsets and N; entries past the last picture are zero. Every
+// number of the tail is checked against the file before it sizes, seeks or
+// indexes anything.
+TEST(ClipLogFormat, PartBytesAndDamagedTables) {
     reel_test::temp_dir tmp;
     const std::string part = tmp.path("p_Clip_1");
     {
@@ -95,34 +97,12 @@ TEST(ClipLogFormat, PartBytesAndTablesReadBack) {
         EXPECT_TRUE(w.add("BBBBBB", 6));
         EXPECT_TRUE(w.commit());
     }
-    EXPECT_EQ(Hex(reel_test::read_file(part)), "41414141424242424242"
-                                               "000000040000000600000000"
-                                               "000000000000000400000000"
-                                               "00000003");
-    std::vector<int> sizes, offsets;
-    ASSERT_TRUE(clip_log_read_tables(part.c_str(), 2, sizes, offsets));
-    EXPECT_EQ(sizes, (std::vector<int>{4, 6, 0}));
-    EXPECT_EQ(offsets, (std::vector<int>{0, 4, 0}));
-
-    // A full table takes no more pictures; an abandoned part leaves no file.
-    for (bool commit : {true, false}) {
-        ClipLogPartWriter w(tmp.path("q").c_str(), 1);
-        EXPECT_TRUE(w.add("A", 1));
-        EXPECT_FALSE(w.add("B", 1));
-        EXPECT_FALSE(commit && w.commit());
-    }
-    EXPECT_EQ(access(tmp.path("q").c_str(), F_OK), -1);
-    EXPECT_EQ(access(tmp.path("q.new").c_str(), F_OK), -1);
-}
-
-// Every number of a part's tail is checked against the file before it
-// sizes, seeks or indexes anything.
-TEST(ClipLogFormat, DamagedPartTablesAreRefused) {
-    reel_test::temp_dir tmp;
-    const std::string part = tmp.path("p");
-    // Two pictures of 4 and 6 bytes, N = 2: sizes at 10, offsets at 18, N at 26.
-    const reel_test::bytes good = {'A', 'A', 'A', 'A', 'B', 'B', 'B', 'B', 'B', 'B', 0, 0, 0, 4, 0,
-                                   0,   0,   6,   0,   0,   0,   0,   0,   0,   0,   4, 0, 0, 0, 2};
+    const reel_test::bytes good = reel_test::read_file(part);
+    EXPECT_EQ(Hex(good), "41414141424242424242"
+                         "000000040000000600000000"
+                         "000000000000000400000000"
+                         "00000003");
+    // Sizes at 10, offsets at 22, N at 34.
     const struct {
         const char *what;
         size_t at; // 0: no change
@@ -130,15 +110,16 @@ TEST(ClipLogFormat, DamagedPartTablesAreRefused) {
         int count;
     } cases[] = {
         {"good", 0, 0, 2},
-        {"count above N", 0, 0, 3},
-        {"N zero", 26, 0, 0},
-        {"N past the file", 26, 4, 2},
-        {"N huge", 26, 0xffffffffu, 2},
+        {"an entry past the pictures", 0, 0, 3},
+        {"count above N", 0, 0, 4},
+        {"N zero", 34, 0, 0},
+        {"N past the file", 34, 5, 2},
+        {"N huge", 34, 0xffffffffu, 2},
         {"size zero", 10, 0, 2},
         {"size negative", 14, 0xfffffffau, 2},
-        {"offset negative", 18, 0xffffff00u, 2},
-        {"picture into the tables", 22, 5, 2},
-        {"offset overflowing", 22, 0x7ffffffeu, 2},
+        {"offset negative", 22, 0xffffff00u, 2},
+        {"picture into the tables", 26, 5, 2},
+        {"offset overflowing", 26, 0x7ffffffeu, 2},
         {"three bytes", 3, 0, 0}, // cut after three bytes
     };
     for (const auto &c : cases) {
@@ -151,10 +132,21 @@ TEST(ClipLogFormat, DamagedPartTablesAreRefused) {
         std::vector<int> sizes = {9}, offsets = {9};
         const bool want = std::string(c.what) == "good";
         EXPECT_EQ(clip_log_read_tables(part.c_str(), c.count, sizes, offsets), want) << c.what;
-        EXPECT_EQ(sizes, (want ? std::vector<int>{4, 6} : std::vector<int>{9})) << c.what;
+        EXPECT_EQ(sizes, (want ? std::vector<int>{4, 6, 0} : std::vector<int>{9})) << c.what;
+        EXPECT_EQ(offsets, (want ? std::vector<int>{0, 4, 0} : std::vector<int>{9})) << c.what;
     }
     std::vector<int> sizes, offsets;
     EXPECT_FALSE(clip_log_read_tables(tmp.path("none").c_str(), 0, sizes, offsets));
+
+    // A full table takes no more pictures; an abandoned part leaves no file.
+    for (bool commit : {true, false}) {
+        ClipLogPartWriter w(tmp.path("q").c_str(), 1);
+        EXPECT_TRUE(w.add("A", 1));
+        EXPECT_FALSE(w.add("B", 1));
+        EXPECT_FALSE(commit && w.commit());
+    }
+    EXPECT_EQ(access(tmp.path("q").c_str(), F_OK), -1);
+    EXPECT_EQ(access(tmp.path("q.new").c_str(), F_OK), -1);
 }
 
 TEST(ClipLogFormat, HeadersReadBackOrAreRefused) {
@@ -206,34 +198,5 @@ TEST(ClipLogFormat, HeadersReadBackOrAreRefused) {
         k.parts = c.parts, k.complete = c.complete, k.frames = c.frames;
         EXPECT_EQ(clip_log_counts_valid(k), c.valid)
             << c.parts << " " << c.complete << " " << c.frames;
-    }
-}
-
-// The parts the converter writes follow the layout: N = frames / P + 1,
-// whole JPEGs one after another from offset 0, then the tables.
-TEST_F(ClipLogTest, ConverterPartsFollowTheLayout) {
-    FisicData *f = OpenReel("l.svj", 45, true);
-    ASSERT_TRUE(f && f->complete && f->parts == 3);
-    for (int k = 1; k <= 3; k++) {
-        const reel_test::bytes b = reel_test::read_file(db.clip("l.svj_Clip_" + std::to_string(k)));
-        ASSERT_GT(b.size(), 4u);
-        const uint32_t n = be32(&b[b.size() - 4]);
-        EXPECT_EQ(n, 45u / 3 + 1) << k;
-        ASSERT_GT(b.size(), n * 8 + 4) << k;
-        const size_t tables = b.size() - n * 8 - 4;
-        uint32_t at = 0;
-        for (uint32_t i = 0; i < n; i++) {
-            const uint32_t size = be32(&b[tables + 4 * i]), offset = be32(&b[tables + 4 * (n + i)]);
-            if (int(i) >= FramesInPart(45, 3, k)) {
-                EXPECT_EQ(size | offset, 0u);
-                continue;
-            }
-            EXPECT_EQ(offset, at) << k << " " << i;
-            ASSERT_LE(size_t(offset) + size, tables);
-            EXPECT_EQ(be16(&b[offset]), 0xffd8);
-            EXPECT_EQ(be16(&b[offset + size - 2]), 0xffd9);
-            at += size;
-        }
-        EXPECT_EQ(at, tables) << k; // nothing between the pictures and the tables
     }
 }

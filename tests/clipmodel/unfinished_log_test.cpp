@@ -1,11 +1,10 @@
-// Logs that cannot be trusted as they stand: a log left unfinished when the
-// program ended is finished at the next open, a header whose counts lie is
+// Logs that cannot be trusted as they stand: a header whose counts lie is
 // rebuilt from the reel, and a FIFO in place of a log file is refused at
 // once. The kill trial ends the converter at random moments in a child
-// process and restarts it.
+// process and restarts it. (A log left unfinished by an earlier run is
+// finished by the running converter: see the processes suite.)
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -14,6 +13,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -29,13 +29,8 @@ namespace {
 // Names in the database's clip directory that end in ".new".
 std::vector<std::string> Temporaries(const TestDatabase &db) {
     std::vector<std::string> v;
-    if (DIR *d = opendir(db.clip("").c_str())) {
-        while (dirent *e = readdir(d)) {
-            const std::string n = e->d_name;
-            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".new") == 0) v.push_back(n);
-        }
-        closedir(d);
-    }
+    for (const auto &e : std::filesystem::directory_iterator(db.clip("")))
+        if (e.path().extension() == ".new") v.push_back(e.path().filename());
     return v;
 }
 
@@ -55,33 +50,6 @@ std::vector<std::string> Temporaries(const TestDatabase &db) {
 }
 
 } // namespace
-
-// The program ended after part 1: the header counts one part complete, and a
-// stale temporary of part 2 (here a link to another file) lies beside it.
-// The next open names every part, and the converter writes the missing ones.
-TEST_F(ClipLogTest, UnfinishedLogIsFinishedAtTheNextOpen) {
-    FisicData *f = OpenReel("u.svj", 45);
-    ASSERT_NE(f, nullptr);
-    ASSERT_EQ(f->parts, 3);
-    int saw = 0;
-    EXPECT_EQ(ConvertPass(&saw), 1); // part 1 and the header, then "quit"
-    FreeAll();
-    EXPECT_EQ(be32(&reel_test::read_file(db.clip("u.svj_Log"))[4]), 1u);
-    reel_test::write_file(db.tmp.path("victim"), {'v'});
-    ASSERT_EQ(symlink(db.tmp.path("victim").c_str(), db.clip("u.svj_Clip_2.new").c_str()), 0);
-
-    f = OpenReelInUse(db.reel("u.svj"));
-    ASSERT_NE(f, nullptr);
-    ASSERT_NE(f->part.load(), nullptr);
-    EXPECT_EQ(f->part[0].ready + 2 * f->complete, 1);
-    Convert();
-    EXPECT_EQ(f->complete.load(), 1);
-    EXPECT_EQ(be32(&reel_test::read_file(db.clip("u.svj_Log"))[4]), 3u);
-    EXPECT_EQ(reel_test::read_file(db.tmp.path("victim")), reel_test::bytes{'v'});
-    EXPECT_TRUE(Temporaries(db).empty());
-    FreeAll();
-    EXPECT_TRUE(LogComplete(db.reel("u.svj")));
-}
 
 // A header that still matches its reel's size and date but lies about the
 // frame count is rebuilt from the reel; without the reel, its parts must

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -74,8 +75,8 @@ temp_dir::temp_dir() {
 }
 
 temp_dir::~temp_dir() {
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", dir_.c_str());
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
 }
 
 bytes read_file(const std::string &name) {
@@ -86,16 +87,6 @@ bytes read_file(const std::string &name) {
 void write_file(const std::string &name, const bytes &data) {
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
-}
-
-uint32_t get32(const bytes &b, size_t at) {
-    return (uint32_t(b[at]) << 24) | (uint32_t(b[at + 1]) << 16) | (uint32_t(b[at + 2]) << 8) |
-           b[at + 3];
-}
-
-void put32(bytes &b, size_t at, uint32_t v) {
-    for (int k = 0; k < 4; k++)
-        b[at + size_t(k)] = (unsigned char)(v >> (24 - 8 * k));
 }
 
 long scan_index(const bytes &jpeg) {
@@ -187,19 +178,12 @@ bytes claim_size(bytes jpeg, int w, int h) {
     return {};
 }
 
-void make_fifo(const std::string &path) {
-    if (mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo " + path);
-}
-
 void write_tail_file(const std::string &name, uint64_t size, tail_words t, bool sparse) {
     bytes tail(68, 0);
     put32(tail, 0, 0xFFE10042);
     std::memcpy(&tail[4], "DVS102", 7);
-    put32(tail, 20, t.w);
-    put32(tail, 24, t.hf);
-    put32(tail, 28, t.n);
-    put32(tail, 32, t.p);
-    put32(tail, 36, t.h);
+    for (uint32_t k = 0, w[] = {t.w, t.hf, t.n, t.p, t.h}; k < 5; k++)
+        put32(tail, 20 + 4 * k, w[k]);
     int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) throw std::runtime_error("create " + name);
     bool ok = true;
@@ -271,8 +255,8 @@ run_result run_command(const std::string &command) {
 }
 
 bool djpeg_clean(const std::string &jpeg_file, const std::string &ppm_out) {
-    std::string out = ppm_out.empty() ? "/dev/null" : ppm_out;
-    run_result r = run_command("/usr/bin/djpeg -outfile '" + out + "' '" + jpeg_file + "'");
+    const std::string out = ppm_out.empty() ? "/dev/null" : ppm_out;
+    const run_result r = run_command("djpeg -outfile '" + out + "' '" + jpeg_file + "'");
     if (r.status != 0 || !r.err.empty())
         std::fprintf(stderr, "djpeg %s: %d: %s\n", jpeg_file.c_str(), r.status, r.err.c_str());
     return r.status == 0 && r.err.empty();

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/byteorder.h"
+
 namespace reel_test {
 
 using bytes = std::vector<unsigned char>;
@@ -37,8 +39,13 @@ class temp_dir {
 
 bytes read_file(const std::string &name);
 void write_file(const std::string &name, const bytes &data);
-uint32_t get32(const bytes &b, size_t at); // big-endian words
-void put32(bytes &b, size_t at, uint32_t v);
+// Big-endian words in a byte vector.
+inline uint32_t get32(const bytes &b, size_t at) {
+    return be32(&b[at]);
+}
+inline void put32(bytes &b, size_t at, uint32_t v) {
+    put_be32(&b[at], v);
+}
 
 // Index of the first FF DA at index >= 2, or -1.
 long scan_index(const bytes &jpeg);
@@ -58,9 +65,6 @@ ref_reel ref_build(const std::vector<bytes> &jpegs, uint32_t w, uint32_t hf, boo
 // Writes the fields (pairs per frame) through the field store; "" on
 // success, else a description.
 std::string store_reel(const std::string &name, const std::vector<bytes> &jpegs, int w, int hf);
-
-// A FIFO at path that no writer ever opens: reading it would wait forever.
-void make_fifo(const std::string &path);
 
 // The words of a reel tail, for files made of a tail alone.
 struct tail_words {

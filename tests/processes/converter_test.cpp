@@ -3,6 +3,7 @@
 #include "tests/processes/process_test_util.h"
 
 #include "desktop/log_writer.h"
+#include "platform/byteorder.h"
 #include "tests/clipmodel/clip_log_fixture.h"
 
 namespace {
@@ -91,8 +92,10 @@ TEST_F(ProcessConverterTest, AsksForCleanUpAndParksUntilItIsDone) {
 }
 
 // The converter with the clip model's real work: a log left unfinished by
-// an earlier run (part 1 of 3 on disk, a stale temporary of part 2) is
-// finished by the running converter once the reel is opened again.
+// an earlier run (part 1 of 3 on disk, the header counting one part, and a
+// stale temporary of part 2 planted as a link to another file) is finished
+// by the running converter once the reel is opened again, without writing
+// through the link.
 using ProcessConverterLogTest = ProcessFixture;
 
 TEST_F(ProcessConverterLogTest, FinishesAnUnfinishedLog) {
@@ -106,11 +109,14 @@ TEST_F(ProcessConverterLogTest, FinishesAnUnfinishedLog) {
     int saw = 0;
     ASSERT_EQ(ConvertPass(&saw), 1); // part 1, then the run ends
     FreeAll();
-    reel_test::write_file(db.clip("u.svj_Clip_2.new"), {'x'});
+    EXPECT_EQ(be32(&reel_test::read_file(db.clip("u.svj_Log"))[4]), 1u);
+    reel_test::write_file(db.tmp.path("victim"), {'v'});
+    ASSERT_EQ(symlink(db.tmp.path("victim").c_str(), db.clip("u.svj_Clip_2.new").c_str()), 0);
 
     f = OpenReelInUse(reel);
     ASSERT_NE(f, nullptr);
-    ASSERT_EQ(f->complete.load(), 0);
+    ASSERT_NE(f->part.load(), nullptr); // every part named, part 1 read
+    EXPECT_EQ(f->part[0].ready + 2 * f->complete, 1);
     InstallLogWriter();
     ASSERT_EQ(Sproc(eConvert, nullptr, JOB_CONVERT), 0);
     SemSet(2, 0);
@@ -119,12 +125,13 @@ TEST_F(ProcessConverterLogTest, FinishesAnUnfinishedLog) {
     StopProcess(0);
     ASSERT_TRUE(ReapCount(1));
     EXPECT_EQ(access(db.clip("u.svj_Clip_2.new").c_str(), F_OK), -1);
+    EXPECT_EQ(reel_test::read_file(db.tmp.path("victim")), reel_test::bytes{'v'});
     FreeAll();
-    int status = -1;
-    f = CreaFisicData(reel.c_str(), 0, &status);
+    f = OpenReelInUse(reel); // complete on disk, every part loaded
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->complete.load(), 1);
-    FreeFisicData(f);
+    EXPECT_EQ(be32(&reel_test::read_file(db.clip("u.svj_Log"))[4]), 3u);
+    FreeAll();
     fm_deinitialize();
 }
 
