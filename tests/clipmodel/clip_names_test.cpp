@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
@@ -39,50 +41,39 @@ TEST(ClipNamesTest, BaseNamesAndLogNames) {
 }
 
 TEST(ClipNamesTest, PartCounts) {
-    EXPECT_EQ(LogPartsFor(19), 1);
-    EXPECT_EQ(LogPartsFor(39), 2);
-    EXPECT_EQ(LogPartsFor(40), 3);
-    EXPECT_EQ(LogPartsFor(60), 4);
-    EXPECT_EQ(LogPartsFor(90000), 4);
-    EXPECT_EQ(LogPartsFor(0), 1);
-    // Part k holds frames k-1, k-1+P, ...: 10 frames in 4 parts.
-    EXPECT_EQ(FramesInPart(10, 4, 1), 3); // 0 4 8
-    EXPECT_EQ(FramesInPart(10, 4, 2), 3); // 1 5 9
-    EXPECT_EQ(FramesInPart(10, 4, 3), 2); // 2 6
-    EXPECT_EQ(FramesInPart(10, 4, 4), 2); // 3 7
-    EXPECT_EQ(FramesInPart(2, 4, 3), 0);
-    EXPECT_EQ(FramesInPart(10, 4, 5), 0);
+    for (auto [frames, parts] : {std::pair{19, 1}, {39, 2}, {40, 3}, {60, 4}, {90000, 4}, {0, 1}})
+        EXPECT_EQ(LogPartsFor(frames), parts) << frames;
+    // Part k holds frames k-1, k-1+P, ...: 10 frames in 4 parts are 0 4 8,
+    // 1 5 9, 2 6 and 3 7.
+    for (auto [frames, k, n] :
+         {std::tuple{10, 1, 3}, {10, 2, 3}, {10, 3, 2}, {10, 4, 2}, {2, 3, 0}, {10, 5, 0}})
+        EXPECT_EQ(FramesInPart(frames, 4, k), n) << frames << " " << k;
 }
 
 TEST(ClipNamesTest, StartFrameFromNames) {
-    FisicData f;
-    char grabbed[] = "/db/SVJ/tape_3a98_3b60_1.svj";
-    f.path = grabbed;
-    EXPECT_EQ(GetStartFrame(&f), 15000);
-    char other[] = "/db/SVJ/holiday.svj";
-    f.path = other;
-    EXPECT_EQ(GetStartFrame(&f), 0);
-    char shorty[] = "a_1_2_3";
-    f.path = shorty;
-    EXPECT_EQ(GetStartFrame(&f), 0);
-    char dir_underscores[] = "/a_1_2/b_3.svj";
-    f.path = dir_underscores; // only the file name counts
-    EXPECT_EQ(GetStartFrame(&f), 0);
-    char too_long[] = "/db/t_12345678901_2_3.svj";
-    f.path = too_long;
-    EXPECT_EQ(GetStartFrame(&f), 0);
-    f.busy = 1;
-    f.path = grabbed;
-    EXPECT_EQ(GetStartFrame(&f), 0);
-    f.busy = 0;
-    f.path = nullptr;
+    // A grabbed reel's name holds its first timecode in hex; only the file
+    // name counts, and a clip still being written has none yet.
+    const std::tuple<std::string, int, int> reels[] = {
+        {"/db/SVJ/tape_3a98_3b60_1.svj", 0, 15000},
+        {"/db/SVJ/holiday.svj", 0, 0},
+        {"a_1_2_3", 0, 0},
+        {"/a_1_2/b_3.svj", 0, 0},
+        {"/db/t_12345678901_2_3.svj", 0, 0},
+        {"/db/SVJ/tape_3a98_3b60_1.svj", 1, 0},
+    };
+    for (const auto &[path, busy, start] : reels) {
+        FisicData f;
+        std::string name = path;
+        f.path = name.data();
+        f.busy = busy;
+        EXPECT_EQ(GetStartFrame(&f), start) << path << " " << busy;
+        f.path = nullptr;
+    }
     EXPECT_EQ(GetStartFrame(nullptr), 0);
 
-    ImageLogInfo pic;
+    FisicData f;
     char pattern[] = "/img/shot_0010";
-    pic.pattern = pattern;
-    pic.first = 5;
-    pic.step = 1;
+    ImageLogInfo pic{pattern, 5, 0, 1};
     f.pic = &pic;
     EXPECT_EQ(GetStartFrame(&f), 0x10 + 5 - 1);
     pic.step = 2;
