@@ -28,8 +28,8 @@ TEST(FileIoTest, OnlyRegularFilesOpen) {
         std::string name;
         int flags, err;
     } refused[] = {
-        {fifo, O_RDONLY, EINVAL},          {fifo, O_WRONLY, EINVAL},        {fifo, O_RDWR, EINVAL},
-        {d.dir(), O_RDONLY, EISDIR},       {"/dev/null", O_RDONLY, EINVAL}, {"", O_RDONLY, ENOENT},
+        {fifo, O_RDONLY, EINVAL},           {fifo, O_WRONLY, EINVAL},        {fifo, O_RDWR, EINVAL},
+        {d.dir(), O_RDONLY, EISDIR},        {"/dev/null", O_RDONLY, EINVAL}, {"", O_RDONLY, ENOENT},
         {link, O_WRONLY | O_TRUNC, EINVAL},
     };
     for (const auto &c : refused) {
