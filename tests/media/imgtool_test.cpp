@@ -82,7 +82,7 @@ TEST(Imgtool, InfoConvertFitAndRefusals) {
 
 // Help goes to standard output with status 0; bad arguments exit 2 with a
 // message; orva-demo makes nothing when it refuses its arguments.
-TEST(Imgtool, HelpAndBadArguments) {
+TEST(ToolArguments, ImgtoolAndOrvaDemoHelpAndRefusals) {
     ScratchDir dir;
     const std::string tga = dir.path("a.tga");
     ASSERT_TRUE(magick_make(dir.path("a.ppm"), 4, 4, "", tga));
