@@ -77,7 +77,11 @@ void RepositionWindows() {
         if (XtParent(win->frame) != area) rebuild_in_area(win);
         Position fx = 0, fy = 0;
         XtVaGetValues(win->frame, XmNx, &fx, XmNy, &fy, NULL);
-        if (fx != x || fy != y) XtVaSetValues(win->frame, XmNx, x, XmNy, y, NULL);
+        // The area is a form: its children keep the place their attachments
+        // give, so the cell goes into the offsets from the form's corner.
+        if (fx != x || fy != y)
+            XtVaSetValues(win->frame, XmNleftAttachment, XmATTACH_FORM, XmNleftOffset, x,
+                          XmNtopAttachment, XmATTACH_FORM, XmNtopOffset, y, NULL);
     }
 }
 
