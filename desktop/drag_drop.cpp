@@ -1,9 +1,12 @@
-// Click and drag on window pictures. Button 1 pressed on a picture grabs
-// the pointer with motion and release handlers (no event loop of its own):
-// released within 6 pixels it is a click that selects; moved further it
-// becomes a drag with the move cursor, scrolling an area whose edge the
-// pointer nears, and the release drops the window into the cell under the
-// pointer, in either area.
+// Click and drag on window pictures. Button 1 pressed on a picture adds
+// motion and release handlers to it for the length of the press (no event
+// loop of its own): the pointer stays with the picture through the grab the
+// server makes for a button press, which ends by itself at the release, so
+// a release the toolkit withholds (a modal box popped up meanwhile) never
+// leaves the pointer held. Released within 6 pixels it is a click that
+// selects; moved further it becomes a drag with the move cursor, scrolling
+// an area whose edge the pointer nears, and the release drops the window
+// into the cell under the pointer, in either area.
 #include <Xm/ScrollBar.h>
 #include <Xm/ScrolledW.h>
 #include <Xm/Xm.h>
@@ -23,7 +26,7 @@ namespace {
 
 constexpr int kDragStart = 6; // pixels the pointer moves before a click becomes a drag
 constexpr int kEdge = 40;     // pixels from an area's visible edge that scroll it
-constexpr unsigned kGrabMask = ButtonMotionMask | PointerMotionMask | ButtonReleaseMask;
+constexpr unsigned kGrabMask = ButtonMotionMask | ButtonReleaseMask;
 
 // The one drag in progress: the window, its picture and the press point.
 struct DragState {
@@ -93,9 +96,12 @@ void edge_scroll(int x_root, int y_root) {
     }
 }
 
-void end_grab() {
-    if (drag.glw) {
-        XtRemoveEventHandler(drag.glw, kGrabMask, False, DragEvent, nullptr);
+// Removes the press's handlers; with `ungrab` also ends the press's grab
+// before its release.
+void end_press(bool ungrab) {
+    if (!drag.glw) return;
+    XtRemoveEventHandler(drag.glw, kGrabMask, False, DragEvent, nullptr);
+    if (ungrab && XtIsRealized(drag.glw)) {
         XUngrabPointer(XtDisplay(drag.glw), CurrentTime);
         XFlush(XtDisplay(drag.glw));
     }
@@ -112,7 +118,7 @@ void release(const XButtonEvent &ev) {
     WindowData *win = drag.win;
     const bool moved = drag.moving || std::abs(ev.x_root - drag.x_root) >= kDragStart ||
                        std::abs(ev.y_root - drag.y_root) >= kDragStart;
-    end_grab();
+    end_press(false);
     drag = DragState{};
     if (!WindowListed(win)) return;
     if (!moved) {
@@ -135,6 +141,10 @@ void DragEvent(Widget, XtPointer, XEvent *ev, Boolean *) {
     if (!drag.win || !ev) return;
     if (ev->type == MotionNotify) {
         const XMotionEvent &m = ev->xmotion;
+        if (!(m.state & Button1Mask)) { // the release went elsewhere
+            CancelDrag();
+            return;
+        }
         if (!drag.moving && (std::abs(m.x_root - drag.x_root) >= kDragStart ||
                              std::abs(m.y_root - drag.y_root) >= kDragStart))
             DragIcon();
@@ -166,9 +176,9 @@ void BtnPress(Widget w, XtPointer client_data, XEvent *event, Boolean *) {
     drag.x_root = event->xbutton.x_root;
     drag.y_root = event->xbutton.y_root;
     XtAddEventHandler(w, kGrabMask, False, DragEvent, nullptr);
-    if (XtIsRealized(w))
-        XGrabPointer(XtDisplay(w), XtWindow(w), False, kGrabMask, GrabModeAsync, GrabModeAsync,
-                     None, None, event->xbutton.time);
+    // The press's grab reports what the picture selected when it began:
+    // motion and release are added to it now.
+    if (XtIsRealized(w)) XChangeActivePointerGrab(XtDisplay(w), kGrabMask, None, CurrentTime);
 }
 
 WindowData *DraggedWindow() {
@@ -177,7 +187,7 @@ WindowData *DraggedWindow() {
 
 void CancelDrag() {
     if (!drag.win) return;
-    end_grab();
+    end_press(true);
     drag = DragState{};
 }
 

@@ -173,3 +173,37 @@ TEST_F(Memo, Toggling) {
     EXPECT_FALSE(MemoShown(b));
     EXPECT_EQ(buttons(b), 10);
 }
+
+// The real pointer through the server: press, move and release on the
+// picture drop the window two cells on; a press and release in place selects.
+TEST_F(Selection, RealPointerDragAndClick) {
+    if (system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    FisicData *c = NewClip(5);
+    WindowData *a = NewWindow(c), *b = NewWindow(c);
+    Pump();
+    Position rx = 0, ry = 0;
+    XtTranslateCoords(b->glw, 90, 72, &rx, &ry);
+    auto run = [](const std::string &cmd, const std::function<bool()> &done) {
+        ASSERT_EQ(system((cmd + " &").c_str()), 0);
+        for (int i = 0; i < 5000 && !done(); i++) {
+            while (XtAppPending(app))
+                XtAppProcessEvent(app, XtIMAll);
+            usleep(1000);
+        }
+        Pump();
+    };
+    char cmd[512];
+    snprintf(cmd, sizeof cmd, "xdotool mousemove %d %d sleep 0.1 mousedown 1 sleep 0.1 mouseup 1",
+             rx, ry);
+    run(cmd, [&] { return b->selected != 0; });
+    EXPECT_EQ(Selected(), "01");
+
+    snprintf(cmd, sizeof cmd,
+             "xdotool mousemove %d %d sleep 0.1 mousedown 1 sleep 0.1 mousemove %d %d sleep 0.1 "
+             "mousemove %d %d sleep 0.1 mouseup 1",
+             rx, ry, rx + 10, ry, rx + 2 * 206, ry + 214);
+    run(cmd, [&] { return b->slot != 1; });
+    EXPECT_EQ(b->slot, 9);
+    EXPECT_EQ(DraggedWindow(), nullptr);
+    EXPECT_EQ(a->slot, 0);
+}
