@@ -106,6 +106,15 @@ int ClosingImpExpWindows(int master, int all, WindowData *single) {
 }
 
 void CloseOK(int master, int all, WindowData *single, int stop, int keep_places) {
+    // The frames leave their areas' layout together first: an area lays out
+    // its children again for each one that goes.
+    for (Widget area : {workform, happyform}) {
+        std::vector<Widget> frames;
+        for (WindowData *w = first_window; w; w = w->next)
+            if (w->frame && XtParent(w->frame) == area && closes(w, master, all, single))
+                frames.push_back(w->frame);
+        if (frames.size() > 1) XtUnmanageChildren(frames.data(), Cardinal(frames.size()));
+    }
     WindowData **link = &first_window;
     while (WindowData *w = *link) {
         if (!closes(w, master, all, single)) {

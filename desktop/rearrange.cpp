@@ -5,6 +5,7 @@
 #include <Xm/Xm.h>
 
 #include <string>
+#include <vector>
 
 #include "desktop/clip_model.h"
 #include "desktop/clip_window.h"
@@ -65,6 +66,14 @@ void rearrange_yes(Widget w, XtPointer client, XtPointer call) {
 } // namespace
 
 void RepositionWindows() {
+    // Frames to move, per area. An area lays out all its children again for
+    // each change of one, so many moves are made on frames taken out of the
+    // layout and put back together: one layout instead of one per window.
+    struct Move {
+        Widget frame;
+        int x, y;
+    };
+    std::vector<Move> moves[2];
     int counter = 0;
     for (WindowData *win = first_window; win; win = win->next) {
         if (win == first_work) counter = 0;
@@ -77,11 +86,21 @@ void RepositionWindows() {
         if (XtParent(win->frame) != area) rebuild_in_area(win);
         Position fx = 0, fy = 0;
         XtVaGetValues(win->frame, XmNx, &fx, XmNy, &fy, NULL);
+        if (fx != x || fy != y) moves[win->master ? 1 : 0].push_back({win->frame, x, y});
+    }
+    for (std::vector<Move> &list : moves) {
+        if (list.empty()) continue;
+        std::vector<Widget> frames;
+        for (const Move &m : list)
+            frames.push_back(m.frame);
+        const bool batch = frames.size() > 1;
+        if (batch) XtUnmanageChildren(frames.data(), Cardinal(frames.size()));
         // The area is a form: its children keep the place their attachments
         // give, so the cell goes into the offsets from the form's corner.
-        if (fx != x || fy != y)
-            XtVaSetValues(win->frame, XmNleftAttachment, XmATTACH_FORM, XmNleftOffset, x,
-                          XmNtopAttachment, XmATTACH_FORM, XmNtopOffset, y, NULL);
+        for (const Move &m : list)
+            XtVaSetValues(m.frame, XmNleftAttachment, XmATTACH_FORM, XmNleftOffset, m.x,
+                          XmNtopAttachment, XmATTACH_FORM, XmNtopOffset, m.y, NULL);
+        if (batch) XtManageChildren(frames.data(), Cardinal(frames.size()));
     }
 }
 
