@@ -206,4 +206,22 @@ TEST_F(Selection, RealPointerDragAndClick) {
     EXPECT_EQ(b->slot, 9);
     EXPECT_EQ(DraggedWindow(), nullptr);
     EXPECT_EQ(a->slot, 0);
+
+    // Released over another window's picture, the drop still comes to the
+    // dragged one: a goes before b in the kept arrangement.
+    defaults[DEF_REARRANGE] = 1;
+    WindowData *d = NewWindow(c);
+    RepositionWindows();
+    Pump();
+    ASSERT_EQ(List(), (std::vector<WindowData *>{a, b, d}));
+    Position ax = 0, ay = 0, dx = 0, dy = 0;
+    XtTranslateCoords(a->glw, 90, 72, &ax, &ay);
+    XtTranslateCoords(d->glw, 90, 72, &dx, &dy);
+    snprintf(cmd, sizeof cmd,
+             "xdotool mousemove %d %d sleep 0.1 mousedown 1 sleep 0.1 mousemove %d %d sleep 0.1 "
+             "mousemove %d %d sleep 0.1 mouseup 1",
+             ax, ay, ax + 10, ay, dx, dy);
+    run(cmd, [&] { return first_work != a; });
+    EXPECT_EQ(List(), (std::vector<WindowData *>{b, a, d}));
+    EXPECT_EQ(DraggedWindow(), nullptr);
 }
