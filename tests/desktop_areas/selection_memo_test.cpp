@@ -2,6 +2,8 @@
 // inverse) with its colours, clicks and drags by pointer events, and memo
 // mode.
 #include "desktop_areas_fixture.h"
+#include <Xm/ScrollBar.h>
+
 #include "desktop/commands.h"
 
 namespace {
@@ -223,5 +225,60 @@ TEST_F(Selection, RealPointerDragAndClick) {
              ax, ay, ax + 10, ay, dx, dy);
     run(cmd, [&] { return first_work != a; });
     EXPECT_EQ(List(), (std::vector<WindowData *>{b, a, d}));
+    EXPECT_EQ(DraggedWindow(), nullptr);
+}
+
+// Dragging near the bottom edge of the desktop scrolls it a tenth of its
+// range per motion, never past its end; near the top it scrolls back.
+TEST_F(Selection, DragScrollsAtTheEdges) {
+    FisicData *c = NewClip(5);
+    for (int i = 0; i < 36; i++)
+        NewWindow(c);
+    Pump();
+    WindowData *a = first_work;
+    Widget clip = nullptr;
+    XtVaGetValues(workswin, XmNclipWindow, &clip, NULL);
+    ASSERT_NE(clip, nullptr);
+    Position cx = 0, cy = 0;
+    Dimension cw = 0, ch = 0;
+    XtTranslateCoords(clip, 0, 0, &cx, &cy);
+    XtVaGetValues(clip, XmNwidth, &cw, XmNheight, &ch, NULL);
+    int lo = 0, hi = 0, slider = 0;
+    XtVaGetValues(work_v, XmNminimum, &lo, XmNmaximum, &hi, XmNsliderSize, &slider, NULL);
+    ASSERT_GT(hi - slider, lo) << "the desktop must be taller than its view";
+    auto value = [] {
+        int v = 0;
+        XtVaGetValues(work_v, XmNvalue, &v, NULL);
+        return v;
+    };
+    auto motion_at = [&](int rx, int ry) {
+        XEvent ev = PointerEvent(a, MotionNotify, 0, 0, 0);
+        ev.xmotion.x_root = rx;
+        ev.xmotion.y_root = ry;
+        Boolean cont = True;
+        DragEvent(a->glw, nullptr, &ev, &cont);
+    };
+    // New windows scrolled the desktop to the last one: back to the top.
+    int v0 = 0, sl = 0, inc = 0, page = 0;
+    XmScrollBarGetValues(work_v, &v0, &sl, &inc, &page);
+    XmScrollBarSetValues(work_v, 0, sl, inc, page, True);
+    Pump();
+    XEvent press = PointerEvent(a, ButtonPress, 0, 0, 0);
+    press.xbutton.x_root = cx + cw / 2;
+    press.xbutton.y_root = cy + ch / 2;
+    Boolean cont = True;
+    BtnPress(a->glw, a, &press, &cont);
+    const int step = (hi - lo) / 10;
+    EXPECT_EQ(value(), 0);
+    motion_at(cx + cw / 2, cy + ch / 2 + 20); // a drag now, away from the edges
+    EXPECT_EQ(value(), 0);
+    motion_at(cx + cw / 2, cy + ch - 10);
+    EXPECT_EQ(value(), step);
+    for (int i = 0; i < 20; i++)
+        motion_at(cx + cw / 2, cy + ch - 10);
+    EXPECT_EQ(value(), hi - slider);
+    motion_at(cx + cw / 2, cy + 10);
+    EXPECT_EQ(value(), hi - slider - step);
+    CancelDrag();
     EXPECT_EQ(DraggedWindow(), nullptr);
 }
