@@ -7,6 +7,7 @@
 #include "desktop/commands.h"
 #include "desktop/converter.h"
 #include "desktop/log_writer.h"
+#include "desktop/main_window.h"
 #include "desktop/processes.h"
 #include "platform/jobs.h"
 
@@ -63,6 +64,38 @@ TEST_F(Keys, MarksSteppingAndFrames) {
     EXPECT_EQ(LabelOf(a->out_label), "> 15");
     Key(a, XK_End);
     EXPECT_EQ(a->current, 29);
+}
+
+// The three columns of the key table: marks and memo on the desktop, the
+// timeline's sides in the master area (not built: it says so), nothing of
+// either on the summa window; stepping everywhere.
+TEST_F(Keys, ByKindOfWindow) {
+    FisicData *c = NewClip(30);
+    WindowData *m = NewWindow(c, 1);
+    WindowData *d = NewWindow(c);
+    WindowData *s = NewWindow(c, 0, 1);
+    for (WindowData *w : {d, m, s})
+        w->current = 4;
+    struct Case {
+        WindowData *win;
+        KeySym key;
+        int in, current;
+        bool memo, message;
+    } cases[] = {
+        {d, XK_z, 4, 4, false, false},   {m, XK_z, 0, 4, false, true},
+        {s, XK_z, 0, 4, false, false},   {d, XK_m, 4, 4, true, false},
+        {m, XK_m, 0, 4, false, false},   {s, XK_Tab, 0, 4, false, false},
+        {s, XK_Up, 0, 5, false, false},  {m, XK_Down, 0, 3, false, false},
+        {d, XK_Home, 4, 0, true, false},
+    };
+    for (const Case &k : cases) {
+        KeyProcess(k.win, k.key, k.win == s ? -1 : 0);
+        EXPECT_EQ(k.win->in, k.in) << XKeysymToString(k.key);
+        EXPECT_EQ(k.win->current, k.current) << XKeysymToString(k.key);
+        EXPECT_EQ(MemoShown(k.win) != 0, k.memo) << XKeysymToString(k.key);
+        EXPECT_EQ(Messages().size(), k.message ? 1u : 0u) << XKeysymToString(k.key);
+        CloseMessages();
+    }
 }
 
 TEST_F(Keys, BackSpaceThenClickCloses) {
