@@ -8,11 +8,9 @@
 #include <Xm/Xm.h>
 
 #include "desktop/clip_model.h"
-#include "desktop/display_window.h"
 #include "desktop/globals.h"
 #include "desktop/main_window.h"
 #include "ui/messages.h"
-#include "desktop/zoom_view.h"
 
 int WindowPosition(int slot, int *x, int *y, int master) {
     if (slot < 0) {
