@@ -82,9 +82,9 @@ bool ready_for_button(WindowData *win) {
     return true;
 }
 
-void memo_cb(Widget, XtPointer, XtPointer) {
+void memo_cb(Widget, XtPointer client, XtPointer) {
     if (isPlayActive) return;
-    not_available(); // memo mode (MemoOn) comes with the desktop areas
+    MemoOn(static_cast<WindowData *>(client));
 }
 void copy_cb(Widget, XtPointer client, XtPointer) {
     if (!ready_for_button(static_cast<WindowData *>(client))) return;

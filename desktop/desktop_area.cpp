@@ -1,9 +1,6 @@
-// The desktop and master areas as far as clip windows need them today: the
-// cell of a slot, scrolling a window into view, the button handler of window
-// pictures and the actions bound to pictures and arrows.
-//
-// Dragging, selection, memo mode, rearranging and closing join here with the
-// desktop areas; the places where they hook in are marked below.
+// The desktop and master areas: the cell of a slot, scrolling a window into
+// view, and the actions bound to window pictures and arrows. Arrangement,
+// selection, memo mode, dragging, closing and keys have files of their own.
 #include "desktop/desktop_area.h"
 
 #include <X11/keysym.h>
@@ -11,11 +8,9 @@
 #include <Xm/Xm.h>
 
 #include "desktop/clip_model.h"
-#include "desktop/display_window.h"
 #include "desktop/globals.h"
 #include "desktop/main_window.h"
 #include "ui/messages.h"
-#include "desktop/zoom_view.h"
 
 int WindowPosition(int slot, int *x, int *y, int master) {
     if (slot < 0) {
@@ -52,25 +47,6 @@ void SetWindowVisible(WindowData *win) {
     XmScrollVisible(swin, win->frame, 5, 5);
 }
 
-void BtnPress(Widget, XtPointer client_data, XEvent *event, Boolean *) {
-    auto *win = static_cast<WindowData *>(client_data);
-    if (!win || !event || event->type != ButtonPress || isPlayActive || win->playing) return;
-    if (event->xbutton.button == Button2) {
-        if (event->xbutton.state & ShiftMask) {
-            if (!win->seg_first)
-                PutCharMessage(mainform, "Import process still in progress");
-            else
-                CreaZoomPlay(win);
-        } else {
-            DispOpen(win);
-        }
-        return;
-    }
-    // Button 1: click selection (SelectNormal, SelectShift, Control toggle)
-    // and dragging (DragIcon, drop into a cell) come with the desktop areas.
-    if (event->xbutton.button == Button1) PutCharMessage(mainform, "Not available yet.");
-}
-
 // ---- actions of pictures and arrows ----
 
 namespace {
@@ -83,20 +59,60 @@ WindowData *window_of(Widget w) {
 
 } // namespace
 
-// Keys on a picture go to KeyProcess. Arming deletion with BackSpace and
-// closing with a following button-1 press come with the desktop areas.
-void DeleteWindow(Widget w, XEvent *event, String *, Cardinal *) {
-    if (isPlayActive || !event || event->type != KeyPress) return;
-    WindowData *win = window_of(w);
-    if (!win || !win->seg_first) return;
-    KeySym key = XLookupKeysym(&event->xkey, 0);
-    if (key == XK_BackSpace) return;
-    KeyProcess(win, key, (event->xkey.state & ShiftMask) ? 1 : 0);
+// Deleting one window from the keyboard: BackSpace arms the picture, a
+// following button-1 press on it closes the window; any other key disarms
+// and goes to KeyProcess, and leaving the picture disarms.
+namespace {
+
+Widget armed = nullptr; // the picture BackSpace armed, or null
+
+void close_stopping(Widget, XtPointer client, XtPointer) {
+    auto *win = static_cast<WindowData *>(client);
+    if (WindowListed(win)) CloseOK(0, 0, win, 1, 0);
+}
+void close_keeping(Widget, XtPointer client, XtPointer) {
+    auto *win = static_cast<WindowData *>(client);
+    if (WindowListed(win)) CloseOK(0, 0, win, 0, 0);
 }
 
-void KeySumma(Widget, XEvent *event, String *, Cardinal *) {
-    if (isPlayActive || !event || event->type != KeyPress || !summa_window) return;
-    KeyProcess(summa_window, XLookupKeysym(&event->xkey, 0), -1);
+} // namespace
+
+void DeleteWindow(Widget w, XEvent *event, String *, Cardinal *) {
+    if (!event) return;
+    if (event->type == KeyPress) {
+        // A key ends a drag; a modifier (Shift, Control) on its own does not.
+        KeySym key = XLookupKeysym(&event->xkey, 0);
+        if (!IsModifierKey(key)) CancelDrag();
+        if (isPlayActive) return;
+        if (key == XK_BackSpace) {
+            armed = w;
+            return;
+        }
+        if (IsModifierKey(key)) return;
+        armed = nullptr;
+        WindowData *win = window_of(w);
+        if (win && win->seg_first && WindowListed(win))
+            KeyProcess(win, key, (event->xkey.state & ShiftMask) ? 1 : 0);
+        return;
+    }
+    if (event->type == LeaveNotify) {
+        // Pointer crossings caused by a drag's grab leave the arming alone.
+        if (event->xcrossing.mode == NotifyNormal) armed = nullptr;
+        return;
+    }
+    if (event->type != ButtonPress || event->xbutton.button != Button1) return;
+    const bool was_armed = armed == w;
+    armed = nullptr;
+    WindowData *win = window_of(w);
+    if (isPlayActive || !was_armed || !win || !WindowListed(win) || win == summa_window) return;
+    CancelDrag();
+    if (ClosingImpExpWindows(0, 0, win))
+        Warning(mainform,
+                "The clip has import, export\nor effect process in progress.\nDo you want to "
+                "stop it?",
+                close_stopping, win, close_keeping, win);
+    else
+        CloseOK(0, 0, win, 0, 0);
 }
 
 // Button 2 on an arrow plays its window; playback is not built yet.

@@ -33,9 +33,6 @@ PENDING(DbRemoveSvj)
 PENDING(DbRemoveImg)
 PENDING(DbRemoveWork)
 PENDING(DbRemoveDatabase)
-PENDING(CloseAll)
-PENDING(ClearHappy)
-PENDING(CloseSel)
 PENDING(DbSelectImport)
 PENDING(DbSelectAbekas)
 PENDING(ExportImg)
@@ -57,16 +54,5 @@ PENDING(UserEffect)
 PENDING(SetDefaults)
 PENDING(DbInfoSvj)
 PENDING(DbImportSvj)
-PENDING(AlltoMemo)
-PENDING(CloseAllMemo)
-PENDING(RearrangeNow)
 PENDING(RecollectSelected)
 PENDING(RecollectHappy)
-PENDING(SelectAll)
-PENDING(DeselectAll)
-PENDING(SelectInvAll)
-
-// Keys on clip windows: the desktop's key handling joins with the desktop
-// areas; until then a key on a clip picture does nothing.
-#include "desktop/main_window.h"
-void KeyProcess(WindowData *, KeySym, int) {}

@@ -1,0 +1,118 @@
+// Fixture of the desktop-area tests: the clip-window fixture with windows
+// that the tests may close (closed records are freed by the desktop, not by
+// the fixture) and helpers that read the window list and synthesise the
+// pointer events of clicks and drags.
+#pragma once
+
+#include "../clipwin/clipwin_fixture.h"
+
+#include <X11/keysym.h>
+
+#include <vector>
+
+#include "desktop/desktop_area.h"
+#include "desktop/globals.h"
+
+class AreasFixture : public ClipWinFixture {
+  protected:
+    int kept_rearrange = 0;
+
+    void SetUp() override {
+        ClipWinFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        kept_rearrange = defaults[DEF_REARRANGE];
+        defaults[DEF_REARRANGE] = 0;
+    }
+    void TearDown() override {
+        if (!IsSkipped()) {
+            CancelDrag();
+            // Windows the tests closed belong to the desktop now.
+            std::vector<WindowData *> open;
+            for (WindowData *w : windows)
+                if (WindowListed(w)) open.push_back(w);
+            windows = open;
+            FreeClosedWindows();
+            CloseMessages();
+            for (Widget box : Named(app_shell, "warning"))
+                XtDestroyWidget(XtParent(box));
+            defaults[DEF_REARRANGE] = kept_rearrange;
+        }
+        ClipWinFixture::TearDown();
+    }
+
+    // The window list from first_window, and the desktop part from first_work.
+    static std::vector<WindowData *> List() {
+        std::vector<WindowData *> v;
+        for (WindowData *w = first_window; w; w = w->next)
+            v.push_back(w);
+        return v;
+    }
+    static std::vector<int> Slots() {
+        std::vector<int> v;
+        for (WindowData *w = first_work; w; w = w->next)
+            v.push_back(w->slot);
+        return v;
+    }
+    // Position of a window's frame in its area.
+    static std::array<int, 2> Where(WindowData *w) {
+        std::array<int, 4> g = Geometry(w->frame);
+        return {g[0], g[1]};
+    }
+    static std::array<int, 2> Cell(int slot, int master) {
+        int x = 0, y = 0;
+        WindowPosition(slot, &x, &y, master);
+        return {x, y};
+    }
+
+    // A pointer event on the window's picture at (x, y) inside it; the
+    // screen position is the same offset from a fixed origin, which is all
+    // the drag code compares.
+    static XEvent PointerEvent(WindowData *w, int type, int x, int y, unsigned state,
+                               unsigned button = Button1) {
+        XEvent ev{};
+        ev.type = type;
+        ev.xany.display = XtDisplay(w->glw);
+        ev.xany.window = XtWindow(w->glw);
+        if (type == MotionNotify) {
+            ev.xmotion.x = x;
+            ev.xmotion.y = y;
+            ev.xmotion.x_root = 500 + x;
+            ev.xmotion.y_root = 500 + y;
+            ev.xmotion.state = state | Button1Mask;
+        } else {
+            ev.xbutton.x = x;
+            ev.xbutton.y = y;
+            ev.xbutton.x_root = 500 + x;
+            ev.xbutton.y_root = 500 + y;
+            ev.xbutton.state = state;
+            ev.xbutton.button = button;
+            ev.xbutton.time = CurrentTime;
+        }
+        return ev;
+    }
+    static void Press(WindowData *w, int x, int y, unsigned state = 0) {
+        XEvent ev = PointerEvent(w, ButtonPress, x, y, state);
+        Boolean cont = True;
+        BtnPress(w->glw, w, &ev, &cont);
+    }
+    static void Motion(WindowData *w, int x, int y) {
+        XEvent ev = PointerEvent(w, MotionNotify, x, y, 0);
+        Boolean cont = True;
+        DragEvent(w->glw, nullptr, &ev, &cont);
+    }
+    static void Release(WindowData *w, int x, int y, unsigned state = 0) {
+        XEvent ev = PointerEvent(w, ButtonRelease, x, y, state);
+        Boolean cont = True;
+        DragEvent(w->glw, nullptr, &ev, &cont);
+    }
+    // A key event on the window's picture through its DeleteWindow action.
+    static void Key(WindowData *w, KeySym sym, unsigned state = 0) {
+        XEvent ev{};
+        ev.type = KeyPress;
+        ev.xkey.display = XtDisplay(w->glw);
+        ev.xkey.window = XtWindow(w->glw);
+        ev.xkey.keycode = XKeysymToKeycode(ev.xkey.display, sym);
+        ev.xkey.state = state;
+        DeleteWindow(w->glw, &ev, nullptr, nullptr);
+    }
+};

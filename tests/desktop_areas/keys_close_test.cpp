@@ -1,0 +1,287 @@
+// Keys on window pictures (marks, Tab, stepping, deletion) and closing
+// windows: the commands' messages and questions, CloseOK with jobs working
+// on the windows, and windows that go while their own events are handled.
+#include "desktop_areas_fixture.h"
+#include <X11/keysym.h>
+
+#include "desktop/commands.h"
+#include "desktop/converter.h"
+#include "desktop/log_writer.h"
+#include "desktop/main_window.h"
+#include "desktop/processes.h"
+#include "platform/jobs.h"
+
+using Keys = AreasFixture;
+
+TEST_F(Keys, TabWrapsAround) {
+    FisicData *c = NewClip(5);
+    WindowData *m = NewWindow(c, 1);
+    WindowData *a = NewWindow(c), *b = NewWindow(c);
+    struct Case {
+        WindowData *from;
+        int shift;
+        WindowData *to;
+    } cases[] = {
+        {m, 0, a}, {a, 0, b}, {b, 0, m}, // the last goes to the first
+        {b, 1, a}, {a, 1, m}, {m, 1, b}, // Shift: the first goes to the last
+    };
+    for (const Case &k : cases)
+        EXPECT_EQ(TabTarget(k.from, k.shift), k.to);
+    EXPECT_EQ(TabTarget(summa_window, 0), nullptr);
+
+    // The pointer lands in the middle of the next picture.
+    Key(b, XK_Tab);
+    Pump();
+    Window root, child;
+    int rx, ry, x = -1, y = -1;
+    unsigned mask;
+    XQueryPointer(XtDisplay(m->glw), XtWindow(m->glw), &root, &child, &rx, &ry, &x, &y, &mask);
+    EXPECT_EQ(x, 90);
+    EXPECT_EQ(y, 72);
+}
+
+TEST_F(Keys, MarksSteppingAndFrames) {
+    FisicData *c = NewClip(30);
+    WindowData *a = NewWindow(c);
+    Key(a, XK_Up);
+    Key(a, XK_Up);
+    EXPECT_EQ(a->current, 2);
+    Key(a, XK_z);
+    EXPECT_EQ(a->in, 2);
+    EXPECT_EQ(LabelOf(a->in_label), "< 3");
+    Key(a, XK_Down);
+    EXPECT_EQ(a->current, 1);
+    Key(a, XK_Down);
+    Key(a, XK_Down); // not below 0
+    EXPECT_EQ(a->current, 0);
+    Key(a, XK_1);
+    Key(a, XK_5);
+    Key(a, XK_Return);
+    EXPECT_EQ(a->current, 14);
+    EXPECT_EQ(LabelOf(a->frame_label), "15");
+    Key(a, XK_x);
+    EXPECT_EQ(a->out, 14);
+    EXPECT_EQ(LabelOf(a->out_label), "> 15");
+    Key(a, XK_End);
+    EXPECT_EQ(a->current, 29);
+}
+
+// The three columns of the key table: marks and memo on the desktop, the
+// timeline's sides in the master area (not built: it says so), nothing of
+// either on the summa window; stepping everywhere.
+TEST_F(Keys, ByKindOfWindow) {
+    FisicData *c = NewClip(30);
+    WindowData *m = NewWindow(c, 1);
+    WindowData *d = NewWindow(c);
+    WindowData *s = NewWindow(c, 0, 1);
+    for (WindowData *w : {d, m, s})
+        w->current = 4;
+    struct Case {
+        WindowData *win;
+        KeySym key;
+        int in, current;
+        bool memo, message;
+    } cases[] = {
+        {d, XK_z, 4, 4, false, false},   {m, XK_z, 0, 4, false, true},
+        {s, XK_z, 0, 4, false, false},   {d, XK_m, 4, 4, true, false},
+        {m, XK_m, 0, 4, false, false},   {s, XK_Tab, 0, 4, false, false},
+        {s, XK_Up, 0, 5, false, false},  {m, XK_Down, 0, 3, false, false},
+        {d, XK_Home, 4, 0, true, false},
+    };
+    for (const Case &k : cases) {
+        KeyProcess(k.win, k.key, k.win == s ? -1 : 0);
+        EXPECT_EQ(k.win->in, k.in) << XKeysymToString(k.key);
+        EXPECT_EQ(k.win->current, k.current) << XKeysymToString(k.key);
+        EXPECT_EQ(MemoShown(k.win) != 0, k.memo) << XKeysymToString(k.key);
+        EXPECT_EQ(Messages().size(), k.message ? 1u : 0u) << XKeysymToString(k.key);
+        CloseMessages();
+    }
+}
+
+TEST_F(Keys, BackSpaceThenClickCloses) {
+    FisicData *c = NewClip(5);
+    WindowData *a = NewWindow(c), *b = NewWindow(c);
+    XEvent click = PointerEvent(a, ButtonPress, 20, 20, 0);
+
+    // A click without BackSpace before it closes nothing.
+    DeleteWindow(a->glw, &click, nullptr, nullptr);
+    EXPECT_TRUE(WindowListed(a));
+    // BackSpace, then another key: disarmed.
+    Key(a, XK_BackSpace);
+    Key(a, XK_Up);
+    DeleteWindow(a->glw, &click, nullptr, nullptr);
+    EXPECT_TRUE(WindowListed(a));
+    // BackSpace, then leaving the picture: disarmed.
+    Key(a, XK_BackSpace);
+    XEvent leave{};
+    leave.type = LeaveNotify;
+    leave.xcrossing.mode = NotifyNormal;
+    DeleteWindow(a->glw, &leave, nullptr, nullptr);
+    DeleteWindow(a->glw, &click, nullptr, nullptr);
+    EXPECT_TRUE(WindowListed(a));
+
+    // BackSpace and a click: the window closes inside the press; the
+    // picture's press handler that runs after it for the same press finds
+    // the window gone and starts nothing.
+    Key(a, XK_BackSpace);
+    InDispatch([&] {
+        DeleteWindow(a->glw, &click, nullptr, nullptr);
+        EXPECT_FALSE(WindowListed(a));
+        Boolean cont = True;
+        BtnPress(a->glw, a, &click, &cont);
+        EXPECT_EQ(DraggedWindow(), nullptr);
+    });
+    EXPECT_EQ(List(), (std::vector<WindowData *>{b}));
+    EXPECT_EQ(first_work, b);
+    EXPECT_EQ(b->slot, 1); // gaps are kept
+    EXPECT_EQ(c->refs, 1);
+}
+
+using Closing = AreasFixture;
+
+TEST_F(Closing, CommandsNeedWindows) {
+    struct Case {
+        XtCallbackProc cmd;
+        const char *message;
+    } cases[] = {
+        {CloseSel, "No clip selected"},
+        {ClearHappy, "No clips in master area"},
+        {CloseAll, "No clips in desktop"},
+    };
+    for (const Case &k : cases) {
+        InDispatch([&] { k.cmd(nullptr, nullptr, nullptr); });
+        EXPECT_EQ(Messages(), (std::vector<std::string>{k.message}));
+        CloseMessages();
+    }
+    // A desktop window that is not selected still leaves nothing to close
+    // for CloseSel, and none for ClearHappy.
+    FisicData *c = NewClip(5);
+    NewWindow(c);
+    for (int i = 0; i < 2; i++) {
+        InDispatch([&] { cases[i].cmd(nullptr, nullptr, nullptr); });
+        EXPECT_EQ(Messages(), (std::vector<std::string>{cases[i].message}));
+        CloseMessages();
+    }
+}
+
+TEST_F(Closing, QuestionsAndAnswers) {
+    FisicData *c = NewClip(5);
+    WindowData *m = NewWindow(c, 1);
+    WindowData *a = NewWindow(c), *b = NewWindow(c), *d = NewWindow(c);
+    SetSelection(b, 1);
+    auto question = [] {
+        std::vector<Widget> boxes = Named(app_shell, "warning");
+        return boxes.size() == 1 ? boxes[0] : nullptr;
+    };
+
+    // "  Yes  " saves a work file first; without work files nothing closes.
+    InDispatch([] { CloseSel(nullptr, nullptr, nullptr); });
+    Widget q = question();
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(MessageOf(q), "Save selected clips in a work\nfile before clearing?");
+    ::Press(ByLabel(XtParent(q), "  Yes  "));
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Not available yet."}));
+    CloseMessages();
+    EXPECT_EQ(List().size(), 4u);
+
+    // "  No  " closes the selected desktop windows without saving.
+    InDispatch([] { CloseSel(nullptr, nullptr, nullptr); });
+    ::Press(ByLabel(XtParent(question()), "  No  "));
+    EXPECT_EQ(List(), (std::vector<WindowData *>{m, a, d}));
+    EXPECT_EQ(question(), nullptr);
+
+    InDispatch([] { ClearHappy(nullptr, nullptr, nullptr); });
+    q = question();
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(MessageOf(q), "Save master area in a work\nfile before clearing?");
+    ::Press(ByLabel(XtParent(q), "  No  "));
+    EXPECT_EQ(List(), (std::vector<WindowData *>{a, d}));
+    EXPECT_EQ(first_window, first_work);
+
+    InDispatch([] { CloseAll(nullptr, nullptr, nullptr); });
+    q = question();
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(MessageOf(q), "Save desktop in a work\nfile before clearing?");
+    ::Press(ByLabel(XtParent(q), "Cancel"));
+    EXPECT_EQ(List().size(), 2u);
+    InDispatch([] { CloseAll(nullptr, nullptr, nullptr); });
+    ::Press(ByLabel(XtParent(question()), "  No  "));
+    EXPECT_TRUE(List().empty());
+    EXPECT_EQ(first_work, nullptr);
+    EXPECT_EQ(last_window, nullptr);
+    EXPECT_EQ(c->refs, 0);
+    FreeClosedWindows();
+}
+
+// A stand-in import job working on a window, held until stopped.
+static int StartHeldJob(WindowData *win, int type) {
+    SemSet(4, 1);
+    const int e = Sproc(held_job, nullptr, type);
+    if (e >= 0) {
+        pidData[e].window = win;
+        pidData[e].slot = e;
+    }
+    return e;
+}
+
+TEST_F(Closing, JobsStopOrKeep) {
+    InstallLogWriter();
+    FisicData *c = NewClip(5);
+    clips.clear(); // listed below: the clean-up tick frees it
+    AddFirstFisic(c);
+    WindowData *a = NewWindow(c), *b = NewWindow(c);
+    const int ea = StartHeldJob(a, JOB_EXPORT);
+    const int eb = StartHeldJob(b, JOB_IMPORT);
+    ASSERT_GE(ea, 0);
+    ASSERT_GE(eb, 0);
+    EXPECT_EQ(ClosingImpExpWindows(0, 0, nullptr), 0); // nothing selected
+    EXPECT_EQ(ClosingImpExpWindows(0, 0, a), 1);
+    EXPECT_EQ(ClosingImpExpWindows(0, 1, nullptr), 1);
+    SetSelection(a, 1);
+    EXPECT_EQ(ClosingImpExpWindows(0, 0, nullptr), 1);
+
+    // Selected a, answered "  No  " to stopping: the job runs on without it.
+    InDispatch([] { CloseSelOK(nullptr, nullptr, nullptr); });
+    std::vector<Widget> boxes = Named(app_shell, "warning");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(MessageOf(boxes[0]), "One or more clips have\nimport, export or effect\nprocesses "
+                                   "in progress. Do\nyou want to stop them?");
+    ::Press(ByLabel(XtParent(boxes[0]), "  No  "));
+    EXPECT_FALSE(WindowListed(a));
+    EXPECT_EQ(pidData[ea].window.load(), nullptr);
+    EXPECT_GT(pidData[ea].pid.load(), 0);
+    EXPECT_NE(pidData[ea].status.load(), STATUS_STOPPED);
+
+    // b with "  Yes  ": its import stops, its progress display with it.
+    CloseOK(0, 1, nullptr, 1, 0);
+    EXPECT_TRUE(List().empty());
+    EXPECT_EQ(pidData[eb].window.load(), nullptr);
+    EXPECT_EQ(pidData[eb].slot.load(), -1);
+    EXPECT_EQ(pidData[eb].status.load(), STATUS_STOPPED);
+    EXPECT_TRUE(WaitUntil([&] { return ReapEndedJobs() > 0 && pidData[eb].pid.load() <= 0; }));
+    EXPECT_GT(pidData[ea].pid.load(), 0);
+    FreeClosedWindows();
+
+    // The clip lost its last user: the next clean-up tick frees it.
+    EXPECT_EQ(c->refs, 0);
+    EXPECT_EQ(SemGet(1), 0); // the converter was woken
+    SemSet(2, 1);            // as the converter asks after seeing it unused
+    ClearWorkTick();
+    EXPECT_EQ(first_fisic.load(), nullptr);
+}
+
+TEST_F(Closing, DragEndsWhenItsWindowGoes) {
+    FisicData *c = NewClip(5);
+    WindowData *a = NewWindow(c), *b = NewWindow(c);
+    Press(a, 40, 40);
+    Motion(a, 60, 60);
+    ASSERT_EQ(DraggedWindow(), a);
+    // An end routine closes the window in mid-drag.
+    CloseOK(0, 0, a, 0, 0);
+    EXPECT_EQ(DraggedWindow(), nullptr);
+    // The release that follows drops nothing.
+    Release(b, 40 + 206 * 3, 40);
+    EXPECT_EQ(List(), (std::vector<WindowData *>{b}));
+    EXPECT_EQ(b->slot, 1);
+    Pump(); // the closed record is freed after the event
+}
