@@ -230,7 +230,7 @@ void CreaWidget(WindowData *win, int area, int summa, int placeholder, int impor
     }
 
     // Memo field, hidden until memo mode shows it in place of the buttons.
-    // (Escape in it leaves memo mode once memo mode exists.)
+    // Escape in it leaves memo mode (desktop/memo.cpp).
     win->memo =
         CreaText(form, XBAND, py + win->height + 2, win->width, 41, memo_text.c_str(), 64, "memo");
     XtUnmanageChild(win->memo);
