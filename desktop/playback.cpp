@@ -10,6 +10,10 @@
 // A clip without a log plays from its reel at an eighth of full size, where
 // each frame shown stands for three, so that it still keeps the video rate.
 //
+// A turn of direction shows at the very next deadline: the frame already
+// fetched a step the old way is replaced by the one a step the new way from
+// the frame on the screen.
+//
 // While the loop runs, `isPlayActive` and the window's `playing` are set,
 // the pause gate (semaphore 0) is closed so that every job waits between its
 // frames, and the zoom view, when open, follows the playing window. The loop
@@ -105,11 +109,20 @@ const PlayClock program_clock{steady_now, connection_sleep};
 const PlayClock *play_clock = &program_clock;
 
 PlayStats last_stats;
+PlayTrace *trace = nullptr;
 
 } // namespace
 
 void SetPlayClock(const PlayClock *clock) {
     play_clock = clock && clock->now && clock->sleep ? clock : &program_clock;
+}
+
+const PlayClock &ProgramPlayClock() {
+    return program_clock;
+}
+
+void SetPlayTrace(PlayTrace *t) {
+    trace = t;
 }
 
 const PlayStats &LastPlayStats() {
@@ -277,26 +290,31 @@ class Player {
     PlayParts parts;
     const FisicData *fetched_clip = nullptr; // (clip, frame) last fetched
     int fetched_frame = -1;
-    int s = 1; // frames each shown frame stands for
-    bool stop = false, gone = false;
+    int s = 1;     // frames each shown frame stands for
+    int n = 0;     // the frame being played
+    int n_dir = 0; // the direction n was stepped in
+    bool stop = false, gone = false, failed = false;
     PlayStats st;
     double started = 0;
 
-    bool Fetch(PlayParts &files, int n);
+    bool Fetch(PlayParts &files, int frame);
     void HandleEvents();
+    void Retarget();
     void WaitUntil(double deadline);
-    void Shown(int n);
+    void Drawn(int frame);
     void Finish(Ending how);
 };
 
-void Player::Shown(int n) {
-    if (st.start < 0) st.start = n;
-    st.last = n;
+// Notes a frame drawn (the loop's, the stop's or the end's).
+void Player::Drawn(int frame) {
+    if (st.start < 0) st.start = frame;
+    st.last = frame;
+    if (trace) trace->frames.push_back(frame);
 }
 
-// Fetches window frame n into the window's picture. False on "Play error".
-bool Player::Fetch(PlayParts &files, int n) {
-    const int f = FrameCtrl(win, n, &win->seg_current);
+// Fetches a window frame into the window's picture. False on "Play error".
+bool Player::Fetch(PlayParts &files, int frame) {
+    const int f = FrameCtrl(win, frame, &win->seg_current);
     FisicData *c = win->seg_current ? win->seg_current->fisic : nullptr;
     if (!c) return false;
     if (c == fetched_clip && f == fetched_frame) return true;
@@ -357,11 +375,31 @@ void Player::HandleEvents() {
     }
 }
 
+// A direction changed while frame n waits for its deadline: n was a step
+// the old way from the frame on the screen, so the frame a step the new way
+// takes its place and the turn shows with this very deadline.
+void Player::Retarget() {
+    if (dir == n_dir || stop || gone || failed) return;
+    n_dir = dir;
+    if (st.last < 0 || !win->seg_first) return;
+    const int m = st.last + s * dir;
+    if (m == n || PlayOffEnd(m, win->total)) return;
+    if (!Fetch(parts, m)) {
+        failed = true;
+        return;
+    }
+    n = m;
+    win->current = n;
+    UpdateValue(win);
+}
+
 // Sleeps until the deadline, handling the events that come meanwhile.
 void Player::WaitUntil(double deadline) {
-    while (!stop && !gone && clock.now() < deadline) {
+    Retarget();
+    while (!stop && !gone && !failed && clock.now() < deadline) {
         clock.sleep(deadline);
         HandleEvents();
+        Retarget();
     }
 }
 
@@ -385,7 +423,8 @@ void Player::Run() {
     }
     if (ZoomDialog()) CreaZoomPlay(win);
 
-    int n = PlayFirstFrame(win->current, win->total, dir);
+    n = PlayFirstFrame(win->current, win->total, dir);
+    n_dir = dir;
     double deadline = clock.now() + 3 * PlayPeriod(1, rate);
     bool draw = true, ran_off = false;
     for (;;) {
@@ -401,12 +440,17 @@ void Player::Run() {
         double now = 0;
         if (!stop && !gone && draw) {
             WaitUntil(deadline);
+            if (failed) {
+                Finish(ENDED_ERROR);
+                return;
+            }
             if (!stop && !gone) {
                 now = clock.now();
                 DrawImage(win, 0);
                 const double lag_ms = (clock.now() - deadline) * 10.0;
                 if (lag_ms > st.lag_max_ms) st.lag_max_ms = lag_ms;
-                Shown(n);
+                if (trace) trace->lags_ms.push_back(lag_ms);
+                Drawn(n);
                 st.drawn++;
             }
         } else if (!stop && !gone) {
@@ -419,13 +463,14 @@ void Player::Run() {
         }
         if (stop) {
             DrawImage(win, 0);
-            Shown(win->current);
+            Drawn(win->current);
             break;
         }
         const double period = PlayPeriod(s, rate);
         deadline += period;
         draw = PlayDrawNext(now, deadline, period);
         n += s * dir;
+        n_dir = dir;
         if (PlayOffEnd(n, win->total)) {
             ran_off = true;
             break;
@@ -443,7 +488,7 @@ void Player::Run() {
                 return;
             }
             DrawImage(win, 0);
-            Shown(end);
+            Drawn(end);
         }
         UpdateValue(win);
     }

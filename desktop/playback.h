@@ -14,6 +14,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <vector>
 
 struct FisicData;
 struct WindowData;
@@ -50,6 +51,8 @@ struct PlayClock {
 };
 // Uses `clock` for the following playbacks; null restores the program's.
 void SetPlayClock(const PlayClock *clock);
+// The program's clock, for stand-ins that wrap it (the playback bench).
+const PlayClock &ProgramPlayClock();
 
 // ---- the frame fetch ----
 
@@ -115,5 +118,14 @@ struct PlayStats {
     const char *ended = ""; // "end", "stop" or "error"
 };
 const PlayStats &LastPlayStats();
+// What the following playbacks draw, when a trace is set (null stops it):
+// every frame drawn (by the loop, on a stop and at an end) and, for each
+// frame the loop draws, the time in ms from its deadline to the end of its
+// draw.
+struct PlayTrace {
+    std::vector<int> frames;
+    std::vector<double> lags_ms;
+};
+void SetPlayTrace(PlayTrace *trace);
 // The stats line, without its newline, into buf (at least 200 bytes).
 void FormatPlayStats(const PlayStats &st, char *buf, size_t size);

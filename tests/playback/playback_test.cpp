@@ -284,18 +284,47 @@ TEST_F(Playback, SpaceEscapeAndAClickOnThePictureStop) {
 
 TEST_F(Playback, RightWhilePlayingBackwardReversesAtOnce) {
     WindowData *w = LogWindow(10);
-    std::vector<int> shown;
+    PlayTrace trace;
+    SetPlayTrace(&trace);
+    bool right = false, left = false;
     w->current = 6;
     on_sleep = [&](double) {
-        shown.push_back(w->current);
-        if (w->current == 4 && shown.size() == 3) TypeInPicture(w, XK_Right);
-        if (w->current == 7) TypeInPicture(w, XK_Left);
+        // Frame 4 waits for its deadline with 5 on the screen: the turn
+        // shows 6 in its place. Later 9 waits with 8 shown: 7 comes instead.
+        if (w->current == 4 && !right) {
+            TypeInPicture(w, XK_Right);
+            right = true;
+        }
+        if (w->current == 9 && !left) {
+            TypeInPicture(w, XK_Left);
+            left = true;
+        }
     };
     ePlayStart(w, -1);
-    // Frame 4 was fetched before the key came; the next frame goes forward.
-    EXPECT_EQ(shown, (std::vector<int>{6, 5, 4, 5, 6, 7, 6, 5, 4, 3, 2, 1, 0}));
+    SetPlayTrace(nullptr);
+    EXPECT_EQ(trace.frames, (std::vector<int>{6, 5, 6, 7, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
+    EXPECT_EQ(trace.lags_ms.size(), trace.frames.size());
     EXPECT_EQ(w->current, 0);
+    EXPECT_TRUE(PixelIsFrame(Centre(w), 0));
     EXPECT_STREQ(LastPlayStats().ended, "end");
+    // Each frame still keeps its own deadline: one sleep per frame drawn.
+    ASSERT_EQ(sleeps.size(), 13u);
+    EXPECT_DOUBLE_EQ(sleeps.back() - sleeps.front(), 12 * 4);
+}
+
+TEST_F(Playback, AStopDuringTheWaitDrawsTheWaitingFrameOnce) {
+    WindowData *w = LogWindow(20);
+    PlayTrace trace;
+    SetPlayTrace(&trace);
+    on_sleep = [&](double) {
+        if (w->current == 3) TypeInPicture(w, XK_space);
+    };
+    ePlayStart(w, 1);
+    SetPlayTrace(nullptr);
+    // The key comes during frame 3's wait: 3 is drawn once, on the stop.
+    EXPECT_EQ(trace.frames, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(w->current, 3);
+    EXPECT_STREQ(LastPlayStats().ended, "stop");
 }
 
 TEST_F(Playback, EventsOnTheWindowsButtonsArrowsAndZoomView) {
