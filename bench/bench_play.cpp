@@ -1,5 +1,5 @@
 // Real-time playback of a clip window: plays the demo reel
-// "gradient_sweep.svj" (looped to fill the time asked for) in a desktop
+// "gradient_sweep.svj" (looped or cut to the time asked for) in a desktop
 // window of the program's own main window on the X server in $DISPLAY, from
 // its quarter-size log and from the reel at an eighth without a log, at 25
 // (PAL) and 30 (NTSC, a copy of the reel cut to 486 lines) frames per
@@ -162,28 +162,6 @@ void run(const char *name, WindowData *w, int s) {
 
 // ---- keys sent while a playback runs ----
 
-// The window played and what the sleeps of its playback saw.
-struct Watch {
-    WindowData *win = nullptr;
-    std::atomic<double> turn_key{0}; // when the Right key was sent
-    double turned = 0;               // deadline of the first frame drawn forward after it
-    int last_current = -1;
-};
-Watch watch;
-
-double wrapped_now() {
-    return ProgramPlayClock().now();
-}
-void wrapped_sleep(double until) {
-    const int current = watch.win->current;
-    if (watch.turn_key > 0 && watch.turned == 0 && watch.last_current >= 0 &&
-        current > watch.last_current)
-        watch.turned = until;
-    watch.last_current = current;
-    ProgramPlayClock().sleep(until);
-}
-const PlayClock wrapped{wrapped_now, wrapped_sleep};
-
 // Sends a key press to `target` from a connection of its own at time `at`
 // (program clock) and stores when it went out in *sent.
 void send_key_at(double at, Window target, KeySym key, std::atomic<double> *sent) {
@@ -216,8 +194,6 @@ void summary(const char *what, const std::vector<double> &ms) {
 }
 
 void stop_and_reverse(WindowData *w, int trials) {
-    SetPlayClock(&wrapped);
-    watch.win = w;
     std::vector<double> stops, turns;
     const Window target = XtWindow(w->glw);
     for (int i = 0; i < trials; i++) {
@@ -225,7 +201,6 @@ void stop_and_reverse(WindowData *w, int trials) {
         const double delay = 50 + 4.0 * i / trials;
 
         std::atomic<double> stop_sent{0};
-        watch.turn_key = 0;
         w->current = 0;
         std::thread stopper(send_key_at, ProgramPlayClock().now() + delay, target, XK_space,
                             &stop_sent);
@@ -234,19 +209,25 @@ void stop_and_reverse(WindowData *w, int trials) {
         stopper.join();
         if (stop_sent > 0) stops.push_back((ended - stop_sent) * 10.0);
 
-        watch.turned = 0;
-        watch.last_current = -1;
+        // Backward from the middle, Right half a second in, space later.
         w->current = w->total / 2;
         const double now = ProgramPlayClock().now();
-        std::atomic<double> later{0};
-        std::thread turner(send_key_at, now + delay, target, XK_Right, &watch.turn_key);
+        std::atomic<double> turn_sent{0}, later{0};
+        std::thread turner(send_key_at, now + delay, target, XK_Right, &turn_sent);
         std::thread ender(send_key_at, now + delay + 50, target, XK_space, &later);
+        PlayTrace trace;
+        SetPlayTrace(&trace);
         ePlayStart(w, -1);
+        SetPlayTrace(nullptr);
         turner.join();
         ender.join();
-        if (watch.turned > 0) turns.push_back((watch.turned - watch.turn_key) * 10.0);
+        // The first frame drawn forward after the Right key went out.
+        for (size_t k = 1; k < trace.frames.size(); k++)
+            if (trace.frames[k] > trace.frames[k - 1] && trace.times[k] >= turn_sent) {
+                turns.push_back((trace.times[k] - turn_sent) * 10.0);
+                break;
+            }
     }
-    SetPlayClock(nullptr);
     summary("stop: space to the playback's end", stops);
     summary("reversal: Right to the first frame drawn forward", turns);
 }

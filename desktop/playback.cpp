@@ -309,7 +309,10 @@ class Player {
 void Player::Drawn(int frame) {
     if (st.start < 0) st.start = frame;
     st.last = frame;
-    if (trace) trace->frames.push_back(frame);
+    if (trace) {
+        trace->frames.push_back(frame);
+        trace->times.push_back(clock.now());
+    }
 }
 
 // Fetches a window frame into the window's picture. False on "Play error".

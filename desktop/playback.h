@@ -119,11 +119,12 @@ struct PlayStats {
 };
 const PlayStats &LastPlayStats();
 // What the following playbacks draw, when a trace is set (null stops it):
-// every frame drawn (by the loop, on a stop and at an end) and, for each
-// frame the loop draws, the time in ms from its deadline to the end of its
-// draw.
+// every frame drawn (by the loop, on a stop and at an end) with the clock's
+// time at the end of its draw, and, for each frame the loop draws, the time
+// in ms from its deadline to the end of its draw.
 struct PlayTrace {
     std::vector<int> frames;
+    std::vector<double> times; // hundredths of a second, the playback clock's
     std::vector<double> lags_ms;
 };
 void SetPlayTrace(PlayTrace *trace);
