@@ -23,6 +23,7 @@
 #include "desktop/frame_stepping.h"
 #include "desktop/glw.h"
 #include "desktop/globals.h"
+#include "desktop/playback.h"
 #include "ui/messages.h"
 #include "desktop/processes.h"
 #include "desktop/set_timecode.h"
@@ -95,9 +96,10 @@ void mark_cb(Widget w, XtPointer client, XtPointer) {
     if (!ready_for_button(win)) return;
     SetMark(win, w == win->right_btn);
 }
-void play_cb(Widget, XtPointer client, XtPointer) {
-    if (!ready_for_button(static_cast<WindowData *>(client))) return;
-    not_available(); // ePlayStart comes with playback
+void play_cb(Widget w, XtPointer client, XtPointer) {
+    auto *win = static_cast<WindowData *>(client);
+    if (!ready_for_button(win)) return;
+    ePlayStart(win, w == win->reve_btn ? -1 : 1);
 }
 void stop_cb(Widget, XtPointer, XtPointer) {
     // "stop" acts only inside a running playback, which watches it itself.
@@ -115,11 +117,7 @@ void show_import_progress(int entry) {
 } // namespace
 
 void StartArrowPlayback(WindowData *win, int dir) {
-    // Playback in the arrow's direction is not built yet, so a hold does
-    // nothing more than the step its release makes; ePlayStart(win, dir)
-    // goes here.
-    (void)win;
-    (void)dir;
+    ePlayStart(win, dir);
 }
 
 void SetMark(WindowData *win, int out) {

@@ -10,6 +10,7 @@
 #include "desktop/clip_model.h"
 #include "desktop/globals.h"
 #include "desktop/main_window.h"
+#include "desktop/playback.h"
 #include "ui/messages.h"
 
 int WindowPosition(int slot, int *x, int *y, int master) {
@@ -115,12 +116,23 @@ void DeleteWindow(Widget w, XEvent *event, String *, Cardinal *) {
         CloseOK(0, 0, win, 0, 0);
 }
 
-// Button 2 on an arrow plays its window; playback is not built yet.
-void Play2Sx(Widget, XEvent *, String *, Cardinal *) {
-    if (!isPlayActive) PutCharMessage(mainform, "Not available yet.");
+// Button 2 on an arrow plays the window that owns it (the arrow's user
+// data) backward (left arrow) or forward (right arrow).
+void Play2Sx(Widget w, XEvent *, String *, Cardinal *) {
+    WindowData *win = window_of(w);
+    if (!win || isPlayActive) return;
+    if (!win->seg_first)
+        PutCharMessage(mainform, "Import process still in progress");
+    else
+        ePlayStart(win, -1);
 }
-void Play2Dx(Widget, XEvent *, String *, Cardinal *) {
-    if (!isPlayActive) PutCharMessage(mainform, "Not available yet.");
+void Play2Dx(Widget w, XEvent *, String *, Cardinal *) {
+    WindowData *win = window_of(w);
+    if (!win || isPlayActive) return;
+    if (!win->seg_first)
+        PutCharMessage(mainform, "Import process still in progress");
+    else
+        ePlayStart(win, 1);
 }
 
 XtTranslations WindowTranslations() {

@@ -1,0 +1,654 @@
+// Playback of clip windows: the timing, start and end rules on their own, and
+// whole playbacks on a stand-in clock (virtual hundredths of a second that
+// move only when the loop sleeps), driven by real events on the test X
+// server: stopping, reversing, dropping late frames, the reel at an eighth,
+// log parts not yet written, bad log entries, the pause gate and a window
+// closed while it plays.
+#include <X11/keysym.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+#include "../clipwin/clipwin_fixture.h"
+#include "desktop/desktop_area.h"
+#include "desktop/frame_display.h"
+#include "desktop/playback.h"
+#include "desktop/zoom_view.h"
+#include "platform/sem.h"
+
+// ---- the rules ----
+
+TEST(PlaybackRules, FirstFrame) {
+    struct Case {
+        int current, total, dir, first;
+    } cases[] = {
+        {0, 10, 1, 0},  {4, 10, 1, 4},  {9, 10, 1, 0}, // play on the last frame starts at 0
+        {0, 10, -1, 9},                                // reve on frame 0 starts at the last
+        {4, 10, -1, 4}, {9, 10, -1, 9}, {0, 1, 1, 0},
+        {0, 1, -1, 0},  {12, 10, 1, 0}, // a current beyond the end counts as the last frame
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(PlayFirstFrame(c.current, c.total, c.dir), c.first)
+            << c.current << " of " << c.total << " dir " << c.dir;
+}
+
+TEST(PlaybackRules, EndFrameAndEnds) {
+    EXPECT_EQ(PlayEndFrame(10, 1), 9);
+    EXPECT_EQ(PlayEndFrame(10, -1), 0);
+    EXPECT_TRUE(PlayOffEnd(-1, 10));
+    EXPECT_TRUE(PlayOffEnd(10, 10));
+    EXPECT_FALSE(PlayOffEnd(0, 10));
+    EXPECT_FALSE(PlayOffEnd(9, 10));
+}
+
+TEST(PlaybackRules, PeriodInHundredths) {
+    struct Case {
+        int s, rate;
+        double period;
+    } cases[] = {{1, 25, 4.0}, {3, 25, 12.0}, {1, 30, 100.0 / 30}, {3, 30, 10.0}};
+    for (const Case &c : cases)
+        EXPECT_DOUBLE_EQ(PlayPeriod(c.s, c.rate), c.period) << c.s << " at " << c.rate;
+}
+
+TEST(PlaybackRules, DrawOnlyWhenLessThanHalfAPeriodLate) {
+    // The deadline has already moved on to the next frame's.
+    struct Case {
+        double now, deadline, period;
+        bool draw;
+    } cases[] = {
+        {100, 104, 4, true},                         // on time
+        {105, 104, 4, true},                         // a quarter period late
+        {105.9, 104, 4, true}, {106, 104, 4, false}, // half a period late: skipped
+        {120, 104, 4, false},  {100, 112, 12, true}, {118, 112, 12, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(PlayDrawNext(c.now, c.deadline, c.period), c.draw)
+            << c.now << " " << c.deadline << " " << c.period;
+}
+
+TEST(PlaybackRules, StatsLine) {
+    PlayStats st;
+    st.start = 0;
+    st.last = 249;
+    st.dir = -1;
+    st.frames = 250;
+    st.drawn = 248;
+    st.dropped = 2;
+    st.log = 248;
+    st.reel = 0;
+    st.lag_max_ms = 3.25;
+    st.seconds = 10.04;
+    st.ended = "end";
+    char line[256];
+    FormatPlayStats(st, line, sizeof line);
+    EXPECT_STREQ(line, "play: start 1 last 250 dir -1 frames 250 drawn 248 dropped 2 log 248 "
+                       "reel 0 lag_max_ms 3.2 seconds 10.04 ended end");
+}
+
+// ---- whole playbacks on a stand-in clock ----
+
+namespace {
+
+double virtual_now = 0;
+std::vector<double> sleeps; // each deadline slept to
+// Called after each sleep has advanced the clock; may move it further on
+// (a late loop) or send events.
+std::function<void(double)> on_sleep;
+
+double stand_in_now() {
+    return virtual_now;
+}
+void stand_in_sleep(double until) {
+    if (until > virtual_now) virtual_now = until;
+    sleeps.push_back(until);
+    if (on_sleep) on_sleep(until);
+}
+const PlayClock stand_in{stand_in_now, stand_in_sleep};
+
+// Centre pixel of a window's picture (log pictures are width x height, reel
+// pictures half that each way).
+const unsigned char *Centre(const WindowData *w) {
+    if (w->source == SOURCE_REEL)
+        return w->image + 4 * ((w->height / 4) * (w->width / 2) + w->width / 4);
+    return w->image + 4 * ((w->height / 2) * w->width + w->width / 2);
+}
+
+} // namespace
+
+class Playback : public ClipWinFixture {
+  protected:
+    void SetUp() override {
+        ClipWinFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        virtual_now = 1000;
+        sleeps.clear();
+        on_sleep = nullptr;
+        SetPlayClock(&stand_in);
+    }
+    void TearDown() override {
+        SetPlayClock(nullptr);
+        on_sleep = nullptr;
+        ClipWinFixture::TearDown();
+    }
+
+    // Sends a key press to the window's picture, as typed with the pointer
+    // over it, and waits until it has come back from the server.
+    static void TypeInPicture(WindowData *w, KeySym key) {
+        Display *dpy = XtDisplay(w->glw);
+        XEvent ev{};
+        ev.xkey.type = KeyPress;
+        ev.xkey.display = dpy;
+        ev.xkey.window = XtWindow(w->glw);
+        ev.xkey.root = DefaultRootWindow(dpy);
+        ev.xkey.keycode = XKeysymToKeycode(dpy, key);
+        ev.xkey.same_screen = True;
+        XSendEvent(dpy, ev.xkey.window, False, KeyPressMask, &ev);
+        XSync(dpy, False);
+    }
+    static void ClickIn(WindowData *w, Widget target, unsigned button) {
+        Display *dpy = XtDisplay(target);
+        XEvent ev{};
+        ev.xbutton.type = ButtonPress;
+        ev.xbutton.display = dpy;
+        ev.xbutton.window = XtWindow(target);
+        ev.xbutton.root = DefaultRootWindow(dpy);
+        ev.xbutton.button = button;
+        ev.xbutton.same_screen = True;
+        (void)w;
+        XSendEvent(dpy, ev.xbutton.window, False, ButtonPressMask, &ev);
+        XSync(dpy, False);
+    }
+
+    // A window on a clip of `frames` frames with a complete log of `parts`.
+    WindowData *LogWindow(int frames, int parts = 1) {
+        FisicData *c = NewClip(frames);
+        WriteLog(c, parts);
+        return NewWindow(c);
+    }
+};
+
+TEST_F(Playback, RunsForwardFromTheLogToTheLastFrame) {
+    WindowData *w = LogWindow(10, 3);
+    std::vector<int> shown;
+    on_sleep = [&](double) { shown.push_back(w->current); };
+    w->current = 2;
+    ePlayStart(w, 1);
+    const PlayStats &st = LastPlayStats();
+    EXPECT_EQ(shown, (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9}));
+    // The first frame is due three periods after the start, then one period
+    // (4 hundredths at 25 frames per second) after another.
+    ASSERT_EQ(sleeps.size(), 8u);
+    EXPECT_DOUBLE_EQ(sleeps[0], 1012);
+    for (size_t i = 1; i < sleeps.size(); i++)
+        EXPECT_DOUBLE_EQ(sleeps[i] - sleeps[i - 1], 4) << i;
+    EXPECT_EQ(st.start, 2);
+    EXPECT_EQ(st.last, 9);
+    EXPECT_EQ(st.drawn, 8);
+    EXPECT_EQ(st.dropped, 0);
+    EXPECT_EQ(st.frames, 8);
+    EXPECT_EQ(st.log, 8);
+    EXPECT_EQ(st.reel, 0);
+    EXPECT_STREQ(st.ended, "end");
+    EXPECT_EQ(w->current, 9);
+    EXPECT_EQ(w->source, SOURCE_LOG);
+    EXPECT_TRUE(PixelIsFrame(Centre(w), 9));
+    EXPECT_EQ(w->playing, 0);
+    EXPECT_EQ(isPlayActive, 0);
+    EXPECT_EQ(SemGet(0), 0);
+    EXPECT_EQ(LabelOf(w->frame_label), "10");
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(Playback, ButtonsStartAtTheOtherEndWhenOnAnEnd) {
+    WindowData *w = LogWindow(6);
+    struct Case {
+        int current;
+        bool reve;
+        int start, end;
+    } cases[] = {{5, false, 0, 5}, {0, true, 5, 0}, {3, false, 3, 5}, {3, true, 3, 0}};
+    for (const Case &c : cases) {
+        w->current = c.current;
+        Press(c.reve ? w->reve_btn : w->play_btn);
+        EXPECT_EQ(LastPlayStats().start, c.start) << c.current << (c.reve ? " reve" : " play");
+        EXPECT_EQ(LastPlayStats().dir, c.reve ? -1 : 1);
+        EXPECT_EQ(w->current, c.end);
+        EXPECT_TRUE(PixelIsFrame(Centre(w), c.end));
+    }
+}
+
+TEST_F(Playback, ArrowsPlayWithButtonTwoOrWhenHeld) {
+    WindowData *w = LogWindow(5);
+    struct Case {
+        const char *how;
+        int dir;
+    } cases[] = {{"Play2Dx", 1}, {"Play2Sx", -1}, {"held right", 1}, {"held left", -1}};
+    for (const Case &c : cases) {
+        w->current = 2;
+        const std::string how = c.how;
+        if (how.rfind("held", 0) == 0) {
+            StartArrowPlayback(w, c.dir);
+        } else {
+            Widget arrow = c.dir > 0 ? w->next_btn : w->prev_btn;
+            XEvent ev{};
+            ev.type = ButtonPress;
+            InDispatch([&] { XtCallActionProc(arrow, c.how, &ev, nullptr, 0); });
+        }
+        EXPECT_EQ(LastPlayStats().start, 2) << how;
+        EXPECT_EQ(LastPlayStats().dir, c.dir) << how;
+        EXPECT_EQ(w->current, c.dir > 0 ? 4 : 0) << how;
+    }
+}
+
+TEST_F(Playback, NothingWhileAnotherPlaybackRuns) {
+    WindowData *a = LogWindow(5);
+    WindowData *b = LogWindow(5);
+    int nested = 0;
+    on_sleep = [&](double) {
+        if (nested++) return;
+        ePlayStart(b, 1); // refused: a plays
+        ePlayStart(a, 1);
+    };
+    ePlayStart(a, 1);
+    EXPECT_EQ(b->current, 0);
+    EXPECT_EQ(sleeps.size(), 5u); // only a's five frames
+    EXPECT_EQ(a->current, 4);
+}
+
+TEST_F(Playback, SpaceEscapeAndAClickOnThePictureStop) {
+    WindowData *w = LogWindow(12);
+    struct Case {
+        const char *what;
+        std::function<void()> act;
+    } cases[] = {
+        {"space", [&] { TypeInPicture(w, XK_space); }},
+        {"Escape", [&] { TypeInPicture(w, XK_Escape); }},
+        {"button 1", [&] { ClickIn(w, w->glw, Button1); }},
+    };
+    for (const Case &c : cases) {
+        w->current = 1;
+        on_sleep = [&](double) {
+            if (w->current == 4) c.act();
+        };
+        ePlayStart(w, 1);
+        const PlayStats &st = LastPlayStats();
+        EXPECT_STREQ(st.ended, "stop") << c.what;
+        EXPECT_EQ(w->current, 4) << c.what;
+        EXPECT_EQ(st.last, 4) << c.what;
+        EXPECT_TRUE(PixelIsFrame(Centre(w), 4)) << c.what;
+        EXPECT_EQ(isPlayActive, 0);
+        EXPECT_EQ(w->playing, 0);
+    }
+}
+
+TEST_F(Playback, RightWhilePlayingBackwardReversesAtOnce) {
+    WindowData *w = LogWindow(10);
+    PlayTrace trace;
+    SetPlayTrace(&trace);
+    bool right = false, left = false;
+    w->current = 6;
+    on_sleep = [&](double) {
+        // Frame 4 waits for its deadline with 5 on the screen: the turn
+        // shows 6 in its place. Later 9 waits with 8 shown: 7 comes instead.
+        if (w->current == 4 && !right) {
+            TypeInPicture(w, XK_Right);
+            right = true;
+        }
+        if (w->current == 9 && !left) {
+            TypeInPicture(w, XK_Left);
+            left = true;
+        }
+    };
+    ePlayStart(w, -1);
+    SetPlayTrace(nullptr);
+    EXPECT_EQ(trace.frames, (std::vector<int>{6, 5, 6, 7, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
+    EXPECT_EQ(trace.lags_ms.size(), trace.frames.size());
+    EXPECT_EQ(w->current, 0);
+    EXPECT_TRUE(PixelIsFrame(Centre(w), 0));
+    EXPECT_STREQ(LastPlayStats().ended, "end");
+    // Each frame still keeps its own deadline: one sleep per frame drawn.
+    ASSERT_EQ(sleeps.size(), 13u);
+    EXPECT_DOUBLE_EQ(sleeps.back() - sleeps.front(), 12 * 4);
+}
+
+TEST_F(Playback, AStopDuringTheWaitDrawsTheWaitingFrameOnce) {
+    WindowData *w = LogWindow(20);
+    PlayTrace trace;
+    SetPlayTrace(&trace);
+    on_sleep = [&](double) {
+        if (w->current == 3) TypeInPicture(w, XK_space);
+    };
+    ePlayStart(w, 1);
+    SetPlayTrace(nullptr);
+    // The key comes during frame 3's wait: 3 is drawn once, on the stop.
+    EXPECT_EQ(trace.frames, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(w->current, 3);
+    EXPECT_STREQ(LastPlayStats().ended, "stop");
+}
+
+TEST_F(Playback, EventsOnTheWindowsButtonsArrowsAndZoomView) {
+    WindowData *w = LogWindow(5);
+    WindowData *other = LogWindow(5);
+    struct Case {
+        Widget target;
+        int type;
+        unsigned detail; // button, or keysym for keys
+        PlayAction action;
+    } cases[] = {
+        {w->glw, KeyPress, XK_space, PLAY_STOP},
+        {w->glw, KeyPress, XK_Escape, PLAY_STOP},
+        {w->glw, KeyPress, XK_Left, PLAY_BACKWARD},
+        {w->glw, KeyPress, XK_Right, PLAY_FORWARD},
+        {w->glw, KeyPress, XK_a, PLAY_NONE},
+        {other->glw, KeyPress, XK_space, PLAY_NONE}, // another window's picture
+        {w->glw, ButtonPress, Button1, PLAY_STOP},
+        {w->glw, ButtonPress, Button2, PLAY_NONE},
+        {w->stop_btn, ButtonPress, Button1, PLAY_STOP},
+        {w->play_btn, ButtonPress, Button1, PLAY_FORWARD},
+        {w->reve_btn, ButtonPress, Button1, PLAY_BACKWARD},
+        {w->next_btn, ButtonPress, Button2, PLAY_FORWARD},
+        {w->prev_btn, ButtonPress, Button2, PLAY_BACKWARD},
+        {w->next_btn, ButtonPress, Button1, PLAY_NONE},
+        {other->play_btn, ButtonPress, Button1, PLAY_NONE},
+        {other->next_btn, ButtonPress, Button2, PLAY_NONE},
+    };
+    Display *dpy = XtDisplay(app_shell);
+    for (const Case &c : cases) {
+        XEvent ev{};
+        ev.type = c.type;
+        ev.xany.display = dpy;
+        ev.xany.window = XtWindow(c.target);
+        if (c.type == KeyPress)
+            ev.xkey.keycode = XKeysymToKeycode(dpy, KeySym(c.detail));
+        else
+            ev.xbutton.button = c.detail;
+        EXPECT_EQ(PlayEventAction(w, &ev), c.action) << XtName(c.target) << " " << c.detail;
+    }
+
+    // The zoom view shows the playing window: keys and clicks in it count.
+    CreaZoomPlay(w);
+    Pump();
+    Widget view = ZoomDialog();
+    ASSERT_NE(view, nullptr);
+    std::vector<Widget> draws = Named(view, "draw");
+    ASSERT_FALSE(draws.empty());
+    XEvent ev{};
+    ev.type = KeyPress;
+    ev.xany.display = dpy;
+    ev.xany.window = XtWindow(draws[0]);
+    ev.xkey.keycode = XKeysymToKeycode(dpy, XK_Escape);
+    EXPECT_EQ(PlayEventAction(w, &ev), PLAY_STOP);
+    EXPECT_EQ(PlayEventAction(other, &ev), PLAY_NONE);
+    ev.type = ButtonPress;
+    ev.xbutton.button = Button1;
+    EXPECT_EQ(PlayEventAction(w, &ev), PLAY_STOP);
+    ZoomClose();
+    Pump();
+}
+
+TEST_F(Playback, TheZoomViewFollowsThePlayingWindow) {
+    WindowData *a = LogWindow(4);
+    WindowData *b = LogWindow(4);
+    CreaZoomPlay(a);
+    Pump();
+    WindowData *seen = nullptr;
+    on_sleep = [&](double) { seen = ZoomWindow(); };
+    ePlayStart(b, 1);
+    EXPECT_EQ(seen, b);
+    EXPECT_EQ(ZoomWindow(), b);
+    ZoomClose();
+    Pump();
+}
+
+TEST_F(Playback, ALateLoopDropsFramesAndKeepsTheRate) {
+    WindowData *w = LogWindow(20);
+    std::vector<int> shown;
+    on_sleep = [&](double until) {
+        shown.push_back(w->current);
+        // Frame 3 is drawn 2.5 periods late, frame 10 a quarter period late.
+        if (w->current == 3) virtual_now = until + 10;
+        if (w->current == 10) virtual_now = until + 1;
+    };
+    ePlayStart(w, 1);
+    const PlayStats &st = LastPlayStats();
+    // 2.5 periods late at frame 3: frames 4 and 5 are skipped (still 1.5 and
+    // 0.5 periods late), frame 6 is due again on time. A quarter period late
+    // is drawn.
+    EXPECT_EQ(shown,
+              (std::vector<int>{0, 1, 2, 3, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}));
+    EXPECT_EQ(st.dropped, 2);
+    EXPECT_EQ(st.drawn, 18);
+    EXPECT_EQ(st.frames, 20);
+    EXPECT_EQ(st.log, 18); // skipped frames are not fetched
+    // Deadlines advance by whole periods whatever happened: frame 19 is due
+    // 3 + 19 periods after the start.
+    EXPECT_DOUBLE_EQ(sleeps.back(), 1000 + 4 * 22);
+    EXPECT_DOUBLE_EQ(st.lag_max_ms, 100);
+    EXPECT_EQ(w->current, 19);
+}
+
+TEST_F(Playback, AClipWithoutALogPlaysEveryThirdFrameFromTheReel) {
+    FisicData *c = NewClip(10);
+    WriteReel(c, dir + "/reel.svj");
+    WindowData *w = NewWindow(c);
+    std::vector<int> shown;
+    std::vector<bool> right;
+    on_sleep = [&](double) {
+        shown.push_back(w->current);
+        right.push_back(w->source == SOURCE_REEL && PixelIsFrame(Centre(w), w->current));
+    };
+    ePlayStart(w, 1);
+    EXPECT_EQ(shown, (std::vector<int>{0, 3, 6, 9}));
+    EXPECT_EQ(right, (std::vector<bool>{true, true, true, true}));
+    // Each shown frame stands for three: 12 hundredths apart at 25 fps.
+    ASSERT_EQ(sleeps.size(), 4u);
+    EXPECT_DOUBLE_EQ(sleeps[1] - sleeps[0], 12);
+    EXPECT_EQ(LastPlayStats().reel, 4);
+    EXPECT_EQ(w->current, 9);
+
+    // Backward from 8 the end frame 0 is fetched after running off.
+    shown.clear();
+    right.clear();
+    w->current = 8;
+    ePlayStart(w, -1);
+    EXPECT_EQ(shown, (std::vector<int>{8, 5, 2}));
+    EXPECT_EQ(w->current, 0);
+    EXPECT_TRUE(PixelIsFrame(Centre(w), 0));
+    EXPECT_EQ(LastPlayStats().last, 0);
+    EXPECT_EQ(LastPlayStats().reel, 4);
+}
+
+TEST_F(Playback, APartNotYetWrittenKeepsThePreviousPicture) {
+    FisicData *c = NewClip(9);
+    WriteLog(c, 2);
+    c->part[1].ready = 0; // odd frames are not in the log yet
+    WindowData *w = NewWindow(c);
+    std::vector<int> pictures;
+    on_sleep = [&](double) {
+        int found = -1;
+        for (int f = 0; f < 9; f++)
+            if (PixelIsFrame(Centre(w), f)) found = f;
+        pictures.push_back(found);
+    };
+    ePlayStart(w, 1);
+    EXPECT_EQ(pictures, (std::vector<int>{0, 0, 2, 2, 4, 4, 6, 6, 8}));
+    EXPECT_EQ(LastPlayStats().log, 5);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(Playback, BadLogEntriesArePlayErrorsAndNeverOverrun) {
+    struct Case {
+        const char *what;
+        std::function<void(FisicData *)> spoil;
+    } cases[] = {
+        {"size beyond the buffer",
+         [](FisicData *c) {
+             // Within the file (made longer), but more than the buffer holds.
+             ASSERT_EQ(truncate(c->part[0].file, 1 << 20), 0);
+             c->part[0].sizes[3] = 180 * 144 * 4 + 1;
+         }},
+        {"negative size", [](FisicData *c) { c->part[0].sizes[3] = -5; }},
+        {"zero size", [](FisicData *c) { c->part[0].sizes[3] = 0; }},
+        {"negative offset", [](FisicData *c) { c->part[0].offsets[3] = -1; }},
+        {"offset past the file", [](FisicData *c) { c->part[0].offsets[3] = 1 << 30; }},
+        {"end past the file",
+         [](FisicData *c) {
+             LogPart &p = c->part[0];
+             p.offsets[3] = p.offsets[9] + p.sizes[9] - p.sizes[3] + 1;
+         }},
+        {"not a JPEG", [](FisicData *c) { c->part[0].offsets[3] += 2; }},
+    };
+    for (const Case &k : cases) {
+        FisicData *c = NewClip(10);
+        WriteLog(c, 1);
+        WindowData *w = NewWindow(c);
+        k.spoil(c);
+        ePlayStart(w, 1);
+        EXPECT_STREQ(LastPlayStats().ended, "error") << k.what;
+        EXPECT_EQ(w->current, 2) << k.what;
+        EXPECT_TRUE(PixelIsFrame(Centre(w), 2)) << k.what; // the picture stays
+        EXPECT_EQ(isPlayActive, 0);
+        EXPECT_EQ(w->playing, 0);
+        EXPECT_EQ(SemGet(0), 0) << k.what;
+        EXPECT_EQ(Messages(), (std::vector<std::string>{"Play error"})) << k.what;
+        CloseMessages();
+    }
+}
+
+TEST_F(Playback, NoSourceOrAMissingPartFileIsAPlayError) {
+    // A log picture of another size than the window's.
+    FisicData *odd = NewClip(4);
+    WriteLog(odd, 1);
+    WindowData *u = NewWindow(odd);
+    odd->width = 90;
+    ePlayStart(u, 1);
+    EXPECT_STREQ(LastPlayStats().ended, "error");
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Play error"}));
+    CloseMessages();
+
+    FisicData *bare = NewClip(4); // no log, no reel
+    WindowData *w = NewWindow(bare);
+    ePlayStart(w, 1);
+    EXPECT_STREQ(LastPlayStats().ended, "error");
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Play error"}));
+    CloseMessages();
+
+    FisicData *c = NewClip(4);
+    WriteLog(c, 2);
+    unlink(c->part[1].file);
+    WindowData *v = NewWindow(c);
+    ePlayStart(v, 1);
+    EXPECT_STREQ(LastPlayStats().ended, "error");
+    EXPECT_EQ(v->current, 0);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Play error"}));
+    CloseMessages();
+}
+
+TEST_F(Playback, JobsWaitAtTheGateWhichIsLeftAsFound) {
+    WindowData *w = LogWindow(6);
+    for (int before : {0, 1}) {
+        SemSet(0, before);
+        std::atomic<bool> passed{false};
+        std::thread job;
+        std::vector<int> gate;
+        std::vector<bool> waited;
+        on_sleep = [&](double) {
+            gate.push_back(SemGet(0));
+            if (w->current == 1)
+                job = std::thread([&] {
+                    SemWait(0);
+                    passed = true;
+                });
+            if (w->current > 1) {
+                usleep(2000);
+                waited.push_back(!passed);
+            }
+        };
+        w->current = 0;
+        ePlayStart(w, 1);
+        EXPECT_EQ(gate, std::vector<int>(6, 1)) << before;
+        EXPECT_EQ(waited, std::vector<bool>(4, true)) << before;
+        EXPECT_EQ(SemGet(0), before);
+        if (!before) {
+            job.join(); // the job goes on once the gate opens
+            EXPECT_TRUE(passed);
+        } else {
+            EXPECT_FALSE(passed);
+            SemSet(0, 0);
+            job.join();
+        }
+    }
+}
+
+namespace {
+WindowData *to_close = nullptr;
+void close_window(XtPointer, XtIntervalId *) {
+    WindowData **link = &first_window;
+    while (*link && *link != to_close)
+        link = &(*link)->next;
+    if (*link) *link = to_close->next;
+    if (first_work == to_close) first_work = to_close->next;
+    if (last_window == to_close) {
+        last_window = first_window;
+        while (last_window && last_window->next)
+            last_window = last_window->next;
+    }
+    FreeWindowData(to_close, 1);
+}
+} // namespace
+
+TEST_F(Playback, AWindowClosedWhileItPlaysEndsThePlaybackCleanly) {
+    WindowData *keep = LogWindow(8);
+    WindowData *w = LogWindow(8);
+    to_close = w;
+    windows.pop_back(); // freed by the timer below
+    int sleeps_after = 0;
+    bool armed = false;
+    on_sleep = [&](double) {
+        if (!armed && sleeps.size() == 3) {
+            XtAppAddTimeOut(app, 0, close_window, nullptr);
+            armed = true;
+        } else if (armed) {
+            sleeps_after++;
+        }
+    };
+    ePlayStart(w, 1);
+    EXPECT_EQ(sleeps_after, 0);
+    EXPECT_STREQ(LastPlayStats().ended, "stop");
+    EXPECT_EQ(isPlayActive, 0);
+    EXPECT_EQ(SemGet(0), 0);
+    EXPECT_EQ(first_window, keep);
+    EXPECT_EQ(keep->next, nullptr);
+    // Playback works on for the windows that remain.
+    ePlayStart(keep, 1);
+    EXPECT_EQ(keep->current, 7);
+}
+
+TEST_F(Playback, StatsLineOnStandardErrorWhenAskedFor) {
+    WindowData *w = LogWindow(4);
+    setenv("ORVA_PLAY_STATS", "1", 1);
+    testing::internal::CaptureStderr();
+    ePlayStart(w, 1);
+    std::string err = testing::internal::GetCapturedStderr();
+    unsetenv("ORVA_PLAY_STATS");
+    EXPECT_EQ(err, "play: start 1 last 4 dir 1 frames 4 drawn 4 dropped 0 log 4 reel 0 "
+                   "lag_max_ms 0.0 seconds 0.24 ended end\n");
+    testing::internal::CaptureStderr();
+    w->current = 0;
+    ePlayStart(w, 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// The program's own clock: a short playback in real time ends on its last
+// frame with every frame counted.
+TEST_F(Playback, RealClock) {
+    SetPlayClock(nullptr);
+    WindowData *w = LogWindow(8);
+    ePlayStart(w, 1);
+    const PlayStats &st = LastPlayStats();
+    EXPECT_EQ(w->current, 7);
+    EXPECT_EQ(st.frames, 8);
+    EXPECT_STREQ(st.ended, "end");
+    EXPECT_GE(st.seconds, 0.4); // 3 + 7 periods of 40 ms at least
+}
