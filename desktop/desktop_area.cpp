@@ -78,6 +78,14 @@ void close_keeping(Widget, XtPointer client, XtPointer) {
 
 } // namespace
 
+void ArmDeleteWindow(Widget picture) {
+    if (!isPlayActive) armed = picture;
+}
+
+bool DeleteWindowArmed(Widget picture) {
+    return picture && armed == picture;
+}
+
 void DeleteWindow(Widget w, XEvent *event, String *, Cardinal *) {
     if (!event) return;
     if (event->type == KeyPress) {

@@ -121,6 +121,12 @@ void CloseAllOK(Widget w, XtPointer client_data, XtPointer call_data);
 // arms, button 1 then closes), keys on the summa picture (KeySumma), button 2
 // on the left and right arrows (Play2Sx, Play2Dx).
 void DeleteWindow(Widget w, XEvent *event, String *params, Cardinal *num_params);
+// BackSpace that reached the areas' viewport rather than the picture (the
+// keyboard focus is elsewhere) arms the picture under the pointer the same
+// way; the button-1 press handler then closes the window through
+// DeleteWindow. DeleteWindowArmed tells whether `picture` is armed.
+void ArmDeleteWindow(Widget picture);
+bool DeleteWindowArmed(Widget picture);
 void KeySumma(Widget w, XEvent *event, String *params, Cardinal *num_params);
 void Play2Sx(Widget w, XEvent *event, String *params, Cardinal *num_params);
 void Play2Dx(Widget w, XEvent *event, String *params, Cardinal *num_params);

@@ -170,6 +170,10 @@ void BtnPress(Widget w, XtPointer client_data, XEvent *event, Boolean *) {
         return;
     }
     if (event->xbutton.button != Button1) return;
+    if (DeleteWindowArmed(w)) {
+        DeleteWindow(w, event, nullptr, nullptr); // BackSpace, then this click: close
+        return;
+    }
     CancelDrag();
     drag.win = win;
     drag.glw = w;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "desktop/clip_model.h"
+#include "desktop/desktop_area.h"
 #include "desktop/commands.h"
 #include "desktop/exit.h"
 #include "desktop/globals.h"
@@ -95,6 +96,10 @@ void KeyEvent(Widget w, XtPointer, XEvent *event, Boolean *) {
                               event->xkey.y, &x, &y, &child);
         if (x >= 0 && y >= 0 && x < win->width && y < win->height) {
             KeySym key = XLookupKeysym(&event->xkey, 0);
+            if (key == XK_BackSpace && win->glw) {
+                ArmDeleteWindow(win->glw);
+                return;
+            }
             KeyProcess(win, key, (event->xkey.state & ShiftMask) ? 1 : 0);
             return;
         }

@@ -135,6 +135,23 @@ TEST_F(Keys, BackSpaceThenClickCloses) {
     EXPECT_EQ(first_work, b);
     EXPECT_EQ(b->slot, 1); // gaps are kept
     EXPECT_EQ(c->refs, 1);
+
+    // With the keyboard focus elsewhere BackSpace reaches the area's viewport
+    // (KeyEvent), which arms the picture under the pointer; the picture's own
+    // press handler then closes the window.
+    Pump();
+    XEvent key{};
+    key.xkey.type = KeyPress;
+    key.xkey.display = XtDisplay(b->glw);
+    key.xkey.window = XtWindow(b->glw);
+    key.xkey.x = 20, key.xkey.y = 20;
+    key.xkey.keycode = XKeysymToKeycode(XtDisplay(b->glw), XK_BackSpace);
+    Boolean cont = True;
+    KeyEvent(workswin, nullptr, &key, &cont);
+    EXPECT_TRUE(DeleteWindowArmed(b->glw));
+    XEvent press = PointerEvent(b, ButtonPress, 20, 20, 0);
+    InDispatch([&] { BtnPress(b->glw, b, &press, &cont); });
+    EXPECT_EQ(List(), (std::vector<WindowData *>{}));
 }
 
 using Closing = AreasFixture;
