@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 
+#include "bench/bench_util.h"
 #include "desktop/clip_model.h"
 #include "desktop/commands.h"
 #include "desktop/desktop_area.h"
@@ -47,15 +48,6 @@ double timed(const std::function<void()> &fn) {
     fn();
     pump();
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-long resident_kb() {
-    long pages = 0, resident = 0;
-    FILE *f = fopen("/proc/self/statm", "r");
-    if (!f) return -1;
-    if (fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = -1;
-    fclose(f);
-    return resident < 0 ? -1 : resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 void open_windows(FisicData *clip, int n) {
@@ -116,8 +108,7 @@ int main(int argc, char **argv) {
            timed([&] { DropWindow(first_work, 0, windows + 10); }));
     printf("drop into master area:    %8.1f ms (rebuilt there; the rest move a cell)\n",
            timed([&] { DropWindow(first_work, 1, 0); }));
-    printf("drop back to the desktop: %8.1f ms\n",
-           timed([&] { DropWindow(first_window, 0, 0); }));
+    printf("drop back to the desktop: %8.1f ms\n", timed([&] { DropWindow(first_window, 0, 0); }));
 
     defaults[DEF_REARRANGE] = 0;
     DropWindow(first_work, 0, windows + 40); // a gap before all the others
@@ -136,12 +127,14 @@ int main(int argc, char **argv) {
         close_all();
         pump();
         const long kb = resident_kb();
-        if (getenv("BENCH_VERBOSE")) printf("  round %d: %ld kB, heap in use %zu kB\n", r + 1, kb, mallinfo2().uordblks / 1024);
+        if (getenv("BENCH_VERBOSE"))
+            printf("  round %d: %ld kB, heap in use %zu kB\n", r + 1, kb,
+                   mallinfo2().uordblks / 1024);
         if (r == 0) first = kb;
         last = kb;
     }
-    printf("resident after round 1: %ld kB, after round %d: %ld kB, growth %ld kB\n", first,
-           rounds, last, last - first);
+    printf("resident after round 1: %ld kB, after round %d: %ld kB, growth %ld kB\n", first, rounds,
+           last, last - first);
     delete clip;
     SemRemove();
     return 0;

@@ -23,7 +23,7 @@
 
 #include <jpeglib.h>
 
-#include "bench/bench_dir.h"
+#include "bench/bench_util.h"
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "desktop/log_writer.h"
@@ -39,15 +39,6 @@ const int W = 720, H = 576;
 
 double seconds_since(Clock::time_point t) {
     return std::chrono::duration<double>(Clock::now() - t).count();
-}
-
-long resident_kb() {
-    long pages = 0, rss = 0;
-    FILE *f = fopen("/proc/self/statm", "r");
-    if (!f) return -1;
-    if (fscanf(f, "%ld %ld", &pages, &rss) != 2) rss = -1;
-    fclose(f);
-    return rss < 0 ? -1 : rss * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // Moving gradients with a checker of detail, field-sequential RGB.

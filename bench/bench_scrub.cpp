@@ -24,7 +24,7 @@
 
 #include <jpeglib.h>
 
-#include "bench/bench_dir.h"
+#include "bench/bench_util.h"
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "desktop/frame_display.h"
@@ -134,13 +134,8 @@ int main(int argc, char **argv) {
     }
     const BenchDir dir("orva-scrub");
     if (dir.path.empty()) return 1;
-    const std::string demo = dir.path + "/demo";
-    const std::string make =
-        std::string(ORVA_BIN_DIR) + "/tools/orva-demo '" + demo + "' >/dev/null";
-    if (system(make.c_str()) != 0) {
-        fprintf(stderr, "bench_scrub: orva-demo failed\n");
-        return 1;
-    }
+    const std::string demo = MakeDemo(dir);
+    if (demo.empty()) return 1;
     setenv("ORVA_RSRC", demo.c_str(), 1);
     DbInitialize();
     SetVideoMode(0);
