@@ -88,8 +88,14 @@ TEST_F(DesktopCells, DropsWithGapsKept) {
     EXPECT_EQ(Slots(), (std::vector<int>{0, 7, 9}));
     EXPECT_EQ(Where(d), Cell(7, 0));
 
-    // Rearrange closes the gaps once; the mode itself stays off.
-    RearrangeNowOK(nullptr, nullptr, nullptr);
+    // "Rearrange" asks first, then closes the gaps once; the mode itself
+    // stays off.
+    InDispatch([] { RearrangeNow(nullptr, nullptr, nullptr); });
+    std::vector<Widget> boxes = Named(app_shell, "warning");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(MessageOf(boxes[0]), "Are you sure?");
+    ::Press(ByLabel(XtParent(boxes[0]), "  Yes  "));
+    EXPECT_TRUE(Named(app_shell, "warning").empty());
     EXPECT_EQ(Slots(), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(Where(b), Cell(2, 0));
     EXPECT_EQ(defaults[DEF_REARRANGE], 0);
@@ -220,19 +226,4 @@ TEST_F(DesktopCells, PlaceholderStaysOnTheDesktop) {
     EXPECT_EQ(DropWindow(p, 0, 8), 1);
     EXPECT_EQ(Slots(), (std::vector<int>{0, 8}));
     EXPECT_EQ(DropWindow(a, 0, 9), 1);
-}
-
-TEST_F(DesktopCells, RearrangeAsksFirst) {
-    FisicData *c = NewClip(5);
-    WindowData *a = NewWindow(c), *b = NewWindow(c);
-    EXPECT_EQ(DropWindow(a, 0, 4), 1);
-    ASSERT_EQ(Slots(), (std::vector<int>{1, 4}));
-    InDispatch([] { RearrangeNow(nullptr, nullptr, nullptr); });
-    std::vector<Widget> boxes = Named(app_shell, "warning");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(MessageOf(boxes[0]), "Are you sure?");
-    ::Press(ByLabel(XtParent(boxes[0]), "  Yes  "));
-    EXPECT_EQ(Slots(), (std::vector<int>{0, 1}));
-    EXPECT_EQ(Where(b), Cell(0, 0));
-    EXPECT_TRUE(Named(app_shell, "warning").empty());
 }
