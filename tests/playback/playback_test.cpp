@@ -164,48 +164,38 @@ TEST_F(Playback, RunsForwardFromTheLogToTheLastFrame) {
     EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(Playback, ButtonsStartAtTheOtherEndWhenOnAnEnd) {
+// The buttons start at the other end when on an end; the arrows play with
+// button 2 or when held.
+TEST_F(Playback, ButtonsAndArrowsStartWhereTheRulesSay) {
     WindowData *w = LogWindow(6);
     struct Case {
-        int current;
-        bool reve;
-        int start, end;
-    } cases[] = {{5, false, 0, 5}, {0, true, 5, 0}, {3, false, 3, 5}, {3, true, 3, 0}};
-    for (const Case &c : cases) {
-        w->current = c.current;
-        Press(c.reve ? w->reve_btn : w->play_btn);
-        EXPECT_EQ(LastPlayStats().start, c.start) << c.current << (c.reve ? " reve" : " play");
-        EXPECT_EQ(LastPlayStats().dir, c.reve ? -1 : 1);
-        EXPECT_EQ(w->current, c.end);
-        EXPECT_TRUE(PixelIsFrame(Centre(w), c.end));
-    }
-}
-
-TEST_F(Playback, ArrowsPlayWithButtonTwoOrWhenHeld) {
-    WindowData *w = LogWindow(5);
-    struct Case {
         const char *how;
-        int dir;
-    } cases[] = {{"Play2Dx", 1}, {"Play2Sx", -1}, {"held right", 1}, {"held left", -1}};
+        int current, dir, start;
+    } cases[] = {
+        {"play", 5, 1, 0},    {"reve", 0, -1, 5},    {"play", 3, 1, 3}, {"reve", 3, -1, 3},
+        {"Play2Dx", 2, 1, 2}, {"Play2Sx", 2, -1, 2}, {"held", 2, 1, 2}, {"held", 2, -1, 2},
+    };
     for (const Case &c : cases) {
-        w->current = 2;
         const std::string how = c.how;
-        if (how.rfind("held", 0) == 0) {
+        w->current = c.current;
+        if (how == "play" || how == "reve") {
+            Press(how == "reve" ? w->reve_btn : w->play_btn);
+        } else if (how == "held") {
             StartArrowPlayback(w, c.dir);
         } else {
-            Widget arrow = c.dir > 0 ? w->next_btn : w->prev_btn;
-            XEvent ev{};
-            ev.type = ButtonPress;
-            InDispatch([&] { XtCallActionProc(arrow, c.how, &ev, nullptr, 0); });
+            XEvent ev = Event(c.dir > 0 ? w->next_btn : w->prev_btn, ButtonPress, Button2);
+            InDispatch([&] {
+                XtCallActionProc(c.dir > 0 ? w->next_btn : w->prev_btn, c.how, &ev, nullptr, 0);
+            });
         }
-        EXPECT_EQ(LastPlayStats().start, 2) << how;
+        const int end = c.dir > 0 ? 5 : 0;
+        EXPECT_EQ(LastPlayStats().start, c.start) << how << " from " << c.current;
         EXPECT_EQ(LastPlayStats().dir, c.dir) << how;
-        EXPECT_EQ(w->current, c.dir > 0 ? 4 : 0) << how;
+        EXPECT_EQ(w->current, end) << how;
+        EXPECT_TRUE(PixelIsFrame(Centre(w), end)) << how;
     }
 }
 
-// A playback started while another runs does nothing; the zoom view follows
-// the window that plays.
 TEST_F(Playback, OneAtATimeFollowedByTheZoomView) {
     WindowData *a = LogWindow(5);
     WindowData *b = LogWindow(5);
@@ -445,7 +435,9 @@ TEST_F(Playback, BadSourcesArePlayErrorsAndNeverOverrun) {
         ePlayStart(w, 1);
         EXPECT_STREQ(LastPlayStats().ended, "error") << k.what;
         EXPECT_EQ(w->current, k.at) << k.what;
-        if (k.at) EXPECT_TRUE(PixelIsFrame(Centre(w), k.at)) << k.what; // the picture stays
+        if (k.at) {
+            EXPECT_TRUE(PixelIsFrame(Centre(w), k.at)) << k.what; // the picture stays
+        }
         EXPECT_EQ(isPlayActive, 0);
         EXPECT_EQ(w->playing, 0);
         EXPECT_EQ(SemGet(0), 0) << k.what;
