@@ -88,8 +88,14 @@ TEST_F(DesktopCells, DropsWithGapsKept) {
     EXPECT_EQ(Slots(), (std::vector<int>{0, 7, 9}));
     EXPECT_EQ(Where(d), Cell(7, 0));
 
-    // Rearrange closes the gaps once; the mode itself stays off.
-    RearrangeNowOK(nullptr, nullptr, nullptr);
+    // "Rearrange" asks first, then closes the gaps once; the mode itself
+    // stays off.
+    InDispatch([] { RearrangeNow(nullptr, nullptr, nullptr); });
+    std::vector<Widget> boxes = Named(app_shell, "warning");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(MessageOf(boxes[0]), "Are you sure?");
+    ::Press(ByLabel(XtParent(boxes[0]), "  Yes  "));
+    EXPECT_TRUE(Named(app_shell, "warning").empty());
     EXPECT_EQ(Slots(), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(Where(b), Cell(2, 0));
     EXPECT_EQ(defaults[DEF_REARRANGE], 0);
@@ -127,8 +133,21 @@ TEST_F(DesktopCells, MovesBetweenAreas) {
     WindowData *m = NewWindow(c, 1);
     WindowData *a = NewWindow(c, 0, 0, "first memo"), *b = NewWindow(c);
     ASSERT_EQ(List(), (std::vector<WindowData *>{m, a, b}));
+    auto foreground = [](WindowData *w) {
+        Pixel fg = 0;
+        XtVaGetValues(w->tc_label, XmNforeground, &fg, NULL);
+        return fg;
+    };
+
+    // A move on the desktop keeps the widgets, the selection and memo mode.
     SetSelection(a, 1);
     SetMemoMode(a, 1);
+    Widget frame = a->frame;
+    EXPECT_EQ(DropWindow(a, 0, 4), 1);
+    EXPECT_EQ(a->frame, frame);
+    EXPECT_EQ(foreground(a), RED_COL);
+    EXPECT_TRUE(MemoShown(a));
+    EXPECT_EQ(b->slot, 1);
 
     // A desktop window into the master area, after the master window.
     EXPECT_EQ(DropWindow(a, 1, 5), 1);
@@ -141,9 +160,6 @@ TEST_F(DesktopCells, MovesBetweenAreas) {
     EXPECT_EQ(a->selected, 0); // master-area windows are not selected
     EXPECT_FALSE(MemoShown(a));
     EXPECT_EQ(b->slot, 1); // gaps stay on the desktop
-    char *t = XmTextGetString(a->memo);
-    EXPECT_STREQ(t, "first memo");
-    XtFree(t);
 
     // Before the first master window.
     EXPECT_EQ(DropWindow(b, 1, 0), 1);
@@ -155,7 +171,7 @@ TEST_F(DesktopCells, MovesBetweenAreas) {
         master_slots.push_back(w->slot);
     EXPECT_EQ(master_slots, (std::vector<int>{0, 1, 2}));
 
-    // Back onto the empty desktop, with its memo text.
+    // Back onto the empty desktop, unselected, with its memo text.
     SetMemoMode(a, 1); // refused in the master area
     EXPECT_FALSE(MemoShown(a));
     EXPECT_EQ(DropWindow(a, 0, 3), 1);
@@ -164,37 +180,12 @@ TEST_F(DesktopCells, MovesBetweenAreas) {
     EXPECT_EQ(XtParent(a->frame), workform);
     EXPECT_EQ(Where(a), Cell(3, 0));
     EXPECT_EQ(Where(m), Cell(1, 1));
-    t = XmTextGetString(a->memo);
+    EXPECT_EQ(a->selected, 0);
+    EXPECT_EQ(foreground(a), clip_normal_fg);
+    char *t = XmTextGetString(a->memo);
     EXPECT_STREQ(t, "first memo");
     XtFree(t);
     Pump();
-}
-
-TEST_F(DesktopCells, AreaChangeDropsSelectionMoveKeepsIt) {
-    FisicData *c = NewClip(5);
-    WindowData *a = NewWindow(c);
-    SetSelection(a, 1);
-    a->master = 1; // as a drop sets it
-    RepositionWindows();
-    a->master = 0;
-    RepositionWindows();
-    EXPECT_EQ(XtParent(a->frame), workform);
-    EXPECT_EQ(a->selected, 0); // lost in the master area
-    Pixel fg = 0;
-    XtVaGetValues(a->tc_label, XmNforeground, &fg, NULL);
-    EXPECT_EQ(fg, clip_normal_fg);
-
-    // A move on the desktop keeps the widgets, the selection and memo mode.
-    SetSelection(a, 1);
-    SetMemoMode(a, 1);
-    Widget frame = a->frame;
-    WindowData *b = NewWindow(c);
-    EXPECT_EQ(DropWindow(a, 0, 4), 1);
-    EXPECT_EQ(a->frame, frame);
-    XtVaGetValues(a->tc_label, XmNforeground, &fg, NULL);
-    EXPECT_EQ(fg, RED_COL);
-    EXPECT_TRUE(MemoShown(a));
-    EXPECT_EQ(b->slot, 1);
 }
 
 TEST_F(DesktopCells, PlaceholderStaysOnTheDesktop) {
@@ -220,19 +211,4 @@ TEST_F(DesktopCells, PlaceholderStaysOnTheDesktop) {
     EXPECT_EQ(DropWindow(p, 0, 8), 1);
     EXPECT_EQ(Slots(), (std::vector<int>{0, 8}));
     EXPECT_EQ(DropWindow(a, 0, 9), 1);
-}
-
-TEST_F(DesktopCells, RearrangeAsksFirst) {
-    FisicData *c = NewClip(5);
-    WindowData *a = NewWindow(c), *b = NewWindow(c);
-    EXPECT_EQ(DropWindow(a, 0, 4), 1);
-    ASSERT_EQ(Slots(), (std::vector<int>{1, 4}));
-    InDispatch([] { RearrangeNow(nullptr, nullptr, nullptr); });
-    std::vector<Widget> boxes = Named(app_shell, "warning");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(MessageOf(boxes[0]), "Are you sure?");
-    ::Press(ByLabel(XtParent(boxes[0]), "  Yes  "));
-    EXPECT_EQ(Slots(), (std::vector<int>{0, 1}));
-    EXPECT_EQ(Where(b), Cell(0, 0));
-    EXPECT_TRUE(Named(app_shell, "warning").empty());
 }

@@ -64,55 +64,55 @@ class AreasFixture : public ClipWinFixture {
         return {x, y};
     }
 
-    // A pointer event on the window's picture at (x, y) inside it; the
-    // screen position is the same offset from a fixed origin, which is all
-    // the drag code compares.
-    static XEvent PointerEvent(WindowData *w, int type, int x, int y, unsigned state,
-                               unsigned button = Button1) {
+    // A pointer, crossing or key event on `target` at (x, y) inside it, with
+    // `detail` the button or, for a key, its keysym. The screen position is
+    // the same offset from a fixed origin, which is all the drag code
+    // compares. Key, button and crossing events share their layout up to the
+    // detail field.
+    static XEvent MakeEvent(Widget target, int type, int x = 20, int y = 20, unsigned state = 0,
+                            unsigned detail = Button1) {
         XEvent ev{};
         ev.type = type;
-        ev.xany.display = XtDisplay(w->glw);
-        ev.xany.window = XtWindow(w->glw);
+        ev.xany.display = XtDisplay(target);
+        ev.xany.window = XtWindow(target);
         if (type == MotionNotify) {
             ev.xmotion.x = x;
             ev.xmotion.y = y;
             ev.xmotion.x_root = 500 + x;
             ev.xmotion.y_root = 500 + y;
             ev.xmotion.state = state | Button1Mask;
-        } else {
-            ev.xbutton.x = x;
-            ev.xbutton.y = y;
-            ev.xbutton.x_root = 500 + x;
-            ev.xbutton.y_root = 500 + y;
-            ev.xbutton.state = state;
-            ev.xbutton.button = button;
-            ev.xbutton.time = CurrentTime;
+            return ev;
         }
+        ev.xbutton.x = x;
+        ev.xbutton.y = y;
+        ev.xbutton.x_root = 500 + x;
+        ev.xbutton.y_root = 500 + y;
+        ev.xbutton.state = state;
+        ev.xbutton.time = CurrentTime;
+        if (type == KeyPress)
+            ev.xkey.keycode = XKeysymToKeycode(ev.xany.display, KeySym(detail));
+        else if (type != LeaveNotify)
+            ev.xbutton.button = detail;
         return ev;
     }
     static void Press(WindowData *w, int x, int y, unsigned state = 0) {
-        XEvent ev = PointerEvent(w, ButtonPress, x, y, state);
+        XEvent ev = MakeEvent(w->glw, ButtonPress, x, y, state);
         Boolean cont = True;
         BtnPress(w->glw, w, &ev, &cont);
     }
     static void Motion(WindowData *w, int x, int y) {
-        XEvent ev = PointerEvent(w, MotionNotify, x, y, 0);
+        XEvent ev = MakeEvent(w->glw, MotionNotify, x, y);
         Boolean cont = True;
         DragEvent(w->glw, nullptr, &ev, &cont);
     }
     static void Release(WindowData *w, int x, int y, unsigned state = 0) {
-        XEvent ev = PointerEvent(w, ButtonRelease, x, y, state);
+        XEvent ev = MakeEvent(w->glw, ButtonRelease, x, y, state);
         Boolean cont = True;
         DragEvent(w->glw, nullptr, &ev, &cont);
     }
     // A key event on the window's picture through its DeleteWindow action.
     static void Key(WindowData *w, KeySym sym, unsigned state = 0) {
-        XEvent ev{};
-        ev.type = KeyPress;
-        ev.xkey.display = XtDisplay(w->glw);
-        ev.xkey.window = XtWindow(w->glw);
-        ev.xkey.keycode = XKeysymToKeycode(ev.xkey.display, sym);
-        ev.xkey.state = state;
+        XEvent ev = MakeEvent(w->glw, KeyPress, 0, 0, state, unsigned(sym));
         DeleteWindow(w->glw, &ev, nullptr, nullptr);
     }
 };

@@ -101,7 +101,7 @@ TEST_F(Keys, ByKindOfWindow) {
 TEST_F(Keys, BackSpaceThenClickCloses) {
     FisicData *c = NewClip(5);
     WindowData *a = NewWindow(c), *b = NewWindow(c);
-    XEvent click = PointerEvent(a, ButtonPress, 20, 20, 0);
+    XEvent click = MakeEvent(a->glw, ButtonPress);
 
     // A click without BackSpace before it closes nothing.
     DeleteWindow(a->glw, &click, nullptr, nullptr);
@@ -113,9 +113,7 @@ TEST_F(Keys, BackSpaceThenClickCloses) {
     EXPECT_TRUE(WindowListed(a));
     // BackSpace, then leaving the picture: disarmed.
     Key(a, XK_BackSpace);
-    XEvent leave{};
-    leave.type = LeaveNotify;
-    leave.xcrossing.mode = NotifyNormal;
+    XEvent leave = MakeEvent(a->glw, LeaveNotify);
     DeleteWindow(a->glw, &leave, nullptr, nullptr);
     DeleteWindow(a->glw, &click, nullptr, nullptr);
     EXPECT_TRUE(WindowListed(a));
@@ -140,16 +138,11 @@ TEST_F(Keys, BackSpaceThenClickCloses) {
     // (KeyEvent), which arms the picture under the pointer; the picture's own
     // press handler then closes the window.
     Pump();
-    XEvent key{};
-    key.xkey.type = KeyPress;
-    key.xkey.display = XtDisplay(b->glw);
-    key.xkey.window = XtWindow(b->glw);
-    key.xkey.x = 20, key.xkey.y = 20;
-    key.xkey.keycode = XKeysymToKeycode(XtDisplay(b->glw), XK_BackSpace);
+    XEvent key = MakeEvent(b->glw, KeyPress, 20, 20, 0, XK_BackSpace);
     Boolean cont = True;
     KeyEvent(workswin, nullptr, &key, &cont);
     EXPECT_TRUE(DeleteWindowArmed(b->glw));
-    XEvent press = PointerEvent(b, ButtonPress, 20, 20, 0);
+    XEvent press = MakeEvent(b->glw, ButtonPress);
     InDispatch([&] { BtnPress(b->glw, b, &press, &cont); });
     EXPECT_EQ(List(), (std::vector<WindowData *>{}));
 }
@@ -165,19 +158,15 @@ TEST_F(Closing, CommandsNeedWindows) {
         {ClearHappy, "No clips in master area"},
         {CloseAll, "No clips in desktop"},
     };
-    for (const Case &k : cases) {
-        InDispatch([&] { k.cmd(nullptr, nullptr, nullptr); });
-        EXPECT_EQ(Messages(), (std::vector<std::string>{k.message}));
-        CloseMessages();
-    }
-    // A desktop window that is not selected still leaves nothing to close
-    // for CloseSel, and none for ClearHappy.
-    FisicData *c = NewClip(5);
-    NewWindow(c);
-    for (int i = 0; i < 2; i++) {
-        InDispatch([&] { cases[i].cmd(nullptr, nullptr, nullptr); });
-        EXPECT_EQ(Messages(), (std::vector<std::string>{cases[i].message}));
-        CloseMessages();
+    // Then with a desktop window that is not selected: still nothing for
+    // CloseSel, and none for ClearHappy.
+    for (int windows : {0, 1}) {
+        if (windows) NewWindow(NewClip(5));
+        for (int i = 0; i < 3 - windows; i++) {
+            InDispatch([&] { cases[i].cmd(nullptr, nullptr, nullptr); });
+            EXPECT_EQ(Messages(), (std::vector<std::string>{cases[i].message})) << windows;
+            CloseMessages();
+        }
     }
 }
 

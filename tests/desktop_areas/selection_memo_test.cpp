@@ -35,16 +35,13 @@ TEST_F(Selection, ColoursFollowTheFlag) {
     FisicData *c = NewClip(5);
     WindowData *a = NewWindow(c);
     ASSERT_NE(RED_COL, clip_normal_fg);
-    SetSelection(a, 1);
-    EXPECT_EQ(a->selected, 1);
-    for (Widget l : {a->tc_label, a->in_label, a->out_label})
-        EXPECT_EQ(Foreground(l), RED_COL);
-    EXPECT_EQ(TopShadow(a->label_frame), RED_COL);
-    SetSelection(a, 0);
-    EXPECT_EQ(a->selected, 0);
-    for (Widget l : {a->tc_label, a->in_label, a->out_label})
-        EXPECT_EQ(Foreground(l), clip_normal_fg);
-    EXPECT_EQ(TopShadow(a->label_frame), clip_normal_shadow);
+    for (int on : {1, 0}) {
+        SetSelection(a, on);
+        EXPECT_EQ(a->selected, on);
+        for (Widget l : {a->tc_label, a->in_label, a->out_label})
+            EXPECT_EQ(Foreground(l), on ? RED_COL : clip_normal_fg) << on;
+        EXPECT_EQ(TopShadow(a->label_frame), on ? RED_COL : clip_normal_shadow) << on;
+    }
 }
 
 TEST_F(Selection, Operations) {
@@ -117,7 +114,7 @@ TEST_F(Selection, DragByPointerDrops) {
     EXPECT_EQ(Selected(), "00"); // a drop selects nothing
 
     // Pressing with button 3 neither selects nor drags.
-    XEvent ev = PointerEvent(b, ButtonPress, 10, 10, 0, Button3);
+    XEvent ev = MakeEvent(b->glw, ButtonPress, 10, 10, 0, Button3);
     Boolean cont = True;
     BtnPress(b->glw, b, &ev, &cont);
     EXPECT_EQ(DraggedWindow(), nullptr);
@@ -156,11 +153,7 @@ TEST_F(Memo, Toggling) {
 
     // Escape typed in the memo field leaves too.
     SetMemoMode(b, 1);
-    XEvent ev{};
-    ev.type = KeyPress;
-    ev.xkey.display = XtDisplay(b->memo);
-    ev.xkey.window = XtWindow(b->memo);
-    ev.xkey.keycode = XKeysymToKeycode(ev.xkey.display, XK_Escape);
+    XEvent ev = MakeEvent(b->memo, KeyPress, 0, 0, 0, XK_Escape);
     XtDispatchEvent(&ev);
     EXPECT_FALSE(MemoShown(b));
 
@@ -185,8 +178,19 @@ TEST_F(Selection, RealPointerDragAndClick) {
     Pump();
     Position rx = 0, ry = 0;
     XtTranslateCoords(b->glw, 90, 72, &rx, &ry);
-    auto run = [](const std::string &cmd, const std::function<bool()> &done) {
-        ASSERT_EQ(system((cmd + " &").c_str()), 0);
+    // Press at (x, y), move 10 pixels and then to (tx, ty), release; with
+    // (tx, ty) = (x, y) a press and release in place.
+    auto pointer = [](int x, int y, int tx, int ty, const std::function<bool()> &done) {
+        char cmd[512];
+        if (tx == x && ty == y)
+            snprintf(cmd, sizeof cmd,
+                     "xdotool mousemove %d %d sleep 0.1 mousedown 1 sleep 0.1 mouseup 1 &", x, y);
+        else
+            snprintf(cmd, sizeof cmd,
+                     "xdotool mousemove %d %d sleep 0.1 mousedown 1 sleep 0.1 mousemove %d %d "
+                     "sleep 0.1 mousemove %d %d sleep 0.1 mouseup 1 &",
+                     x, y, x + 10, y, tx, ty);
+        ASSERT_EQ(system(cmd), 0);
         for (int i = 0; i < 5000 && !done(); i++) {
             while (XtAppPending(app))
                 XtAppProcessEvent(app, XtIMAll);
@@ -194,17 +198,9 @@ TEST_F(Selection, RealPointerDragAndClick) {
         }
         Pump();
     };
-    char cmd[512];
-    snprintf(cmd, sizeof cmd, "xdotool mousemove %d %d sleep 0.1 mousedown 1 sleep 0.1 mouseup 1",
-             rx, ry);
-    run(cmd, [&] { return b->selected != 0; });
+    pointer(rx, ry, rx, ry, [&] { return b->selected != 0; });
     EXPECT_EQ(Selected(), "01");
-
-    snprintf(cmd, sizeof cmd,
-             "xdotool mousemove %d %d sleep 0.1 mousedown 1 sleep 0.1 mousemove %d %d sleep 0.1 "
-             "mousemove %d %d sleep 0.1 mouseup 1",
-             rx, ry, rx + 10, ry, rx + 2 * 206, ry + 214);
-    run(cmd, [&] { return b->slot != 1; });
+    pointer(rx, ry, rx + 2 * 206, ry + 214, [&] { return b->slot != 1; });
     EXPECT_EQ(b->slot, 9);
     EXPECT_EQ(DraggedWindow(), nullptr);
     EXPECT_EQ(a->slot, 0);
@@ -219,11 +215,7 @@ TEST_F(Selection, RealPointerDragAndClick) {
     Position ax = 0, ay = 0, dx = 0, dy = 0;
     XtTranslateCoords(a->glw, 90, 72, &ax, &ay);
     XtTranslateCoords(d->glw, 90, 72, &dx, &dy);
-    snprintf(cmd, sizeof cmd,
-             "xdotool mousemove %d %d sleep 0.1 mousedown 1 sleep 0.1 mousemove %d %d sleep 0.1 "
-             "mousemove %d %d sleep 0.1 mouseup 1",
-             ax, ay, ax + 10, ay, dx, dy);
-    run(cmd, [&] { return first_work != a; });
+    pointer(ax, ay, dx, dy, [&] { return first_work != a; });
     EXPECT_EQ(List(), (std::vector<WindowData *>{b, a, d}));
     EXPECT_EQ(DraggedWindow(), nullptr);
 }
@@ -252,7 +244,7 @@ TEST_F(Selection, DragScrollsAtTheEdges) {
         return v;
     };
     auto motion_at = [&](int rx, int ry) {
-        XEvent ev = PointerEvent(a, MotionNotify, 0, 0, 0);
+        XEvent ev = MakeEvent(a->glw, MotionNotify, 0, 0);
         ev.xmotion.x_root = rx;
         ev.xmotion.y_root = ry;
         Boolean cont = True;
@@ -263,7 +255,7 @@ TEST_F(Selection, DragScrollsAtTheEdges) {
     XmScrollBarGetValues(work_v, &v0, &sl, &inc, &page);
     XmScrollBarSetValues(work_v, 0, sl, inc, page, True);
     Pump();
-    XEvent press = PointerEvent(a, ButtonPress, 0, 0, 0);
+    XEvent press = MakeEvent(a->glw, ButtonPress, 0, 0);
     press.xbutton.x_root = cx + cw / 2;
     press.xbutton.y_root = cy + ch / 2;
     Boolean cont = True;
