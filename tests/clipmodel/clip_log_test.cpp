@@ -186,6 +186,37 @@ TEST_F(ClipLogTest, LogIsTrustedOnlyWhileItsHeaderMatchesTheReel) {
     EXPECT_EQ(status, 0);
 }
 
+TEST_F(ClipLogTest, DamagedLogsAreRefused) {
+    const std::string path = db.reel("d.svj");
+    FisicData *f = OpenReel("d.svj", 30, true);
+    ASSERT_NE(f, nullptr);
+    int status = -1;
+    // Part 2's table count points past the start of the file.
+    const std::string part2 = db.clip("d.svj_Clip_2");
+    reel_test::bytes p = reel_test::read_file(part2);
+    put_be32(&p[p.size() - 4], 0x10000000u);
+    reel_test::write_file(part2, p);
+    // Part 1 loses its tail.
+    const std::string part1 = db.clip("d.svj_Clip_1");
+    p = reel_test::read_file(part1);
+    p.resize(p.size() / 2);
+    reel_test::write_file(part1, p);
+    FisicData *g = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->part.load(), nullptr); // no part readable
+    EXPECT_EQ(g->complete.load(), 0);
+    FreeFisicData(g);
+
+    // A header that lies about its counts is not a log.
+    reel_test::bytes h = reel_test::read_file(db.clip("d.svj_Log"));
+    put_be32(&h[0], 77);
+    reel_test::write_file(db.clip("d.svj_Log"), h);
+    g = CreaFisicData(path.c_str(), 0, &status);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->parts, 2);
+    FreeFisicData(g);
+}
+
 TEST_F(ClipLogTest, OtherVideoStandardIsRefused) {
     const std::string path = db.reel("ntsc.svj");
     MakeReel(path, 3, 1); // an NTSC reel (496 stored lines) in PAL

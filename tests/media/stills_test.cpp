@@ -5,9 +5,11 @@
 // against ImageMagick as an independent encoder and decoder.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <string>
 #include <tuple>
 
@@ -24,6 +26,7 @@
 #include "media/img_util.h"
 #include "media/video_globals.h"
 #include "platform/byteorder.h"
+#include "platform/sem.h"
 #include "stills_test_util.h"
 
 namespace {
@@ -263,6 +266,21 @@ TEST_F(Stills, DeviceFramesRoundTripThroughEveryFormat) {
     }
 }
 
+TEST_F(Stills, ReadersWaitAtTheClosedPauseGate) {
+    const std::string pic = dir.path("gate.pic");
+    ASSERT_EQ(glotopic(pic.c_str(), 8, 6, flip(test_rgb(8, 6), 8, 6).data()), 1);
+    Bytes buf(8 * 6 * 4);
+    // The gate the job layer installs at start-up.
+    SemInit();
+    img_set_row_gate([] { SemWait(0); });
+    SemSet(0, 1);
+    auto blocked =
+        std::async(std::launch::async, [&] { return pictoglo(pic.c_str(), buf.data(), 0); });
+    EXPECT_EQ(blocked.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    SemSet(0, 0);
+    EXPECT_EQ(blocked.get(), 1);
+}
+
 // Cross-checks with ImageMagick
 // ---------------------------------------------------
 
@@ -460,3 +478,12 @@ TEST_F(Stills, JpegHeaderBeyondTheStillLimitsIsRefusedBeforeDecoding) {
 }
 
 } // namespace
+
+TEST_F(Magick, OurFilesReadByImageMagick) {
+    const Bytes rgb = test_rgb(w, h);
+    for (int index : {1, 2, 5}) { // Targa, SGI, JPEG
+        const std::string path = dir.path(std::string("ours") + imp_format[index]);
+        ASSERT_EQ(img_functions(index)->write(path.c_str(), w, h, flip(rgb, w, h).data(), 95), 1);
+        EXPECT_LE(max_diff(magick_decode(path), rgb), index == 5 ? 10 : 0) << index;
+    }
+}
