@@ -126,21 +126,22 @@ void DeleteWindow(Widget w, XEvent *event, String *, Cardinal *) {
 
 // Button 2 on an arrow plays the window that owns it (the arrow's user
 // data) backward (left arrow) or forward (right arrow).
-void Play2Sx(Widget w, XEvent *, String *, Cardinal *) {
-    WindowData *win = window_of(w);
+namespace {
+void play_from_arrow(Widget arrow, int dir) {
+    WindowData *win = window_of(arrow);
     if (!win || isPlayActive) return;
     if (!win->seg_first)
         PutCharMessage(mainform, "Import process still in progress");
     else
-        ePlayStart(win, -1);
+        ePlayStart(win, dir);
+}
+} // namespace
+
+void Play2Sx(Widget w, XEvent *, String *, Cardinal *) {
+    play_from_arrow(w, -1);
 }
 void Play2Dx(Widget w, XEvent *, String *, Cardinal *) {
-    WindowData *win = window_of(w);
-    if (!win || isPlayActive) return;
-    if (!win->seg_first)
-        PutCharMessage(mainform, "Import process still in progress");
-    else
-        ePlayStart(win, 1);
+    play_from_arrow(w, 1);
 }
 
 XtTranslations WindowTranslations() {
