@@ -11,11 +11,12 @@
 
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
+#include "editing/segments.h"
 #include "desktop/clip_open.h"
 #include "desktop/clip_window.h"
 #include "desktop/display_window.h"
 #include "desktop/frame_display.h"
-#include "desktop/frame_map.h"
+#include "editing/frame_map.h"
 #include "desktop/globals.h"
 #include "ui/messages.h"
 #include "media/fm_main.h"
@@ -64,19 +65,7 @@ void FreeWindowData(WindowData *win, int free_record) {
     if (win->disp) DispExit(win->disp);
     if (win->frame) XtDestroyWidget(win->frame);
     win->frame = nullptr;
-    if (Segment *s = win->seg_first) {
-        Segment *last = win->seg_last ? win->seg_last : s;
-        for (;;) {
-            Segment *next = s->next;
-            if (s->fisic) s->fisic->refs--;
-            free(s->map);
-            bool end = s == last || !next || next == win->seg_first;
-            delete s;
-            if (end) break;
-            s = next;
-        }
-        win->seg_first = win->seg_last = win->seg_current = nullptr;
-    }
+    FreeSegments(win);
     free(win->image);
     free(win->back);
     win->image = win->back = nullptr;

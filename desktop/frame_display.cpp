@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "desktop/clip_model.h"
-#include "desktop/frame_map.h"
+#include "editing/frame_map.h"
 #include "desktop/glw.h"
 #include "media/svjr.h"
 #include "platform/cl_compress.h"

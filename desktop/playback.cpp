@@ -38,7 +38,7 @@
 
 #include "desktop/clip_model.h"
 #include "desktop/clip_window.h"
-#include "desktop/frame_map.h"
+#include "editing/frame_map.h"
 #include "desktop/globals.h"
 #include "desktop/glw.h"
 #include "desktop/zoom_view.h"

@@ -9,7 +9,7 @@
 
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
-#include "desktop/frame_map.h"
+#include "editing/frame_map.h"
 
 namespace {
 std::string Take(char *s) {

@@ -1,5 +1,5 @@
 // Heads of the clip lists.
-#include "desktop/clip_model.h"
+#include "editing/clip_records.h"
 
 std::atomic<FisicData *> first_fisic{nullptr};
 WindowData *first_window = nullptr, *last_window = nullptr, *first_work = nullptr,

@@ -1,9 +1,9 @@
 // The frame rule of clip windows. A window is a ring of segments, each a
 // frame range of a physical clip placed at a window offset, optionally
 // remapped by a repeating pattern (speed changes, strobes, loops).
-#include "desktop/frame_map.h"
+#include "editing/frame_map.h"
 
-#include "desktop/clip_model.h"
+#include "editing/clip_records.h"
 
 static int span(const Segment *s) {
     return s->last >= s->first ? s->last - s->first : s->first - s->last;
