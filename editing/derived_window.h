@@ -15,8 +15,9 @@ enum DeriveType { DERIVE_COPY = 0, DERIVE_FASTER = 1, DERIVE_SLOWER = 2, DERIVE_
 
 // Results of BuildDerivedWindow.
 enum {
-    DERIVE_NOTHING = -1, // nothing could be taken (or the result is too long)
-    DERIVE_SKIPPED = 0,  // windows of another picture size were skipped
+    DERIVE_TOO_LONG = -2, // the result would pass DERIVE_MAX_FRAMES or a map could not be made
+    DERIVE_NOTHING = -1,  // nothing could be taken
+    DERIVE_SKIPPED = 0,   // windows of another picture size were skipped
     DERIVE_OK = 1,
     DERIVE_PRODUCING = 2 // a used clip is still being produced
 };
@@ -58,7 +59,8 @@ void InitDerivedWindow(WindowData *window, int frames);
 // flop. recollect 1: the source window whole, prefix "R(". `titles` gives the
 // title of a window (its memo text); null gives "". Returns DERIVE_*. On
 // DERIVE_NOTHING the window holds no segments and every source window's
-// marks are as they were.
+// marks are as they were; so on DERIVE_TOO_LONG, where the caller says
+// "Clip too long".
 int BuildDerivedWindow(WindowData *window, WindowData *source, int master, int repetitions,
                        int recollect, std::string *name, int type, int factor,
                        std::string (*titles)(WindowData *) = nullptr);
