@@ -3,6 +3,7 @@
 // step with `current`, and handles its slider, arrows, mark buttons and busy
 // colours. Fetching and drawing the picture is frame_display.cpp's job.
 #include "desktop/clip_window.h"
+#include "desktop/clip_operations.h"
 
 #include <Xm/Frame.h>
 #include <Xm/PushB.h>
@@ -88,8 +89,9 @@ void memo_cb(Widget, XtPointer client, XtPointer) {
     MemoOn(static_cast<WindowData *>(client));
 }
 void copy_cb(Widget, XtPointer client, XtPointer) {
-    if (!ready_for_button(static_cast<WindowData *>(client))) return;
-    not_available(); // NewWindowSingle comes with the clip operations
+    auto *win = static_cast<WindowData *>(client);
+    if (!ready_for_button(win)) return;
+    NewWindowSingle(win->copy_btn, win);
 }
 void mark_cb(Widget w, XtPointer client, XtPointer) {
     auto *win = static_cast<WindowData *>(client);

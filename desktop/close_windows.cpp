@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "desktop/clip_model.h"
+#include "desktop/clip_operations.h"
 #include "desktop/commands.h"
 #include "desktop/desktop_area.h"
 #include "desktop/globals.h"
@@ -115,6 +116,7 @@ void CloseOK(int master, int all, WindowData *single, int stop, int keep_places)
                 frames.push_back(w->frame);
         if (frames.size() > 1) XtUnmanageChildren(frames.data(), Cardinal(frames.size()));
     }
+    bool closed_master = false;
     WindowData **link = &first_window;
     while (WindowData *w = *link) {
         if (!closes(w, master, all, single)) {
@@ -132,6 +134,7 @@ void CloseOK(int master, int all, WindowData *single, int stop, int keep_places)
             p.window = nullptr;
             if (stop) StopProcess(i);
         }
+        if (w->master) closed_master = true;
         FreeWindowData(w, 0);
         w->next = nullptr;
         closed.push_back(w);
@@ -143,9 +146,10 @@ void CloseOK(int master, int all, WindowData *single, int stop, int keep_places)
         free_pending = true;
         XtAppAddTimeOut(app, 0, free_closed_timer, nullptr);
     }
-    // (A closed master-area window also changes the summa window, which the
-    // clip operations build from the master area.)
-    if (!keep_places) RepositionWindows();
+    if (!keep_places) {
+        RepositionWindows();
+        if (closed_master) UpdateSummaWindow();
+    }
     SemSet(1, 0); // wake the log converter: clips may have lost their last user
 }
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "desktop/clip_model.h"
+#include "desktop/clip_operations.h"
 #include "desktop/clip_window.h"
 #include "desktop/desktop_area.h"
 #include "desktop/display_window.h"
@@ -132,7 +133,9 @@ void release(const XButtonEvent &ev) {
     }
     int area = 0, slot = 0;
     DropTarget(win, ev.x, ev.y, current_scroll(), &area, &slot);
-    DropWindow(win, area, slot);
+    const int was_master = win->master;
+    // A window moved into, out of or within the master area changes the summa.
+    if (DropWindow(win, area, slot) && (was_master || area)) UpdateSummaWindow();
 }
 
 } // namespace

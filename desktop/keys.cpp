@@ -6,6 +6,7 @@
 #include <Xm/Xm.h>
 
 #include "desktop/clip_model.h"
+#include "desktop/clip_operations.h"
 #include "desktop/clip_window.h"
 #include "desktop/commands.h"
 #include "desktop/desktop_area.h"
@@ -17,14 +18,11 @@
 #include "desktop/playback.h"
 #include "desktop/zoom_view.h"
 #include "ui/messages.h"
+#include "vtr/timeline.h"
 
 namespace {
 
 enum { KIND_DESKTOP, KIND_MASTER, KIND_SUMMA };
-
-void not_available() {
-    PutCharMessage(mainform, "Not available yet.");
-}
 
 // Tab: the window's picture comes into view and the pointer to its middle.
 void go_to_window(WindowData *win) {
@@ -67,18 +65,26 @@ void KeyProcess(WindowData *win, KeySym key, int shift) {
     case XK_z:
     case XK_X:
     case XK_x:
-        if (kind == KIND_DESKTOP)
+        if (kind == KIND_DESKTOP) {
             SetMark(win, key == XK_X || key == XK_x);
-        else if (kind == KIND_MASTER && frames)
-            not_available(); // the timeline's in and out sides
+        } else if (kind == KIND_MASTER && frames) {
+            TmSetWindows(win, key == XK_X || key == XK_x ? 1 : 0);
+            TmUpdate(0);
+        }
         return;
     case XK_C:
     case XK_c:
-        if (kind != KIND_SUMMA && frames) not_available(); // new clip / timeline sides
+        if (kind == KIND_DESKTOP && frames) {
+            NewWindowSingle(win->glw, win);
+        } else if (kind == KIND_MASTER && frames) {
+            TmSetWindows(win, 0);
+            TmSetWindows(win, 1);
+            TmUpdate(0);
+        }
         return;
     case XK_S:
     case XK_s:
-        if (kind == KIND_DESKTOP && frames) SpliceNewWin(mainform, nullptr, nullptr);
+        if (kind == KIND_DESKTOP && frames) SpliceNewWin(mainform, win, nullptr);
         return;
     case XK_M:
     case XK_m:

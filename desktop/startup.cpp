@@ -16,6 +16,7 @@
 
 #include "desktop/clip_model.h"
 #include "desktop/clip_open.h"
+#include "desktop/clip_operations.h"
 #include "desktop/commands.h"
 #include "desktop/converter.h"
 #include "desktop/desktop_area.h"
@@ -188,8 +189,8 @@ void BuildMainWindow(const StartupOptions &opt) {
     // The VTR panel and the board's video mode and sync join here with the
     // board library; without a board, "-vtr" leaves the VTR form empty.
     CreaLogoWindow(W);
-    // The timeline strip, the defaults and the summa window join here with
-    // their subsystems.
+    // The timeline strip and the defaults join here with their subsystems.
+    UpdateSummaWindow();
     XtAppAddTimeOut(app, 60000, ClearWorkTimer, nullptr);
     XtAppAddTimeOut(app, 1000, ReapChildren, nullptr);
     Widget clip = nullptr;
