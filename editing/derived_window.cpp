@@ -238,6 +238,15 @@ int BuildDerivedWindow(WindowData *window, WindowData *source, int master, int r
             length -= cut;
             carry = 0;
         }
+        // The first pass tells what all of them will make: refuse a loop
+        // that would pass the longest window before building it. Faster
+        // passes may differ by a frame, the others are alike.
+        if (pass == 0 && passes > 1) {
+            const long long each = type == DERIVE_FASTER ? length - 1 : length;
+            if (each > 0 && each * (flip_flop ? 2 : 1) > DERIVE_MAX_FRAMES / passes)
+                too_long = true;
+        }
+        if (too_long) break;
         if (flip_flop && window->seg_first) {
             if (!mirror) {
                 InitDerivedWindow(window, (int)length);

@@ -26,6 +26,11 @@ enum {
 // operation whose result would pass this makes no window.
 constexpr long long DERIVE_MAX_FRAMES = 2147483647LL;
 
+// Longest frame map of one segment, in entries (64 MB): a Slower or Strobe
+// by a factor beyond it needs a longer map and makes no window, whatever
+// memory the machine would give.
+constexpr long long DERIVE_MAX_MAP = 1LL << 24;
+
 // Least common multiple of a and b; max(a, b) when min(a, b) < 2, and 0 when
 // the result would pass the largest int (it is counted in 64 bits).
 int LeastCommonMultiple(int a, int b);
@@ -43,8 +48,8 @@ int CountSelected();
 // {0} with period 1). One output frame gets no map; a map longer than the
 // output is cut to it and its period becomes the entry that would follow.
 // Returns the number of output frames, or 0 (target left without a map)
-// when count < 1, the output would pass DERIVE_MAX_FRAMES, a value does not
-// fit an int, or the map cannot be allocated. *carry (may be null) receives
+// when count < 1, the output would pass DERIVE_MAX_FRAMES, the map would pass
+// DERIVE_MAX_MAP, a value does not fit an int, or memory runs out. *carry (may be null) receives
 // the frames the last sample stands for beyond the piece (Faster, Strobe;
 // 0 for the others).
 long long PlayType(const Segment *source, Segment *target, int *carry, int type, int factor,

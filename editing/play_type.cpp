@@ -109,7 +109,7 @@ long long PlayType(const Segment *source, Segment *target, int *carry, int type,
         len = out;
         advance = entry(out);
     }
-    if (!fits_int(advance)) return 0;
+    if (!fits_int(advance) || len > DERIVE_MAX_MAP) return 0;
     int *map = (int *)malloc((size_t)len * sizeof(int));
     if (!map) return 0;
     for (long long i = 0; i < len; i++) {
