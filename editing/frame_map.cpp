@@ -3,6 +3,8 @@
 // remapped by a repeating pattern (speed changes, strobes, loops).
 #include "editing/frame_map.h"
 
+#include <algorithm>
+
 #include "editing/clip_records.h"
 
 static int span(const Segment *s) {
@@ -19,6 +21,26 @@ int PlayCtrl(const Segment *s, int k) {
         }
         v = s->map[r] + q * s->period;
     }
+    return s->last >= s->first ? s->first + v : s->first - v;
+}
+
+long long PlayCtrl64(const Segment *s, long long k) {
+    // Saturates instead of overflowing: callers refuse any result outside int.
+    constexpr long long huge = 1LL << 62;
+    long long v = k;
+    if (s->map && s->map_len > 0) {
+        long long q = k / s->map_len, r = k % s->map_len;
+        if (r < 0) {
+            r += s->map_len;
+            q--;
+        }
+        long long step;
+        if (__builtin_mul_overflow(q, (long long)s->period, &step))
+            step = (q < 0) != (s->period < 0) ? -huge : huge;
+        v = s->map[r] + std::clamp(step, -huge, huge);
+    }
+    if (v > huge) v = huge;
+    if (v < -huge) v = -huge;
     return s->last >= s->first ? s->first + v : s->first - v;
 }
 
