@@ -109,10 +109,10 @@ Widget TmCreaForm(Widget parent, Widget top, int max_width) {
     tmline.image.assign(size_t(tmline.max_width) * TM_HEIGHT * 4, 0);
     for (std::vector<unsigned char> &m : tmline.marker)
         m.assign(size_t(TM_MARKER) * TM_MARKER * 4, 0);
-    tmline.form = XtVaCreateManagedWidget("timeline", xmFormWidgetClass, parent, XmNheight, 40,
-                                          XmNtopAttachment, top ? XmATTACH_WIDGET : XmATTACH_FORM,
-                                          XmNtopWidget, top, XmNleftAttachment, XmATTACH_FORM,
-                                          XmNrightAttachment, XmATTACH_FORM, NULL);
+    tmline.form = XtVaCreateManagedWidget(
+        "timeline", xmFormWidgetClass, parent, XmNheight, 40, XmNresizePolicy, XmRESIZE_NONE,
+        XmNtopAttachment, top ? XmATTACH_WIDGET : XmATTACH_FORM, XmNtopWidget, top,
+        XmNleftAttachment, XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM, NULL);
     return tmline.form;
 }
 
