@@ -139,7 +139,7 @@ TEST(TimelineLayout, EveryWidthAndTotalStaysInsideAndTiles) {
     }
 }
 
-TEST(TimelineLayout, PaintsBlocksAndMarkers) {
+TEST(TimelineLayout, MarkersArePaintedWholeAndMirrored) {
     const unsigned char bg[3] = {10, 20, 30}, fg[3] = {210, 220, 230};
     const TmStripColours colours = TmMakeColours(bg, fg);
     EXPECT_NE(std::memcmp(colours.block[0], colours.block[1], 3), 0);
@@ -148,33 +148,21 @@ TEST(TimelineLayout, PaintsBlocksAndMarkers) {
     TmBuildMarker(1, colours, out_m.data());
     const int lengths[] = {30, 50, 20};
     TmStripLayout lay;
-    TmLayoutStrip(lengths, 3, 0, 2, 140, 100, &lay);
+    TmLayoutStrip(lengths, 3, 0, 2, 140, 100, &lay); // In at 0, Out at 120
     std::vector<unsigned char> img(140 * TM_HEIGHT * 4);
     TmRenderStrip(lay, colours, in_m.data(), out_m.data(), img.data(), 140);
-    auto rgb_at = [&](int x, int y) {
-        const unsigned char *p = &img[(size_t(y) * 140 + size_t(x)) * 4];
-        return std::vector<int>{p[3], p[2], p[1]};
-    };
-    auto rgb = [](const unsigned char *c) { return std::vector<int>{c[0], c[1], c[2]}; };
-    for (int y : {0, 10, 19}) {
-        EXPECT_EQ(rgb_at(20, y), rgb(colours.block[0]));
-        EXPECT_EQ(rgb_at(49, y), rgb(colours.block[0]));
-        EXPECT_EQ(rgb_at(50, y), rgb(colours.block[1]));
-        EXPECT_EQ(rgb_at(119, y), rgb(colours.block[0]));
-    }
-    // The markers are copied whole: the In marker's bar on its right edge,
-    // the Out marker's on its left.
-    EXPECT_EQ(rgb_at(17, 10), rgb(colours.marker));
-    EXPECT_EQ(rgb_at(120 + 2, 10), rgb(colours.marker));
-    EXPECT_EQ(std::memcmp(&img[0], &in_m[0], TM_MARKER * 4), 0);
-    EXPECT_EQ(std::memcmp(&img[(19 * 140 + 120) * 4], &out_m[19 * TM_MARKER * 4], TM_MARKER * 4),
-              0);
-    // The Out marker mirrors the In marker.
-    for (int y = 0; y < TM_MARKER; y++)
+    for (int y = 0; y < TM_MARKER; y++) {
+        const size_t row = size_t(y) * 140 * 4, mrow = size_t(y) * TM_MARKER * 4;
+        ASSERT_EQ(std::memcmp(&img[row], &in_m[mrow], TM_MARKER * 4), 0);
+        ASSERT_EQ(std::memcmp(&img[row + 120 * 4], &out_m[mrow], TM_MARKER * 4), 0);
         for (int x = 0; x < TM_MARKER; x++)
-            ASSERT_EQ(std::memcmp(&in_m[(y * TM_MARKER + x) * 4],
-                                  &out_m[(y * TM_MARKER + TM_MARKER - 1 - x) * 4], 4),
+            ASSERT_EQ(std::memcmp(&in_m[mrow + size_t(x) * 4],
+                                  &out_m[mrow + size_t(TM_MARKER - 1 - x) * 4], 4),
                       0);
+    }
+    // The In marker's bar stands on its right edge, next to the first block.
+    EXPECT_EQ(in_m[(10 * TM_MARKER + 17) * 4 + 3], fg[0]);
+    EXPECT_EQ(in_m[(10 * TM_MARKER + 0) * 4 + 3], bg[0]);
 }
 
 TEST(TimelineLayout, HitTest) {
@@ -314,24 +302,6 @@ TEST(TimelineRange, StaleOrMissingEndsCountAsFirstAndLast) {
     TmSetRangeWindow(&empty, area[0], 0);
     EXPECT_EQ(empty.in, nullptr);
     EXPECT_EQ(empty.out, nullptr);
-}
-
-TEST(TimelineRange, MasterAreaWalk) {
-    MasterArea area({4, 5, 6}, 2);
-    EXPECT_EQ(TmMasterCount(), 3);
-    EXPECT_EQ(TmMasterIndex(area[2]), 2);
-    EXPECT_EQ(TmMasterIndex(area[3]), -1);
-    EXPECT_EQ(TmMasterIndex(nullptr), -1);
-    EXPECT_EQ(TmMasterWindow(0), area[0]);
-    EXPECT_EQ(TmMasterWindow(2), area[2]);
-    EXPECT_EQ(TmMasterWindow(3), nullptr);
-    EXPECT_EQ(TmMasterWindow(-1), nullptr);
-    EXPECT_EQ(TmMasterLengths(), (std::vector<int>{4, 5, 6}));
-    // A master area with no desktop after it runs to the list's end.
-    MasterArea only({7, 8}, 0);
-    EXPECT_EQ(TmMasterCount(), 2);
-    EXPECT_EQ(TmMasterWindow(1), only[1]);
-    EXPECT_EQ(TmMasterWindow(2), nullptr);
 }
 
 } // namespace
