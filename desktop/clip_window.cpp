@@ -107,6 +107,11 @@ void stop_cb(Widget, XtPointer, XtPointer) {
     // "stop" acts only inside a running playback, which watches it itself.
 }
 
+// A master-area window's own strip, in the colour of its timeline block.
+void tm_line_expose(Widget, XtPointer client, XtPointer) {
+    TmDrawLine(static_cast<WindowData *>(client));
+}
+
 // Import progress of a placeholder, shown by the progress timer.
 void show_import_progress(int entry) {
     if (entry < 0 || entry >= MAX_SPROC) return;
@@ -212,8 +217,6 @@ void CreaWidget(WindowData *win, int area, int summa, int placeholder, int impor
         } else {
             XtAddEventHandler(win->glw, ButtonPressMask, False, BtnPress, win);
             XtOverrideTranslations(win->glw, WindowTranslations());
-            // The master area's timeline strip (TmDrawLine) is drawn with the
-            // timeline; its widget is made below.
         }
     } else {
         win->glw = CreaDraw(form, XBAND, py, win->width, win->height);
@@ -285,8 +288,8 @@ void CreaWidget(WindowData *win, int area, int summa, int placeholder, int impor
     // Master area: the timeline strip below the slider.
     win->tmglw = nullptr;
     if (kind == KIND_MASTER)
-        win->tmglw =
-            CreaGlw(app_shell, form, XBAND, slider_y + 21, win->width, TmLineH(), nullptr, nullptr);
+        win->tmglw = CreaGlw(app_shell, form, XBAND, slider_y + 21, win->width, TmLineH(),
+                             tm_line_expose, win);
 
     if (kind == KIND_DESKTOP && win->label_frame && win->tc_label) {
         XtVaGetValues(win->label_frame, XmNtopShadowColor, &clip_normal_shadow, NULL);
@@ -310,8 +313,9 @@ void UpdateValue(WindowData *win) {
         if (v > hi) v = hi;
         XmScaleSetValue(win->scale, v);
     }
-    // The summa window also moves the timeline's position (TmSetScale) once
-    // the timeline has one.
+    // The summa window's position is also the timeline's.
+    if (win == summa_window || (win->frame && XtParent(win->frame) == summaform))
+        TmSetScale(win->current + 1);
     if (win->frame_label) set_mark_label(win->frame_label, "%i", win->current + 1);
     if (win->tc_label) {
         char tc[32];

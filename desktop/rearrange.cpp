@@ -14,6 +14,7 @@
 #include "desktop/processes.h"
 #include "ui/command.h"
 #include "ui/messages.h"
+#include "vtr/timeline.h"
 
 namespace {
 
@@ -59,6 +60,20 @@ void rebuild_in_area(WindowData *win) {
     RestoreFrameColor(win);
 }
 
+// Sends the widget's window an expose of all of it, handled with the events.
+void expose_again(Widget w) {
+    if (!w || !XtIsRealized(w)) return;
+    Dimension width = 0, height = 0;
+    XtVaGetValues(w, XmNwidth, &width, XmNheight, &height, NULL);
+    XEvent ev{};
+    ev.xexpose.type = Expose;
+    ev.xexpose.display = XtDisplay(w);
+    ev.xexpose.window = XtWindow(w);
+    ev.xexpose.width = width;
+    ev.xexpose.height = height;
+    XSendEvent(XtDisplay(w), XtWindow(w), False, ExposureMask, &ev);
+}
+
 void rearrange_yes(Widget w, XtPointer client, XtPointer call) {
     RearrangeNowOK(w, client, call);
 }
@@ -83,7 +98,14 @@ void RepositionWindows() {
         win->slot = WindowPosition(slot, &x, &y, win->master);
         if (!win->frame) continue;
         Widget area = win->master ? happyform : workform;
-        if (XtParent(win->frame) != area) rebuild_in_area(win);
+        const bool rebuilt = XtParent(win->frame) != area;
+        if (rebuilt) rebuild_in_area(win);
+        // A master-area window's strip takes the colour of its (maybe new)
+        // place in the timeline; a strip not made anew is also exposed again.
+        if (win->master) {
+            TmDrawLine(win);
+            if (!rebuilt) expose_again(win->tmglw);
+        }
         Position fx = 0, fy = 0;
         XtVaGetValues(win->frame, XmNx, &fx, XmNy, &fy, NULL);
         if (fx != x || fy != y) moves[win->master ? 1 : 0].push_back({win->frame, x, y});

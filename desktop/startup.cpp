@@ -21,6 +21,7 @@
 #include "desktop/converter.h"
 #include "desktop/desktop_area.h"
 #include "desktop/exit.h"
+#include "desktop/frame_stepping.h"
 #include "desktop/globals.h"
 #include "ui/icons.h"
 #include "desktop/log_writer.h"
@@ -167,6 +168,8 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
 // The functions through which the libraries below the desktop reach it.
 static void InstallDesktopHooks() {
     DbOpenReelHook = OpenFile;
+    TmSetWindowVisibleHook(SetWindowVisible);
+    TmSetScaleHook(ScaleValue);
 }
 
 void BuildMainWindow(const StartupOptions &opt) {
@@ -189,7 +192,8 @@ void BuildMainWindow(const StartupOptions &opt) {
     // The VTR panel and the board's video mode and sync join here with the
     // board library; without a board, "-vtr" leaves the VTR form empty.
     CreaLogoWindow(W);
-    // The timeline strip and the defaults join here with their subsystems.
+    TmCreaGlw(background_rgb, foreground_rgb);
+    // The defaults join here with their subsystem.
     UpdateSummaWindow();
     XtAppAddTimeOut(app, 60000, ClearWorkTimer, nullptr);
     XtAppAddTimeOut(app, 1000, ReapChildren, nullptr);
