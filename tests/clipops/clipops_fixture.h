@@ -68,11 +68,9 @@ class ClipOpsFixture : public AreasFixture {
         Widget d = Dialog();
         ASSERT_NE(d, nullptr);
         XmTextSetString(XtNameToWidget(d, "wtext"), const_cast<char *>(value));
-        if (flip) {
-            Widget t = ByLabel(d, "Flip flop");
-            ASSERT_NE(t, nullptr);
+        // A Loop dialog: the mode asked for.
+        if (Widget t = ByLabel(d, flip ? "Flip flop" : "Saw tooth"))
             XmToggleButtonSetState(t, True, True);
-        }
         ::Press(XtNameToWidget(d, "OK"));
         Pump();
     }

@@ -5,6 +5,7 @@
 
 #include "desktop/main_window.h"
 #include "editing/derived_window.h"
+#include "editing/segments.h"
 
 using ClipOps = ClipOpsFixture;
 

@@ -4,18 +4,16 @@
 
 #include "desktop/desktop_area.h"
 
-using Summa = ClipOpsFixture;
-
-namespace {
-
-// Drags a desktop window by its picture to above the desktop's top.
-void DragToMaster(WindowData *w) {
-    AreasFixture::Press(w, 90, 70);
-    AreasFixture::Motion(w, 90, -30);
-    AreasFixture::Release(w, 90, -30);
-}
-
-} // namespace
+class Summa : public ClipOpsFixture {
+  protected:
+    // Drags a desktop window by its picture to above the desktop's top,
+    // `cells` cells to the right.
+    static void DragToMaster(WindowData *w, int cells = 0) {
+        Press(w, 90, 70);
+        Motion(w, 90 + cells * 206, -30);
+        Release(w, 90 + cells * 206, -30);
+    }
+};
 
 TEST_F(Summa, FollowsTheMasterArea) {
     UpdateSummaWindow(); // an empty master area: none
@@ -31,7 +29,7 @@ TEST_F(Summa, FollowsTheMasterArea) {
     EXPECT_EQ(summa_window->total, 120);
     EXPECT_EQ(XtParent(summa_window->frame), summaform);
 
-    DragToMaster(bars);
+    DragToMaster(bars, 1);
     Pump();
     ASSERT_EQ(first_work, nullptr);
     WindowData *summa = summa_window;
@@ -51,7 +49,7 @@ TEST_F(Summa, FollowsTheMasterArea) {
     FisicData *small = NewClip(4);
     small->width = 90;
     WindowData *other = NewWindow(small, 0, 0, "S");
-    DragToMaster(other);
+    DragToMaster(other, 3); // after the two
     Pump();
     EXPECT_EQ(Messages(), std::vector<std::string>{"Skipped clips with different size"});
     EXPECT_EQ(summa_window->total, 270);

@@ -38,6 +38,7 @@ class ClipWinFixture : public DesktopFixture {
     std::string dir;
     std::vector<FisicData *> clips;
     std::vector<WindowData *> windows;
+    int logs_written = 0;
 
     void SetUp() override {
         DesktopFixture::SetUp();
@@ -100,7 +101,9 @@ class ClipWinFixture : public DesktopFixture {
                 p.offsets[e] = int(data.size());
                 data.insert(data.end(), jpeg.begin(), jpeg.begin() + size);
             }
-            const std::string file = dir + "/clip_Clip_" + std::to_string(k + 1);
+            // Each clip's parts under a name of their own.
+            const std::string file =
+                dir + "/clip" + std::to_string(logs_written) + "_Clip_" + std::to_string(k + 1);
             FILE *fp = fopen(file.c_str(), "wb");
             ASSERT_NE(fp, nullptr);
             ASSERT_EQ(fwrite(data.data(), 1, data.size(), fp), data.size());
@@ -109,6 +112,7 @@ class ClipWinFixture : public DesktopFixture {
             p.ready = 1;
         }
         c->complete = 1;
+        logs_written++;
     }
 
     // Writes a PAL reel of solid-colour frames at `path` and opens the clip's

@@ -82,7 +82,7 @@ TEST_F(Keys, ByKindOfWindow) {
         int in, current;
         bool memo, message;
     } cases[] = {
-        {d, XK_z, 4, 4, false, false},   {m, XK_z, 0, 4, false, true},
+        {d, XK_z, 4, 4, false, false},   {m, XK_z, 0, 4, false, false},
         {s, XK_z, 0, 4, false, false},   {d, XK_m, 4, 4, true, false},
         {m, XK_m, 0, 4, false, false},   {s, XK_Tab, 0, 4, false, false},
         {s, XK_Up, 0, 5, false, false},  {m, XK_Down, 0, 3, false, false},
