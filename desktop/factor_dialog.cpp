@@ -26,7 +26,11 @@ int kept_loop_mode = 0; // 0 saw tooth, 1 flip flop
 struct FactorDialog {
     FactorKind kind;
     Widget dialog = nullptr, text = nullptr, flip = nullptr;
+    bool done = false; // answered: the dialog is on its way out
 };
+
+// One factor dialog at a time: opening another replaces it.
+FactorDialog *open_dialog = nullptr;
 
 const char *const titles[] = {"Slower", "Faster", "Strobe", "Loop", "Still"};
 const char *const labels[] = {
@@ -34,6 +38,7 @@ const char *const labels[] = {
 
 void ok_cb(Widget, XtPointer client, XtPointer) {
     auto *d = static_cast<FactorDialog *>(client);
+    if (d->done) return;
     char *text = XmTextGetString(d->text);
     int value = text ? atoi(text) : 0;
     XtFree(text);
@@ -59,7 +64,8 @@ void ok_cb(Widget, XtPointer client, XtPointer) {
         break;
     }
     kept_value[kind] = value;
-    // The dialog goes before the window is made (its record with it).
+    // The dialog goes before the window is made.
+    d->done = true;
     XtDestroyWidget(XtParent(d->dialog));
     switch (kind) {
     case FK_SLOWER:
@@ -88,7 +94,9 @@ void cancel_cb(Widget, XtPointer client, XtPointer) {
 }
 
 void destroyed(Widget, XtPointer client, XtPointer) {
-    delete static_cast<FactorDialog *>(client);
+    auto *d = static_cast<FactorDialog *>(client);
+    if (open_dialog == d) open_dialog = nullptr;
+    delete d;
 }
 
 void open_factor_dialog(FactorKind kind) {
@@ -98,6 +106,7 @@ void open_factor_dialog(FactorKind kind) {
         return;
     }
     if (kind == FK_STILL && kept_value[FK_STILL] == 0) kept_value[FK_STILL] = fps;
+    if (open_dialog) XtDestroyWidget(XtParent(open_dialog->dialog));
     auto *d = new FactorDialog{kind};
     const int height = kind == FK_LOOP ? 280 : 180;
     d->dialog = CreaDialog(mainform, titles[kind], "effect", 300, height, 1, 0);
@@ -106,7 +115,6 @@ void open_factor_dialog(FactorKind kind) {
     char value[16];
     snprintf(value, sizeof value, "%i", kept_value[kind]);
     d->text = CreaText(d->dialog, 165, 40, 100, 35, value, 10, nullptr);
-    XtAddCallback(d->text, XmNactivateCallback, ok_cb, d);
     if (kind == FK_LOOP) {
         Widget box = CreaRadioBox(d->dialog, 85, 105, XmVERTICAL);
         Widget saw = CreaToggle(box, "Saw tooth");
@@ -117,7 +125,11 @@ void open_factor_dialog(FactorKind kind) {
     Widget cancel = CreaBottoneXYName(d->dialog, "Cancel", 176, height - 60, 70, 35, "Cancel");
     XtAddCallback(ok, XmNactivateCallback, ok_cb, d);
     XtAddCallback(cancel, XmNactivateCallback, cancel_cb, d);
+    // The number can be typed at once; Return in the field acts as "OK".
+    XtAddCallback(d->text, XmNactivateCallback, ok_cb, d);
+    XtVaSetValues(d->dialog, XmNinitialFocus, d->text, NULL);
     XtManageChild(d->dialog);
+    open_dialog = d;
 }
 
 } // namespace

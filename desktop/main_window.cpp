@@ -45,6 +45,8 @@ void CreaMainWindow(int W, int H, bool vtr_wanted) {
                                         XLARG + 4, XmNheight, HAPPYH, XmNrightAttachment,
                                         XmATTACH_FORM, XmNrightOffset, 1, XmNtopAttachment,
                                         XmATTACH_WIDGET, XmNtopWidget, menubar, NULL);
+    // Keeps its place when the summa window inside it goes.
+    XtVaSetValues(summaform, XmNresizePolicy, XmRESIZE_NONE, NULL);
 
     happyswin =
         CreaScrolledWindow(mainform, menubar, nullptr, nullptr, summaform, HAPPYH, "happywin");

@@ -110,6 +110,24 @@ TEST_F(ClipOps, FactorDialogKeepsItsValuesAndMakesTheWindows) {
         ::Press(XtNameToWidget(Dialog(), "Cancel"));
         Pump();
     }
+    // Return in the field answers once, as "OK" does.
+    const int count = Count();
+    FastNewWin(nullptr, nullptr, nullptr);
+    Pump();
+    Widget field = XtNameToWidget(Dialog(), "wtext");
+    XEvent ev = MakeEvent(field, KeyPress, 0, 0, 0, XK_Return);
+    InDispatch([&] { XtCallActionProc(field, "activate", &ev, nullptr, 0); });
+    Pump();
+    EXPECT_EQ(Dialog(), nullptr);
+    EXPECT_EQ(Count(), count + 1);
+    // One factor dialog at a time.
+    SlowNewWin(nullptr, nullptr, nullptr);
+    StrobeNewWin(nullptr, nullptr, nullptr);
+    Pump();
+    ASSERT_EQ(Named(app_shell, "effect").size(), 1u);
+    EXPECT_EQ(TitleOf(Dialog()), "Strobe");
+    ::Press(XtNameToWidget(Dialog(), "Cancel"));
+    Pump();
     // The loop mode is kept with the count.
     LoopNewWin(nullptr, nullptr, nullptr);
     Pump();

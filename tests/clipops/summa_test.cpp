@@ -66,6 +66,7 @@ TEST_F(Summa, FollowsTheMasterArea) {
     Pump();
     EXPECT_EQ(summa_window, nullptr);
     EXPECT_EQ(first_window, nullptr);
+    EXPECT_EQ(Geometry(summaform)[2], XLARG + 4); // the place stays
 }
 
 TEST_F(Summa, BusyClipColoursTheDerivedWindow) {
