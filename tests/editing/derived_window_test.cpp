@@ -300,6 +300,10 @@ TEST(DerivedWindow, MalformedRingsEndTheWalk) {
     s3->next = s2; // a loop that never comes back to the first segment
     w->seg_last = nullptr;
     EXPECT_EQ(build(d, w, 1, DERIVE_COPY, 1).win->total, 10);
+    w->current = 50; // beyond every segment: the frame rule stops at the loop
+    Segment *at = nullptr;
+    EXPECT_EQ(FrameCtrl(w, 50, &at), 20 + 50 - 10);
+    EXPECT_EQ(BuildStillWindow(d.record(), 2, nullptr), DERIVE_OK);
     s1->next = nullptr; // a broken link
     EXPECT_EQ(build(d, w, 1, DERIVE_COPY, 1).win->total, 5);
     s3->next = s1, s2->fisic = a, a->refs++, s1->next = s2, w->seg_last = s3;
