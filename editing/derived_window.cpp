@@ -122,11 +122,12 @@ static long long join_range(WindowData *w, const WindowData *src, long long in, 
 
 long long JoinWindow(WindowData *window, WindowData *source, long long position, int type,
                      int factor, int *producing, int *carry) {
-    if (!has_ring(source) || source->total < 1) return position;
+    if (!source || !has_ring(source) || source->total < 1) return position;
+    int busy = 0, none = 0;
     const long long top = source->total - 1;
     return join_range(window, source, std::clamp<long long>(source->in, 0, top),
-                      std::clamp<long long>(source->out, 0, top), position, type, factor, producing,
-                      carry);
+                      std::clamp<long long>(source->out, 0, top), position, type, factor,
+                      producing ? producing : &busy, carry ? carry : &none);
 }
 
 void InitDerivedWindow(WindowData *window, int frames) {

@@ -47,14 +47,16 @@ long long PlayCtrl64(const Segment *s, long long k) {
 int FrameCtrl(WindowData *w, int n, Segment **seg) {
     if (!w || !w->seg_first) return 0;
     Segment *s = w->seg_current ? w->seg_current : w->seg_first;
-    // Forward while n lies beyond the segment, backward while before it; the
-    // ring is walked at most once in each direction so a malformed ring
-    // cannot loop for ever.
-    for (Segment *start = s; n > s->offset + span(s) && s->next && s != w->seg_last;) {
+    // Forward while n lies beyond the segment, backward while before it. In a
+    // sound ring offsets grow from seg_first to seg_last; a step that would
+    // not follow them ends the walk, so a malformed ring cannot loop for ever.
+    for (Segment *start = s;
+         n > s->offset + span(s) && s->next && s != w->seg_last && s->next->offset > s->offset;) {
         s = s->next;
         if (s == start) break;
     }
-    for (Segment *start = s; n < s->offset && s->prev && s != w->seg_first;) {
+    for (Segment *start = s;
+         n < s->offset && s->prev && s != w->seg_first && s->prev->offset < s->offset;) {
         s = s->prev;
         if (s == start) break;
     }

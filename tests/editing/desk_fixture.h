@@ -3,6 +3,7 @@
 // globals, and every window's frames read back through the frame rule.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -28,8 +29,8 @@ struct Piece {
 
 // The memo text the tests give windows: a name per window kept by address,
 // forgotten with the desk.
-inline std::vector<std::pair<WindowData *, std::string>> &window_titles() {
-    static std::vector<std::pair<WindowData *, std::string>> t;
+inline std::map<WindowData *, std::string> &window_titles() {
+    static std::map<WindowData *, std::string> t;
     return t;
 }
 
@@ -153,7 +154,6 @@ inline Frames operator+(Frames a, const Frames &b) {
 }
 
 inline std::string title_of(WindowData *w) {
-    for (auto &[win, text] : window_titles())
-        if (win == w) return text;
-    return "?";
+    auto t = window_titles().find(w);
+    return t == window_titles().end() ? "?" : t->second;
 }
