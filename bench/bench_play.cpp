@@ -6,9 +6,11 @@
 // second, and reports for each run: frames drawn and dropped, video seconds
 // against wall seconds, the lag from each deadline to the end of its draw
 // (p99 and max) and the CPU time of this process as a share of one core
-// (the X server's own time is not in it). Then it measures how soon a
-// space key stops a playback and a Right key turns a backward one, each key
-// sent from another connection at a moment unrelated to the frame clock.
+// (the X server's own time is not in it). Then, in each of the four, it
+// measures how soon a space key stops a playback and a Right key turns a
+// backward one, each key sent from another connection at a moment unrelated
+// to the frame clock: from the moment the key is sent to the end of the
+// playback, and to the end of the draw of the first frame shown forward.
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24" taskset -c 1 bench_play [--seconds N]
 #include <Xm/Xm.h>
@@ -163,7 +165,7 @@ void run(const char *name, WindowData *w, int s) {
 // ---- keys sent while a playback runs ----
 
 // Sends a key press to `target` from a connection of its own at time `at`
-// (program clock) and stores when it went out in *sent.
+// (program clock) and stores in *sent the time right before it went out.
 void send_key_at(double at, Window target, KeySym key, std::atomic<double> *sent) {
     Display *dpy = XOpenDisplay(nullptr);
     if (!dpy) return;
@@ -177,23 +179,24 @@ void send_key_at(double at, Window target, KeySym key, std::atomic<double> *sent
     ev.xkey.root = DefaultRootWindow(dpy);
     ev.xkey.keycode = code;
     ev.xkey.same_screen = True;
+    const double now = ProgramPlayClock().now();
     XSendEvent(dpy, target, False, KeyPressMask, &ev);
     XFlush(dpy);
-    *sent = ProgramPlayClock().now();
+    *sent = now;
     XCloseDisplay(dpy);
 }
 
-void summary(const char *what, const std::vector<double> &ms) {
+void summary(const char *name, const char *what, const std::vector<double> &ms) {
     double sum = 0, worst = 0;
     for (double v : ms) {
         sum += v;
         worst = std::max(worst, v);
     }
-    printf("%-52s mean %5.1f ms  max %5.1f ms  (%zu trials)\n", what,
+    printf("%-14s %-50s mean %5.1f ms  max %5.1f ms  (%zu trials)\n", name, what,
            ms.empty() ? 0 : sum / double(ms.size()), worst, ms.size());
 }
 
-void stop_and_reverse(WindowData *w, int trials) {
+void stop_and_reverse(const char *name, WindowData *w, int trials) {
     std::vector<double> stops, turns;
     const Window target = XtWindow(w->glw);
     for (int i = 0; i < trials; i++) {
@@ -228,8 +231,8 @@ void stop_and_reverse(WindowData *w, int trials) {
                 break;
             }
     }
-    summary("stop: space to the playback's end", stops);
-    summary("reversal: Right to the first frame drawn forward", turns);
+    summary(name, "stop: space to the playback's end", stops);
+    summary(name, "reversal: Right to the first frame drawn forward", turns);
 }
 
 } // namespace
@@ -290,12 +293,9 @@ int main(int argc, char **argv) {
             return 1;
         }
         run(c.name, w, c.log ? 1 : 3);
+        stop_and_reverse(c.name, w, 10);
         close_window(w);
     }
     SetVideoMode(0);
-    WindowData *w = open_window(pal, true, 250);
-    if (!w) return 1;
-    stop_and_reverse(w, 10);
-    close_window(w);
     return 0;
 }

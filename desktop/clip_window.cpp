@@ -28,6 +28,7 @@
 #include "ui/messages.h"
 #include "desktop/processes.h"
 #include "desktop/set_timecode.h"
+#include "ui/draw_records.h"
 #include "ui/icons.h"
 #include "ui/widgets.h"
 #include "vtr/timecode.h"
@@ -175,6 +176,7 @@ void CreaWidget(WindowData *win, int area, int summa, int placeholder, int impor
     // The frame's 2-pixel shadow around the (W-4) x (fh-4) form makes W x fh.
     win->frame = CreaFrame(parent, fx, fy, W, fh, 0);
     XtVaSetValues(win->frame, XmNshadowThickness, 2, NULL);
+    ReleaseDrawRecordsOnDestroy(win->frame);
     win->form = CreaFormName(win->frame, -1, -1, W - 4, fh - 4, "clip");
     XtVaSetValues(win->form, XmNresizePolicy, XmRESIZE_NONE, NULL);
     Widget form = win->form;

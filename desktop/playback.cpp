@@ -10,9 +10,10 @@
 // A clip without a log plays from its reel at an eighth of full size, where
 // each frame shown stands for three, so that it still keeps the video rate.
 //
-// A turn of direction shows at the very next deadline: the frame already
-// fetched a step the old way is replaced by the one a step the new way from
-// the frame on the screen.
+// A turn of direction shows at once: the frame already fetched a step the
+// old way is replaced by the one a step the new way from the frame on the
+// screen, drawn without waiting for the old deadline, and the schedule starts
+// again from that draw (the next frame is due one period after it).
 //
 // While the loop runs, `isPlayActive` and the window's `playing` are set,
 // the pause gate (semaphore 0) is closed so that every job waits between its
@@ -294,6 +295,7 @@ class Player {
     int n = 0;     // the frame being played
     int n_dir = 0; // the direction n was stepped in
     bool stop = false, gone = false, failed = false;
+    bool turned = false; // a turn of direction waits to be drawn at once
     PlayStats st;
     double started = 0;
 
@@ -378,31 +380,40 @@ void Player::HandleEvents() {
     }
 }
 
-// A direction changed while frame n waits for its deadline: n was a step
-// the old way from the frame on the screen, so the frame a step the new way
-// takes its place and the turn shows with this very deadline.
+// A direction changed while frame n waits to be drawn: n was a step the old
+// way from the frame on the screen, so the frame a step the new way takes its
+// place and is to be drawn at once (`turned`). Before any frame is shown the
+// first frame is drawn at once. A turn that would step off an end leaves n
+// as it is and keeps the schedule.
 void Player::Retarget() {
     if (dir == n_dir || stop || gone || failed) return;
     n_dir = dir;
-    if (st.last < 0 || !win->seg_first) return;
+    if (!win->seg_first) return;
+    if (st.last < 0) {
+        turned = true;
+        return;
+    }
     const int m = st.last + s * dir;
-    if (m == n || PlayOffEnd(m, win->total)) return;
-    if (!Fetch(parts, m)) {
+    if (PlayOffEnd(m, win->total)) return;
+    if (!Fetch(parts, m)) { // nothing to read when m is the frame fetched last
         failed = true;
         return;
     }
     n = m;
     win->current = n;
     UpdateValue(win);
+    turned = true;
 }
 
-// Sleeps until the deadline, handling the events that come meanwhile.
+// Sleeps until the deadline, handling the events that come meanwhile; returns
+// at once when the direction turns. Events are handled right before each
+// sleep, so none waits in the queue while the sleep watches the connection.
 void Player::WaitUntil(double deadline) {
-    Retarget();
-    while (!stop && !gone && !failed && clock.now() < deadline) {
+    for (;;) {
+        Retarget();
+        if (turned || stop || gone || failed || clock.now() >= deadline) return;
         clock.sleep(deadline);
         HandleEvents();
-        Retarget();
     }
 }
 
@@ -440,8 +451,13 @@ void Player::Run() {
             UpdateValue(win);
         }
         HandleEvents();
+        // A turn after a skipped step is drawn at once as well.
+        if (!draw && !stop && !gone) {
+            Retarget();
+            draw = turned;
+        }
         double now = 0;
-        if (!stop && !gone && draw) {
+        if (!stop && !gone && !failed && draw) {
             WaitUntil(deadline);
             if (failed) {
                 Finish(ENDED_ERROR);
@@ -449,6 +465,8 @@ void Player::Run() {
             }
             if (!stop && !gone) {
                 now = clock.now();
+                if (turned) deadline = now; // the schedule starts again here
+                turned = false;
                 DrawImage(win, 0);
                 const double lag_ms = (clock.now() - deadline) * 10.0;
                 if (lag_ms > st.lag_max_ms) st.lag_max_ms = lag_ms;
@@ -456,9 +474,13 @@ void Player::Run() {
                 Drawn(n);
                 st.drawn++;
             }
-        } else if (!stop && !gone) {
+        } else if (!stop && !gone && !failed) {
             now = clock.now();
             st.dropped++;
+        }
+        if (failed) {
+            Finish(ENDED_ERROR);
+            return;
         }
         if (gone) {
             Finish(ENDED_GONE);

@@ -1,6 +1,7 @@
 // Clip windows: widget layout per area kind, timecode text, slider, button-2
 // scrubbing, arrows and the mark buttons.
 #include "clipwin_fixture.h"
+#include <Xm/Label.h>
 #include <Xm/Scale.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 
 #include "desktop/frame_display.h"
 #include "desktop/frame_stepping.h"
+#include "ui/draw_records.h"
 #include "vtr/timeline.h"
 
 namespace {
@@ -85,6 +87,26 @@ TEST_F(ClipWindowLayout, MasterAndSummaWindows) {
     EXPECT_EQ(Geometry(s->frame), (Box{0, TmLineH() + YBORD, Geometry(s->frame)[2], YLARG - 20}));
     EXPECT_NE(ByLabel(s->form, "< In"), nullptr);
     EXPECT_EQ(LabelOf(s->tc_label), "00:00:00:00");
+}
+
+// Motif keeps a text draw record for every label or button window it drew
+// in; closing a window hands back those of all its windows, whichever path
+// destroys it.
+TEST_F(ClipWindowLayout, ClosingAWindowReleasesTheTextRecordsOfItsWindows) {
+    FisicData *c = NewClip(12);
+    for (int master : {0, 1}) {
+        WindowData *w = NewWindow(c, master);
+        Pump(); // drawn
+        std::vector<Widget> labels;
+        CollectWidgets(
+            w->frame, [](Widget x) { return XtIsWidget(x) && XmIsLabel(x) && XtIsRealized(x); },
+            labels);
+        EXPECT_GE(labels.size(), master ? 2u : 13u);
+        const long before = DrawRecordsReleased();
+        FreeWindowData(w, 0);
+        EXPECT_EQ(w->frame, nullptr);
+        EXPECT_GE(DrawRecordsReleased() - before, long(labels.size())) << "master " << master;
+    }
 }
 
 TEST(ClipTimecode, PrintTimecodeEdges) {

@@ -276,6 +276,71 @@ TEST_F(Playback, RightWhilePlayingBackwardReversesAtOnce) {
     EXPECT_DOUBLE_EQ(sleeps.back() - sleeps.front(), 12 * 4);
 }
 
+// A key that wakes the wait before the deadline turns the playback there and
+// then: the frame a step the new way is drawn without waiting for the old
+// deadline, and the next frames are due a period apart from that draw. Before
+// anything is shown, a turn draws the first frame at once.
+TEST_F(Playback, ATurnIsDrawnWhenTheKeyComesAndTheScheduleStartsFromIt) {
+    WindowData *w = LogWindow(10);
+    struct Case {
+        const char *what;
+        int current, dir;
+        std::vector<int> frames;
+        std::vector<double> times;
+    } cases[] = {
+        // Backward from 6: Right wakes the wait of frame 4 at 1017 (due 1020)
+        // with 5 shown, Left wakes the wait of 9 at 1027 (due 1029) with 8.
+        {"turns while playing",
+         6,
+         -1,
+         {6, 5, 6, 7, 8, 7, 6, 5, 4, 3, 2, 1, 0},
+         {1012, 1016, 1017, 1021, 1025, 1027, 1031, 1035, 1039, 1043, 1047, 1051, 1055}},
+        // Forward from 6: Left at 1005, during the wait of three periods
+        // before the first frame.
+        {"turn before the first frame",
+         6,
+         1,
+         {6, 5, 4, 3, 2, 1, 0},
+         {1005, 1009, 1013, 1017, 1021, 1025, 1029}},
+    };
+    for (const Case &c : cases) {
+        virtual_now = 1000;
+        PlayTrace trace;
+        SetPlayTrace(&trace);
+        int keys = 0;
+        on_sleep = [&](double until) {
+            // The sleep ends early: the key arrived before the deadline.
+            if (c.dir < 0 && w->current == 4 && keys == 0) {
+                virtual_now = until - 3;
+                Send(w->glw, KeyPress, XK_Right);
+                keys++;
+            } else if (c.dir < 0 && w->current == 9 && keys == 1) {
+                virtual_now = until - 2;
+                Send(w->glw, KeyPress, XK_Left);
+                keys++;
+            } else if (c.dir > 0 && keys == 0) {
+                virtual_now = 1005;
+                Send(w->glw, KeyPress, XK_Left);
+                keys++;
+            }
+        };
+        w->current = c.current;
+        ePlayStart(w, c.dir);
+        SetPlayTrace(nullptr);
+        EXPECT_EQ(trace.frames, c.frames) << c.what;
+        ASSERT_EQ(trace.times.size(), c.times.size()) << c.what;
+        for (size_t i = 0; i < c.times.size(); i++)
+            EXPECT_DOUBLE_EQ(trace.times[i], c.times[i]) << c.what << " frame " << i;
+        // Each draw is on its (new) deadline: no lag.
+        for (double lag : trace.lags_ms)
+            EXPECT_DOUBLE_EQ(lag, 0) << c.what;
+        EXPECT_EQ(LastPlayStats().dropped, 0) << c.what;
+        EXPECT_STREQ(LastPlayStats().ended, "end") << c.what;
+        EXPECT_EQ(w->current, 0) << c.what;
+        EXPECT_TRUE(PixelIsFrame(Centre(w), 0)) << c.what;
+    }
+}
+
 // Which events stop or turn a playback: keys and clicks on the playing
 // window's picture, buttons and arrows, and in the zoom view showing it.
 TEST_F(Playback, EventsOnTheWindowsButtonsArrowsAndZoomView) {
