@@ -12,7 +12,12 @@
 // to the frame clock: from the moment the key is sent to the end of the
 // playback, and to the end of the draw of the first frame shown forward.
 //
-//   xvfb-run -a -s "-screen 0 1280x1024x24" taskset -c 1 bench_play [--seconds N]
+// With --summa it plays instead the summa window of 100 master-area windows,
+// 5-frame pieces taken in turn from the four demo reels, from their logs
+// at 25 frames per second, from a frame chosen so that the runs add up to
+// the seconds asked for.
+//
+//   xvfb-run -a -s "-screen 0 1280x1024x24" taskset -c 1 bench_play [--seconds N] [--summa]
 #include <Xm/Xm.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -33,6 +38,9 @@
 #include "bench/bench_util.h"
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
+#include "desktop/clip_operations.h"
+#include "desktop/desktop_area.h"
+#include "editing/derived_window.h"
 #include "desktop/globals.h"
 #include "desktop/log_writer.h"
 #include "desktop/playback.h"
@@ -94,7 +102,8 @@ bool make_ntsc_reel(const std::string &pal, const std::string &ntsc) {
 }
 
 // Opens the reel into a desktop window whose segment ring repeats the clip
-// (or cuts it) so that it holds `frames` frames. With `log` the clip's log is built first.
+// (or cuts it) so that it holds `frames` frames (0: the reel once). With `log` the clip's log is
+// built first.
 WindowData *open_window(const std::string &reel, bool log, int frames) {
     int status = 0;
     FisicData *c = CreaFisicData(reel.c_str(), 1, &status);
@@ -108,6 +117,7 @@ WindowData *open_window(const std::string &reel, bool log, int frames) {
         c->refs = 0;
         if (!c->complete) return nullptr;
     }
+    if (frames <= 0) frames = c->frames; // the whole reel
     AddWindowData(c, 0, strdup("bench"), 0);
     WindowData *w = last_window;
     Segment *s = w->seg_first;
@@ -235,20 +245,80 @@ void stop_and_reverse(const char *name, WindowData *w, int trials) {
     summary(name, "reversal: Right to the first frame drawn forward", turns);
 }
 
+// The summa window of 100 five-frame pieces of the four demo reels in the
+// master area, played from the logs until `seconds` of video were shown.
+int summa_runs(const std::string &demo, int seconds) {
+    SetVideoMode(0);
+    std::vector<WindowData *> reels;
+    for (const char *name : {"colour_bars", "gradient_sweep", "bouncing_ball", "tape_3a98_3b60_85"})
+        if (WindowData *w = open_window(demo + "/SVJ/" + name + ".svj", true, 0))
+            reels.push_back(w);
+    if (reels.size() != 4) {
+        fprintf(stderr, "bench_play: cannot open the demo reels\n");
+        return 1;
+    }
+    std::vector<WindowData *> pieces;
+    for (int i = 0; i < 100; i++) {
+        WindowData *r = reels[size_t(i % 4)];
+        r->in = 5 * (i / 4) % (r->total - 5);
+        r->out = r->in + 4;
+        if (WindowData *p = AddNewWindow(r, 1, 0, DERIVE_COPY, 1)) pieces.push_back(p);
+    }
+    for (WindowData *p : pieces)
+        DropWindow(p, 1, 1000);
+    UpdateSummaWindow();
+    pump();
+    WindowData *summa = summa_window;
+    if (!summa || summa->total != 500) {
+        fprintf(stderr, "bench_play: the summa window was not made\n");
+        return 1;
+    }
+    printf("summa window of %zu pieces (%d frames), %d s of video\n", pieces.size(), summa->total,
+           seconds);
+    int left = seconds * fps, runs = 0, drawn = 0, dropped = 0, log = 0;
+    double video = 0, wall = 0, lag_max = 0, cpu = 0;
+    std::vector<double> lags;
+    while (left > 0) {
+        PlayTrace trace;
+        SetPlayTrace(&trace);
+        const int frames = std::min(left, summa->total);
+        summa->current = summa->total - frames;
+        const double cpu0 = cpu_seconds();
+        ePlayStart(summa, 1);
+        cpu += cpu_seconds() - cpu0;
+        SetPlayTrace(nullptr);
+        const PlayStats &st = LastPlayStats();
+        lags.insert(lags.end(), trace.lags_ms.begin(), trace.lags_ms.end());
+        drawn += st.drawn, dropped += st.dropped, log += st.log;
+        video += double(st.frames) / fps, wall += st.seconds;
+        lag_max = std::max(lag_max, st.lag_max_ms);
+        left -= st.frames > 0 ? st.frames : left;
+        runs++;
+    }
+    printf("%-14s %5d drawn %3d dropped  video %6.2f s wall %6.2f s  lag p99 %5.2f ms max %5.2f "
+           "ms  cpu %4.1f %%  (%d runs, %d pictures from logs)\n",
+           "summa log", drawn, dropped, video, wall, percentile(lags, 0.99), lag_max,
+           100.0 * cpu / (wall > 0 ? wall : 1), runs, log);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     int seconds = 30;
+    bool summa = false;
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--seconds") && i + 1 < argc) {
             seconds = atoi(argv[++i]);
+        } else if (!strcmp(argv[i], "--summa")) {
+            summa = true;
         } else {
-            fprintf(stderr, "usage: bench_play [--seconds N]\n");
+            fprintf(stderr, "usage: bench_play [--seconds N] [--summa]\n");
             return !strcmp(argv[i], "-h") || !strcmp(argv[i], "--help") ? 0 : 2;
         }
     }
     if (seconds < 1) {
-        fprintf(stderr, "usage: bench_play [--seconds N]\n");
+        fprintf(stderr, "usage: bench_play [--seconds N] [--summa]\n");
         return 2;
     }
     const BenchDir dir("orva-play");
@@ -273,6 +343,7 @@ int main(int argc, char **argv) {
     }
     BuildMainWindow(StartupOptions{});
     pump();
+    if (summa) return summa_runs(demo, seconds);
 
     printf("playback of %d s of video per run, one desktop window\n", seconds);
     struct Config {
