@@ -9,6 +9,10 @@ struct WindowData;
 // backwards from `first` for a backward range.
 int PlayCtrl(const Segment *s, int k);
 
+// The same rule counted in 64 bits, for offsets and frames that may lie
+// outside int while an operation sizes a new segment.
+long long PlayCtrl64(const Segment *s, long long k);
+
 // Maps window frame n to a physical frame: searches from the window's
 // `seg_current` forwards and backwards for the segment that holds n, stores
 // it in *seg (pass &w->seg_current to move the window's own pointer) and

@@ -8,13 +8,25 @@ struct WindowData;
 // each segment's clip. Leaves seg_first, seg_last and seg_current null.
 void FreeSegments(WindowData *win);
 
+// Walking a ring: the segment after (before) s, or null when s is the
+// window's last (first) segment. A malformed ring ends the walk too: a null
+// link, a link back to where the walk began, or a neighbour whose offset does
+// not grow (shrink), so no walk can go round for ever.
+Segment *RingNext(const WindowData *win, const Segment *s);
+Segment *RingPrev(const WindowData *win, const Segment *s);
+
+// The window's last segment: seg_last, or the end of the walk from seg_first
+// when seg_last is null. Null for a window without segments.
+Segment *RingLast(const WindowData *win);
+
 // A new map holding the first n entries of `map`; null for a null map or
 // n < 1, or when memory runs out.
 int *CopyTable(const int *map, int n);
 
-// A new window record, all fields zero except picture width and height, with
-// a deep copy of the window's ring (each map copied, each clip's use count
-// raised); first and current segment of the copy are the first copy. Null
-// when memory runs out (nothing is left half made). Free it with FreeSegments
-// and delete.
+// A new window record, all fields zero except picture width and height and
+// `total` = frames (so marks set on the copy are taken within 0 .. frames -
+// 1), with a deep copy of the window's ring (each map copied, each clip's use
+// count raised); first and current segment of the copy are the first copy,
+// its ring is closed. Null when memory runs out (nothing is left half made).
+// Free it with FreeSegments and delete.
 WindowData *CopyWindow(const WindowData *win, int frames);
