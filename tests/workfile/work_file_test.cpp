@@ -710,3 +710,32 @@ TEST(WorkFileTest, ImageLogHeader) {
     free(clip.pic->pattern);
     delete clip.pic;
 }
+
+// Old skip and repeat factors become maps: window frame k of a segment shows
+// source frame (k div R) x S counted from `first` in its direction.
+TEST(WorkFileTest, LegacyFactorsBecomeMaps) {
+    temp_dir tmp;
+    const std::vector<std::array<int, 4>> segs = {
+        {0, 9, 2, 1},  {0, 9, 1, 2},  {0, 8, 3, 2}, {20, 11, 2, 1},
+        {30, 3, 3, 4}, {5, 7, 1, 10}, {4, 4, 5, 5}, {100, 160, 7, 3},
+    };
+    WorkFile f;
+    ASSERT_EQ(read_bytes(tmp, legacy_file(1, segs), &f), WORK_OK);
+    ASSERT_EQ(f.windows.size(), 1u);
+    for (size_t j = 0; j < segs.size(); j++) {
+        const auto [first, last, skip, repeat] = segs[j];
+        const WorkSegment &w = f.windows[0].segments.at(j);
+        Segment s;
+        s.first = w.first;
+        s.last = w.last;
+        s.period = w.period;
+        s.map = w.map.empty() ? nullptr : const_cast<int *>(w.map.data());
+        s.map_len = int(w.map.size());
+        const int dir = last >= first ? 1 : -1;
+        for (int k = 0; k <= std::abs(last - first); k++)
+            EXPECT_EQ(PlayCtrl(&s, k), first + dir * (k / repeat) * skip) << j << " " << k;
+        EXPECT_LE(w.map.size(), size_t(std::abs(last - first) + 1)) << j;
+    }
+    EXPECT_EQ(read_bytes(tmp, legacy_file(1, {{0, 9, 2, 1 << 17}}), &f), WORK_READ_ERROR);
+    EXPECT_EQ(read_bytes(tmp, legacy_file(1, {{0, INT_MAX, INT_MAX, 1}}), &f), WORK_READ_ERROR);
+}
