@@ -121,26 +121,13 @@ TEST(WorkTool, InfoAndTheLoadersMessages) {
 
 TEST(WorkTool, CopyWritesVersionTwo) {
     temp_dir tmp;
-    // A version 1 file of one window with a still segment.
-    bytes old = {'V', 'e', 'k', ' ', 'D', 'u', 'l', 's', 'a', 'r', ' ',
-                 'O', 'r', 'v', 'a', ' ', '0', '0', '0', '1', 0};
-    auto word = [&](int v) {
-        old.resize(old.size() + 4);
-        put32(old, old.size() - 4, uint32_t(v));
-    };
-    word(1);
-    word(1);
-    for (int k = 0; k < 42; k++)
-        word(k == 11 ? 5 : 0);
-    word(2);
-    old.insert(old.end(), {'t', 0});
-    for (int v : {7, 11, 0, 0, 1, 0, 0, 0, 0})
-        word(v);
-    old.push_back(0);
-    word(1);
-    old.insert(old.end(), {'r', 0});
-    old.insert(old.end(), 26, 0);
-    word(0);
+    // A version 1 file: a plain segment relabelled, whose words 3 and 4 (map
+    // length 0, period 1) read as skip 0, repeat 1: a still.
+    WorkFile plain;
+    plain.windows.push_back(one_window("t", 0, 0));
+    plain.windows[0].segments.resize(1);
+    bytes old = WorkFileBytes(plain);
+    memcpy(&old[16], "0001", 4);
     write_file(tmp.path("v1.wrk"), old);
     const std::string out = tmp.path("v2.wrk");
     run_result r = run("copy" + q(tmp.path("v1.wrk")) + q(out));
@@ -150,7 +137,7 @@ TEST(WorkTool, CopyWritesVersionTwo) {
     EXPECT_EQ(f.version, 2);
     ASSERT_EQ(f.windows.size(), 1u);
     EXPECT_EQ(f.windows[0].segments.at(0).map, std::vector<int>{0});
-    EXPECT_EQ(f.windows[0].total, 5);
+    EXPECT_EQ(f.windows[0].total, 10);
 
     // Failures: the loader's message for the input, the save message for
     // the output; OUT is left as it was.
