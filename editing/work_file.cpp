@@ -89,8 +89,10 @@ int64_t span(const WorkSegment &s) {
     return s.last >= s.first ? int64_t(s.last) - s.first : int64_t(s.first) - s.last;
 }
 
-// Reads the segments of one window. False at the first failure.
-bool read_segments(WorkInput &in, int version, int count, WorkWindow &w) {
+// Reads the segments of one window. False at the first failure. Maps made
+// from old files' factors draw on *budget (entries), so that a small file
+// cannot ask for a large memory.
+bool read_segments(WorkInput &in, int version, int count, WorkWindow &w, int64_t *budget) {
     w.segments.reserve(size_t(count));
     for (int j = 0; j < count; j++) {
         unsigned char img[4 * WORK_SEGMENT_WORDS];
@@ -111,7 +113,8 @@ bool read_segments(WorkInput &in, int version, int count, WorkWindow &w) {
                 for (size_t k = 0; k < s.map.size(); k++)
                     s.map[k] = be32s(&raw[4 * k]);
             }
-        } else if (!LegacyToMap(&s, be32s(img + 4 * S_MAPLEN), be32s(img + 4 * S_PERIOD))) {
+        } else if (!LegacyToMap(&s, be32s(img + 4 * S_MAPLEN), be32s(img + 4 * S_PERIOD)) ||
+                   (*budget -= int64_t(s.map.size())) < 0) {
             return false;
         }
         unsigned char kind;
@@ -164,7 +167,7 @@ bool settle_window(WorkWindow &w) {
 }
 
 // Reads one window entry. False when it is skipped or discarded.
-bool read_window(WorkInput &in, int version, int count, WorkWindow &w) {
+bool read_window(WorkInput &in, int version, int count, WorkWindow &w, int64_t *budget) {
     unsigned char img[4 * WORK_WINDOW_WORDS];
     if (!in.get(img, sizeof img)) return false;
     w.width = be32s(img + 4 * W_WIDTH);
@@ -181,7 +184,7 @@ bool read_window(WorkInput &in, int version, int count, WorkWindow &w) {
     if (!in.get(title.data(), title.size()) || title.back() != 0) return false;
     w.title = title.c_str();
     if (count < 1 || int64_t(count) * 4 * WORK_SEGMENT_WORDS > in.left()) return false;
-    return read_segments(in, version, count, w) && settle_window(w);
+    return read_segments(in, version, count, w, budget) && settle_window(w);
 }
 
 } // namespace
@@ -232,9 +235,11 @@ int ReadWorkFd(int fd, WorkFile *work) {
     if (n > WORK_MAX_WINDOWS) return WORK_READ_ERROR;
     std::vector<unsigned char> raw(4 * size_t(n));
     if (!in.get(raw.data(), raw.size())) return WORK_UNABLE_TO_OPEN;
+    // Old files' maps: 16 entries per byte of the file and a million more.
+    int64_t budget = int64_t(st.st_size) * 16 + (1 << 20);
     for (int i = 0; i < n; i++) {
         WorkWindow w;
-        if (read_window(in, version, be32s(&raw[4 * size_t(i)]), w))
+        if (read_window(in, version, be32s(&raw[4 * size_t(i)]), w, &budget))
             work->windows.push_back(std::move(w));
         else
             work->dropped++;

@@ -681,6 +681,10 @@ TEST(WorkFileTest, OldVersionsLoad) {
     }
     EXPECT_EQ(read_bytes(tmp, legacy_file(1, {{0, 9, 2, 1 << 17}}), &f), WORK_READ_ERROR);
     EXPECT_EQ(read_bytes(tmp, legacy_file(1, {{0, 9, -1, 1}}), &f), WORK_READ_ERROR);
+    // Long repeats ask for long maps: a small file gets a few of them only.
+    const std::array<int, 4> slow = {0, 1 << 20, 1, 1 << 16};
+    EXPECT_EQ(read_bytes(tmp, legacy_file(1, std::vector(10, slow)), &f), WORK_OK);
+    EXPECT_EQ(read_bytes(tmp, legacy_file(1, std::vector(40, slow)), &f), WORK_READ_ERROR);
     EXPECT_EQ(read_bytes(tmp, legacy_file(1, {{0, 9, 2, 0}}), &f), WORK_READ_ERROR);
     EXPECT_EQ(read_bytes(tmp, legacy_file(1, {{0, INT_MAX, INT_MAX, 1}}), &f), WORK_READ_ERROR);
 }
