@@ -201,6 +201,36 @@ WindowData *MakeWorkWindow(const WorkWindow &w, FisicData *const *clips);
 // window at the end; first_window, first_work and last_window are kept.
 void PlaceWorkWindow(WindowData *win);
 
+// What loading needs from the desktop for one segment: the clip of the file
+// at `path`, found among the open clips (not busy; for pictures the same
+// pattern and tag) or made and listed (CreaFisicData; for pictures
+// FillWorkPictureClip, ReadImageLogHeader, ReadClips; then AddFirstFisic).
+// Sets *missing when the reel cannot be opened but its log serves. Null when
+// no clip can be had (the window is then discarded).
+using WorkClipFn = FisicData *(*)(const WorkSegment &seg, const std::string &path, bool *missing);
+// Shows a window made by LoadWorkWindows before it is listed: its first
+// picture (LoadFirstFrame) and its widgets (CreaWidget with the title, at
+// slot -1 when adding or rearranging, else at win->slot).
+using WorkShowFn = void (*)(WindowData *win, const std::string &title);
+
+// The outcome of LoadWorkWindows, for WorkLoadReport.
+struct WorkLoadResult {
+    bool read_error = false; // reading dropped entries, or a window was discarded
+    bool changed = false;    // a reel's time text or size differs
+    bool missing = false;    // a reel is missing
+    int master_windows = 0;  // master-area windows made
+};
+
+// The window-making steps of LoadWork, after ReadWorkFile gave read_code
+// (WORK_OK or WORK_READ_ERROR; other codes make nothing). For each entry:
+// the clip of each segment through clips (names resolved with
+// WorkFullName in db_dir, reels compared with WorkReelState first), the
+// record (MakeWorkWindow), a window of a load marked missing so far moved to
+// the desktop at the first free slot and selected, then show and
+// PlaceWorkWindow. Windows made stay when a later one fails.
+WorkLoadResult LoadWorkWindows(const WorkFile &work, int read_code, const char *db_dir,
+                               WorkClipFn clips, WorkShowFn show);
+
 // Sets up a new picture-sequence clip for a segment: its record from the
 // stored words with `path` as the name pattern, frames (last - first) /
 // step + 1 and the log size of the video standard. The caller then calls

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "editing/clip_names.h"
 #include "editing/clip_records.h"
@@ -227,6 +228,45 @@ void PlaceWorkWindow(WindowData *win) {
         first_window = win;
     last_window = win;
     if (!first_work) first_work = win;
+}
+
+WorkLoadResult LoadWorkWindows(const WorkFile &work, int read_code, const char *db_dir,
+                               WorkClipFn clips, WorkShowFn show) {
+    WorkLoadResult r;
+    r.read_error = read_code == WORK_READ_ERROR;
+    if (read_code != WORK_OK && read_code != WORK_READ_ERROR) return r;
+    std::vector<FisicData *> found;
+    for (const WorkWindow &w : work.windows) {
+        found.clear();
+        for (const WorkSegment &s : w.segments) {
+            const std::string path = WorkFullName(s.name, s.kind, db_dir);
+            if (s.kind == WORK_REEL) {
+                const int state = WorkReelState(s, path.c_str());
+                r.changed |= state == 1;
+                r.missing |= state == 2;
+            }
+            bool missing = false;
+            FisicData *clip = clips ? clips(s, path, &missing) : nullptr;
+            r.missing |= missing;
+            if (!clip) break;
+            found.push_back(clip);
+        }
+        WindowData *win =
+            found.size() == w.segments.size() ? MakeWorkWindow(w, found.data()) : nullptr;
+        if (!win) {
+            r.read_error = true;
+            continue;
+        }
+        if (r.missing) {
+            win->master = 0;
+            win->slot = -1;
+            win->selected = 1;
+        }
+        if (show) show(win, w.title);
+        PlaceWorkWindow(win);
+        if (win->master) r.master_windows++;
+    }
+    return r;
 }
 
 void FillWorkPictureClip(FisicData *clip, const WorkSegment &seg, const std::string &path) {

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "editing/clip_records.h"
@@ -687,4 +688,58 @@ TEST(WorkFileTest, OldVersionsLoad) {
     EXPECT_EQ(read_bytes(tmp, legacy_file(1, std::vector(40, slow)), &f), WORK_READ_ERROR);
     EXPECT_EQ(read_bytes(tmp, legacy_file(1, {{0, 9, 2, 0}}), &f), WORK_READ_ERROR);
     EXPECT_EQ(read_bytes(tmp, legacy_file(1, {{0, INT_MAX, INT_MAX, 1}}), &f), WORK_READ_ERROR);
+}
+
+namespace {
+
+std::map<std::string, FisicData *> known_clips;
+std::vector<std::string> shown;
+
+FisicData *clip_for(const WorkSegment &, const std::string &path, bool *missing) {
+    *missing = path.find("gone") != std::string::npos;
+    auto it = known_clips.find(path);
+    return it == known_clips.end() ? nullptr : it->second;
+}
+
+void show(WindowData *, const std::string &title) {
+    shown.push_back(title);
+}
+
+} // namespace
+
+// Loading makes the windows in order: one whose clip cannot be had is
+// discarded, and from the first missing reel on, windows go to the desktop,
+// selected, at the first free slot.
+TEST(WorkFileTest, LoadingMakesTheWindows) {
+    Desk d;
+    FisicData *a = d.reel(d.db + "SVJ/a.svj", 40), *g = d.reel(d.db + "SVJ/gone.svj", 40);
+    known_clips = {{a->path, a}, {g->path, g}};
+    WorkFile f;
+    d.add(1, 0, {{a, 0, 9, {}, 1}});
+    d.add(1, 0, {{a, 0, 39, {}, 1}, {g, 5, 0, {}, 1}});
+    d.add(0, 0, {{a, 0, 50, {}, 1}}); // beyond its clip
+    d.add(1, 0, {{a, 2, 3, {}, 1}});
+    CollectWork(WORK_ALL, title_of, nullptr, d.db.c_str(), &f);
+    f.windows.push_back(f.windows[0]);
+    f.windows.back().segments[0].name = "unknown.svj";
+    unlink(g->path);
+    write_file(a->path, bytes(3, 0)); // changed since the save
+    first_window = last_window = first_work = nullptr;
+    shown.clear();
+    const WorkLoadResult r = LoadWorkWindows(f, WORK_OK, d.db.c_str(), clip_for, show);
+    EXPECT_TRUE(r.read_error);
+    EXPECT_TRUE(r.changed);
+    EXPECT_TRUE(r.missing);
+    EXPECT_EQ(r.master_windows, 1);
+    EXPECT_EQ(shown, (std::vector<std::string>{"title0", "title1", "title3"}));
+    std::vector<std::tuple<int, int, int>> placed; // master, slot, selected
+    for (WindowData *w = first_window; w; w = w->next) {
+        placed.emplace_back(w->master, w->slot, w->selected);
+        d.wins.push_back(w);
+    }
+    EXPECT_EQ(placed, (std::vector<std::tuple<int, int, int>>{{1, 0, 0}, {0, -1, 1}, {0, -1, 1}}));
+    EXPECT_EQ(g->refs, 2); // the saved window and the loaded one
+    EXPECT_EQ(LoadWorkWindows(f, WORK_UNKNOWN_VERSION, d.db.c_str(), clip_for, show).master_windows,
+              0);
+    known_clips.clear();
 }
