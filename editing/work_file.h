@@ -183,6 +183,12 @@ using WorkImportFn = bool (*)(WindowData *win, WorkImport *import);
 void CollectWork(int selection, WorkTitleFn titles, WorkImportFn imports, const char *db_dir,
                  WorkFile *work);
 
+// SaveOK's work: CollectWork, then WriteWorkFile at path. 1, or 0 when the
+// file could not be written (the caller says "Error in saving work"; the old
+// file is kept).
+int SaveWork(const char *path, int selection, WorkTitleFn titles, WorkImportFn imports,
+             const char *db_dir);
+
 // The last window of the leading run of master-area windows of
 // first_window's list, or null.
 WindowData *FindLastHappy();

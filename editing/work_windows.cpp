@@ -105,6 +105,13 @@ void CollectWork(int selection, WorkTitleFn titles, WorkImportFn imports, const 
     }
 }
 
+int SaveWork(const char *path, int selection, WorkTitleFn titles, WorkImportFn imports,
+             const char *db_dir) {
+    WorkFile work;
+    CollectWork(selection, titles, imports, db_dir, &work);
+    return WriteWorkFile(path, work);
+}
+
 WindowData *FindLastHappy() {
     WindowData *last = nullptr;
     for (WindowData *w = first_window; w && w->master; w = w->next)

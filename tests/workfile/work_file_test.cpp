@@ -249,7 +249,7 @@ TEST(WorkFileTest, RoundTripThroughWindowRecords) {
         const size_t expected[] = {4, 2, 1};
         ASSERT_EQ(f.windows.size(), expected[sel]) << sel;
         const std::string path = d.tmp.path("w.wrk");
-        ASSERT_EQ(WriteWorkFile(path.c_str(), f), 1);
+        ASSERT_EQ(SaveWork(path.c_str(), sel, title_of, nullptr, d.db.c_str()), 1);
         WorkFile back;
         ASSERT_EQ(ReadWorkFile(path.c_str(), &back), WORK_OK);
         size_t i = 0;
