@@ -27,6 +27,7 @@
 #include <memory>
 #include <string>
 
+#include "editing/clip_names.h"
 #include "platform/fileio.h"
 #include "platform/replace_file.h"
 
@@ -247,11 +248,12 @@ int DbRewriteListFile(const char *path) {
 }
 
 void DbInitialize() {
-    static const char *const names[DB_NSUBDIR] = {"SVJ/", "CLIP/", "WORK/", "IMAGES/"};
     for (int i = 0; i < DB_NSUBDIR; i++) {
         free(DbSubdir[i]);
-        DbSubdir[i] = strdup(names[i]);
+        DbSubdir[i] = strdup(ClipDbSubdirNames[i]);
     }
+    // The layers below the database find the current directory through this.
+    ClipDbDirHook = DbGetDir;
     snprintf(db_image_dir, sizeof db_image_dir, "/");
     DbFreeList();
     char path[1024];

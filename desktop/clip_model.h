@@ -1,9 +1,10 @@
-// The clip model's functions: names of logs and part files, physical clips
-// read from reels and logs, and the window list (records: editing/clip_records.h).
+// The clip model's functions: physical clips read from reels and logs (log
+// file names: editing/clip_names.h), and the window list (records: editing/clip_records.h).
 #pragma once
 
 #include <X11/Intrinsic.h>
 
+#include "editing/clip_names.h"
 #include "editing/clip_records.h"
 #include "media/clip_log.h"
 
@@ -13,28 +14,6 @@ struct WindowData;
 // Size of the common log header.
 constexpr int LOG_COMMON_SIZE = 50;
 
-// Base name of a path: the text after the last "/", leading blanks, tabs and
-// newlines skipped, cut at the first blank, tab or newline. Writes the
-// terminating NUL into `path` and returns a pointer into it.
-char *GetName(char *path);
-// "Log", the tag of log header names.
-const char *GetLogTag();
-int GetLogCommonSize();
-// 1 when width x height is the log size of the video standard (a quarter of
-// the frame; 486 lines give 120).
-int CheckDimensions(int width, int height);
-// Log part file k (1-based) of a reel: dir (or the current database
-// directory when null) + "CLIP/" + base name + "_Clip_k". New string.
-char *ClipName(const char *dir, const char *path, int k);
-// Log header of a reel: ... + base name + "_Log". When size and date are
-// given they receive the reel's size (-1 when unreadable) and its ctime text
-// (empty when unreadable; 26 bytes). New string.
-char *LogName(const char *dir, const char *path, int *size, char *date);
-// Log part file k and log header of a picture sequence: the names of
-// ClipName/LogName for base + "_Img%02i" with the tag.
-char *PicClipName(const char *dir, const char *base, int tag, int k);
-char *PicLogName(const char *dir, const char *base, int tag);
-const char *GetPicTag();
 // Start frame coded in the clip's name (grabbed reels "%s_%x_%x_%d.svj").
 int GetStartFrame(const FisicData *fisic);
 // 1 when `name` is a log header or log part of a picture sequence of

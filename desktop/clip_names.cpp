@@ -1,89 +1,10 @@
-// Names coded into clip files: log header and part file names, the start
-// frame of grabbed reels, and the recognition of picture-sequence logs.
-#include <sys/stat.h>
-
+// Names coded into clip files: the start frame of grabbed reels and the
+// recognition of picture-sequence logs (log file names: editing/clip_names).
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 
-#include "database/db_list.h"
 #include "desktop/clip_model.h"
-#include "media/video_globals.h"
-
-char *GetName(char *path) {
-    if (!path) return nullptr;
-    char *s = strrchr(path, '/');
-    s = s ? s + 1 : path;
-    while (*s == ' ' || *s == '\t' || *s == '\n')
-        s++;
-    char *e = s;
-    while (*e && *e != ' ' && *e != '\t' && *e != '\n')
-        e++;
-    *e = 0;
-    return s;
-}
-
-const char *GetLogTag() {
-    return "Log";
-}
-const char *GetPicTag() {
-    return "Img";
-}
-int GetLogCommonSize() {
-    return LOG_COMMON_SIZE;
-}
-
-int CheckDimensions(int width, int height) {
-    int h = QuarterHeight(VIDEO_SIZEY);
-    return width == VIDEO_SIZEX / 4 && height == h;
-}
-
-// Directory + "CLIP/" + base name of path + suffix.
-static char *log_path(const char *dir, const char *path, const char *suffix) {
-    std::string base_copy = path ? path : "";
-    const char *base = GetName(base_copy.data());
-    const char *d = dir ? dir : DbGetDir(0);
-    std::string out = std::string(d ? d : "") + DbSubdir[1] + base + suffix;
-    return strdup(out.c_str());
-}
-
-char *ClipName(const char *dir, const char *path, int k) {
-    char suffix[32];
-    snprintf(suffix, sizeof suffix, "_%s_%d", "Clip", k);
-    return log_path(dir, path, suffix);
-}
-
-char *LogName(const char *dir, const char *path, int *size, char *date) {
-    char suffix[16];
-    snprintf(suffix, sizeof suffix, "_%s", GetLogTag());
-    if (size && date) {
-        struct stat st {};
-        *size = -1;
-        memset(date, 0, 26);
-        if (path && stat(path, &st) == 0) {
-            *size = int(st.st_size);
-            char buf[32];
-            time_t t = st.st_mtime;
-            if (ctime_r(&t, buf)) memcpy(date, buf, strnlen(buf, 25)); // 24 characters and "\n"
-        }
-    }
-    return log_path(dir, path, suffix);
-}
-
-char *PicClipName(const char *dir, const char *base, int tag, int k) {
-    char name[1100];
-    snprintf(name, sizeof name, "%s_%s%02i", base ? base : "", GetPicTag(), tag);
-    return ClipName(dir, name, k);
-}
-
-char *PicLogName(const char *dir, const char *base, int tag) {
-    char name[1100];
-    snprintf(name, sizeof name, "%s_%s%02i", base ? base : "", GetPicTag(), tag);
-    return LogName(dir, name, nullptr, nullptr);
-}
 
 // Reads 1..10 hexadecimal digits; -1 when the text is not that.
 static long hex_field(const char *s, size_t n) {

@@ -1,4 +1,5 @@
-// Names and numbers coded into clip files, and the frame rule of windows.
+// Numbers coded into clip files and their names, and the frame rule of
+// windows (log file names: tests/workfile/clip_names_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,38 +8,8 @@
 #include <tuple>
 #include <utility>
 
-#include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "editing/frame_map.h"
-
-namespace {
-std::string Take(char *s) {
-    std::string out = s ? s : "";
-    free(s);
-    return out;
-}
-} // namespace
-
-TEST(ClipNamesTest, BaseNamesAndLogNames) {
-    char a[] = "/db/SVJ/  reel one.svj";
-    EXPECT_STREQ(GetName(a), "reel");
-    char b[] = "plain.svj";
-    EXPECT_STREQ(GetName(b), "plain.svj");
-    char c[] = "/db/SVJ/\tx.svj\nrest";
-    EXPECT_STREQ(GetName(c), "x.svj");
-
-    DbInitialize();
-    EXPECT_EQ(Take(ClipName("/d/", "/d/SVJ/r.svj", 3)), "/d/CLIP/r.svj_Clip_3");
-    EXPECT_EQ(Take(LogName("/d/", "/d/SVJ/r.svj", nullptr, nullptr)), "/d/CLIP/r.svj_Log");
-    EXPECT_EQ(Take(PicClipName("/d/", "/d/IMAGES/shot", 1203, 1)), "/d/CLIP/shot_Img1203_Clip_1");
-    EXPECT_EQ(Take(PicLogName("/d/", "shot", 7)), "/d/CLIP/shot_Img07_Log");
-
-    int size = 0;
-    char date[26];
-    free(LogName("/d/", "/nonexistent/reel.svj", &size, date));
-    EXPECT_EQ(size, -1);
-    EXPECT_EQ(date[0], 0);
-}
 
 TEST(ClipNamesTest, PartCounts) {
     for (auto [frames, parts] : {std::pair{19, 1}, {39, 2}, {40, 3}, {60, 4}, {90000, 4}, {0, 1}})
