@@ -7,6 +7,7 @@
 #include "desktop/clip_operations.h"
 #include "desktop/clip_window.h"
 #include "desktop/globals.h"
+#include "desktop/zoom_view.h"
 #include "editing/derived_window.h"
 #include "editing/segments.h"
 #include "ui/messages.h"
@@ -16,6 +17,7 @@ namespace {
 
 void free_summa() {
     if (!summa_window) return;
+    if (ZoomWindow() == summa_window) ZoomClose();
     FreeWindowData(summa_window, 1);
     summa_window = nullptr;
 }
@@ -44,7 +46,9 @@ void UpdateSummaWindow() {
     }
     WindowData *summa = summa_window;
     if (summa) {
-        // Reused: widgets, segments and picture go, the record stays.
+        // Reused: widgets, segments and picture go, the record stays; a zoom
+        // view of the old contents closes with them.
+        if (ZoomWindow() == summa) ZoomClose();
         FreeWindowData(summa, 0);
         *summa = WindowData{};
     } else {

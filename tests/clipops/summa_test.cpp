@@ -3,6 +3,7 @@
 #include "clipops_fixture.h"
 
 #include "desktop/desktop_area.h"
+#include "desktop/zoom_view.h"
 
 class Summa : public ClipOpsFixture {
   protected:
@@ -55,12 +56,18 @@ TEST_F(Summa, FollowsTheMasterArea) {
     EXPECT_EQ(summa_window->total, 270);
     CloseMessages();
 
+    // A zoom view of it closes when it is rebuilt or freed.
+    CreaZoomPlay(summa_window);
+    Pump();
+    ASSERT_EQ(ZoomWindow(), summa_window);
+
     // Closing master-area windows rebuilds it; closing the last frees it.
     CloseOK(0, 0, other, 0, 0);
     CloseOK(0, 0, tape, 0, 0);
     Pump();
     ASSERT_NE(summa_window, nullptr);
     EXPECT_EQ(summa_window->total, 150);
+    EXPECT_EQ(ZoomWindow(), nullptr);
     EXPECT_TRUE(Messages().empty());
     CloseOK(1, 0, nullptr, 0, 0);
     Pump();
