@@ -160,7 +160,7 @@ int SaveOK(const char *path, int selection) {
 int LoadWork(const char *path, int add) {
     last_load_warned = 0;
     WorkFile work;
-    const int code = ReadWorkFile(path, &work);
+    const int code = path ? ReadWorkFile(path, &work) : int(WORK_UNABLE_TO_OPEN);
     if (code == WORK_UNABLE_TO_OPEN || code == WORK_UNKNOWN_VERSION) {
         last_load_warned = 1;
         say(code);
