@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,7 @@
 #include "desktop/menu.h"
 #include "ui/messages.h"
 #include "desktop/process_timers.h"
+#include "desktop/work_files.h"
 #include "desktop/processes.h"
 #include "desktop/resources.h"
 #include "ui/widgets.h"
@@ -162,12 +164,16 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
     Atom del = XmInternAtom(dpy, const_cast<char *>("WM_DELETE_WINDOW"), False);
     XmAddWMProtocolCallback(app_shell, del, editExit, nullptr);
     InstallSignalHandlers();
+    // A file size limit makes the write that crosses it fail (a work or log
+    // then reports its error) instead of ending the program.
+    signal(SIGXFSZ, SIG_IGN);
     return app_shell;
 }
 
 // The functions through which the libraries below the desktop reach it.
 static void InstallDesktopHooks() {
     DbOpenReelHook = OpenFile;
+    InstallWorkFileHooks();
     TmSetWindowVisibleHook(SetWindowVisible);
     TmSetScaleHook(ScaleValue);
 }
