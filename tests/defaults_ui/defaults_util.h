@@ -1,6 +1,5 @@
-// Small helpers of the defaults tests: environment variables set for a
-// scope, the whole text of a file, a path's existence, and the text of a
-// defaults file.
+// Helpers of the defaults tests: environment variables set for a scope, a
+// file's text, and the text of a defaults file.
 #pragma once
 
 #include <sys/stat.h>
@@ -11,9 +10,11 @@
 #include <sstream>
 #include <string>
 
+#include "desktop/defaults.h"
+#include "desktop/globals.h"
+
 namespace defaults_test {
 
-// Sets (or with null unsets) an environment variable for a scope.
 struct ScopedEnv {
     std::string name, old;
     bool had;
@@ -25,18 +26,16 @@ struct ScopedEnv {
 };
 
 inline std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
-inline bool Exists(const std::string &path) {
+inline bool FileExists(const std::string &path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
 }
 
-// The lines of a defaults file, with the database line when db is given.
 inline std::string FileText(int autosave, int invert, int rearrange, int init, int exit,
                             const char *in, const char *out, const char *db = nullptr) {
     char text[512];
@@ -45,9 +44,19 @@ inline std::string FileText(int autosave, int invert, int rearrange, int init, i
              " Load init work : %i\n Save exit work : %i\n Init work name : %s\n"
              " Exit work name : %s\n",
              autosave, invert, rearrange, init, exit, in, out);
-    std::string s = text;
-    if (db) s += std::string(" Database name  : ") + db + "\n";
-    return s;
+    return text + (db ? std::string(" Database name  : ") + db + "\n" : "");
+}
+
+inline void SetDefaultsTo(std::initializer_list<int> v, const char *in, const char *out) {
+    std::copy(v.begin(), v.end(), defaults);
+    snprintf(init_work_name, sizeof init_work_name, "%s", in);
+    snprintf(exit_work_name, sizeof exit_work_name, "%s", out);
+}
+
+// The armed autosave timer is due `minutes` from about now.
+inline bool DueIn(int minutes) {
+    const int64_t left = AutosaveDue() - AutosaveClock(), ms = int64_t(minutes) * 60000;
+    return AutosaveDue() != 0 && left <= ms && left > ms - 5000;
 }
 
 } // namespace defaults_test

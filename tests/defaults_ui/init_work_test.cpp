@@ -4,12 +4,9 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstring>
 #include <fstream>
 
 #include "defaults_util.h"
-#include "desktop/defaults.h"
 
 using namespace defaults_test;
 
@@ -18,22 +15,6 @@ namespace {
 class DefaultsWork : public WorkUiFixture {
   protected:
     ScopedEnv user{"USER", "tester"};
-    int kept[5] = {};
-    char kept_init[1024] = {}, kept_exit[1024] = {};
-
-    void SetUp() override {
-        WorkUiFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        std::copy(defaults, defaults + 5, kept);
-        memcpy(kept_init, init_work_name, sizeof kept_init);
-        memcpy(kept_exit, exit_work_name, sizeof kept_exit);
-    }
-    void TearDown() override {
-        std::copy(kept, kept + 5, defaults);
-        memcpy(init_work_name, kept_init, sizeof kept_init);
-        memcpy(exit_work_name, kept_exit, sizeof kept_exit);
-        WorkUiFixture::TearDown();
-    }
     // The global defaults file, in the resource directory of the database.
     void WriteDefaults(int load, const char *init, const char *exit) {
         std::ofstream(db.tmp.path(".orva_def.tester"))
@@ -86,7 +67,7 @@ TEST_F(DefaultsWork, WarnedInitLoadKeepsTheOldWork) {
         EXPECT_EQ(Messages().empty(), !warned);
         CloseMessages();
         AutosaveTimer(nullptr, nullptr);
-        EXPECT_EQ(Exists(Work("take.wrk~")), warned);
+        EXPECT_EQ(FileExists(Work("take.wrk~")), warned);
         if (warned) {
             EXPECT_EQ(ReadFile(Work("take.wrk~")), old);
         }
