@@ -20,6 +20,7 @@
 #include "desktop/clip_operations.h"
 #include "desktop/commands.h"
 #include "desktop/converter.h"
+#include "desktop/defaults.h"
 #include "desktop/desktop_area.h"
 #include "desktop/exit.h"
 #include "desktop/frame_stepping.h"
@@ -176,6 +177,7 @@ static void InstallDesktopHooks() {
     InstallWorkFileHooks();
     TmSetWindowVisibleHook(SetWindowVisible);
     TmSetScaleHook(ScaleValue);
+    InstallDefaultsHooks();
 }
 
 void BuildMainWindow(const StartupOptions &opt) {
@@ -199,7 +201,7 @@ void BuildMainWindow(const StartupOptions &opt) {
     // board library; without a board, "-vtr" leaves the VTR form empty.
     CreaLogoWindow(W);
     TmCreaGlw(background_rgb, foreground_rgb);
-    // The defaults join here with their subsystem.
+    Init_defaults(1);
     UpdateSummaWindow();
     XtAppAddTimeOut(app, 60000, ClearWorkTimer, nullptr);
     XtAppAddTimeOut(app, 1000, ReapChildren, nullptr);
