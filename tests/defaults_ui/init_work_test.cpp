@@ -47,7 +47,7 @@ TEST_F(DefaultsWork, StartLoadsTheInitWork) {
         Init_defaults(1);
         EXPECT_EQ(Windows(), c.windows);
         EXPECT_EQ(summa_window != nullptr, c.windows > 0); // the master area summed
-        EXPECT_TRUE(Messages().empty());                   // a missing work is passed over
+        EXPECT_TRUE(Boxes().empty());                      // a missing work is passed over
         CloseOK(1, 1, nullptr, 0, 0);
         UpdateSummaWindow();
         Pump();
@@ -64,8 +64,7 @@ TEST_F(DefaultsWork, WarnedInitLoadKeepsTheOldWork) {
         if (warned) unlink(db.reel("a.svj").c_str());
         WriteDefaults(1, "take", "take");
         Init_defaults(1);
-        EXPECT_EQ(Messages().empty(), !warned);
-        CloseMessages();
+        EXPECT_EQ(Boxes().empty(), !warned); // read and closed
         AutosaveTimer(nullptr, nullptr);
         EXPECT_EQ(FileExists(Work("take.wrk~")), warned);
         if (warned) {
