@@ -23,6 +23,8 @@
 #include <cstring>
 #include <vector>
 
+#include "ui/globals.h"
+
 namespace {
 
 // Collects resources for one widget, skipping the unset geometry values.
@@ -258,6 +260,9 @@ Widget CreaToggleXY(Widget parent, const char *label, int x, int y) {
     a.geometry(x, y, -1, -1);
     XmStr s(label ? label : "");
     a.set(XmNlabelString, XtArgVal(XmString(s)));
+    // The indicator fills with the selection colour when on; the default
+    // matches the grey background, so a chosen toggle would look unchosen.
+    if (YEL_COL) a.set(XmNselectColor, XtArgVal(YEL_COL));
     return a.make(xmToggleButtonWidgetClass, "togglebutton", parent);
 }
 
