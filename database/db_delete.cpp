@@ -240,7 +240,7 @@ ORVA_COMMAND(DbRemoveImg) {
     DbCreaListDialog(mainform, d, "Delete Image", W, H, XmEXTENDED_SELECT, buttons, 4, 3, 0, 0);
     XtVaSetValues(XtParent(d->list), XmNbottomOffset, H - 235, NULL);
     add_toggle(d, 20, 245);
-    d->label = CreaLabelXY(d->dialog, 20, 285, 330, 40, "");
+    d->label = CreaLabelName(d->dialog, 20, 285, 330, 40, "", "dirLabel");
     XtVaSetValues(d->label, XmNalignment, XmALIGNMENT_BEGINNING, NULL);
     show_dir(d);
     Widget fix = CreaBottoneXY(d->dialog, "Fix", W - 90, 285, 70, 35);
