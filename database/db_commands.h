@@ -28,6 +28,3 @@ extern void (*DbInfoHook)(const char *const *paths, int n);
 // success, 0 on failure. Registered by the desktop; null: nothing opens and
 // every log counts as failed.
 extern int (*DbOpenImageLogHook)(const char *path);
-// "Ch. dir." of the image dialogs: opens the directory browser over d's list
-// (client data: the DbDialog). Null until the browser is installed.
-extern XtCallbackProc DbChangeDirHook;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "database/db_commands.h"
+#include "database/db_browser.h"
 #include "database/db_dialog.h"
 #include "database/db_list.h"
 #include "editing/clip_remove.h"
@@ -138,10 +139,7 @@ bool parse_item(const std::string &dir, const std::string &name, SeqItem &s) {
 // "Current directory:" and the browsed directory, at most 31 characters of
 // it (a longer one shows "[...]" and its end).
 void show_dir(DbDialog *d) {
-    if (!d->label) return;
-    std::string dir = db_browse_dir;
-    if (int(dir.size()) > d->label_chars) dir = "[...]" + dir.substr(dir.size() - d->label_chars);
-    LabelSetString(d->label, ("Current directory:\n" + dir).c_str());
+    if (d->label) LabelSetString(d->label, DbDirLabelText(db_browse_dir, d->label_chars).c_str());
 }
 
 // Lister of the image dialog: the sequences of db_browse_dir.
@@ -154,7 +152,6 @@ int list_images(DbDialog *d) {
         const std::string item = seq_item(s);
         DbAddItem(d, item, s.shown.c_str());
     }
-    snprintf(d->path, sizeof d->path, "%s", db_browse_dir);
     if (d->list) XtVaSetValues(d->list, XmNitems, d->items.data(), XmNitemCount, d->count, NULL);
     show_dir(d);
     return 0;
@@ -162,7 +159,8 @@ int list_images(DbDialog *d) {
 
 void delete_images(Widget, XtPointer client, XtPointer) {
     auto *d = static_cast<DbDialog *>(client);
-    const std::string dir = d->path;
+    // The items are those of the browsed directory.
+    const std::string dir = db_browse_dir;
     std::vector<std::string> names = DbChosenPaths(d, "", d->flags & DB_ALL);
     const int companions = d->flags & DB_REMOVE_CLIPS ? 1 : 0;
     DbListFree(d);
@@ -182,22 +180,7 @@ void images_all(Widget, XtPointer client, XtPointer) {
     ask(static_cast<DbDialog *>(client), 1, "No image selected", delete_images);
 }
 
-void change_dir(Widget w, XtPointer client, XtPointer call) {
-    if (DbChangeDirHook)
-        DbChangeDirHook(w, client, call);
-    else
-        PutCharMessage(static_cast<DbDialog *>(client)->dialog, "Not available yet.");
-}
-
-// "Fix": the browsed directory becomes the image directory until the current
-// database changes.
-void fix_dir(Widget, XtPointer, XtPointer) {
-    snprintf(db_image_dir, sizeof db_image_dir, "%s", db_browse_dir);
-}
-
 } // namespace
-
-XtCallbackProc DbChangeDirHook = nullptr;
 
 ORVA_COMMAND(DbRemoveSvj) {
     (void)w;
@@ -234,7 +217,7 @@ ORVA_COMMAND(DbRemoveImg) {
     }
     static const DbButton buttons[] = {{"Selected", images_selected},
                                        {"All", images_all},
-                                       {"Ch. dir.", change_dir},
+                                       {"Ch. dir.", DbChangeDirectoryCB},
                                        {"Cancel", nullptr}};
     const int W = 500, H = 410;
     DbCreaListDialog(mainform, d, "Delete Image", W, H, XmEXTENDED_SELECT, buttons, 4, 3, 0, 0);
@@ -244,5 +227,5 @@ ORVA_COMMAND(DbRemoveImg) {
     XtVaSetValues(d->label, XmNalignment, XmALIGNMENT_BEGINNING, NULL);
     show_dir(d);
     Widget fix = CreaBottoneXY(d->dialog, "Fix", W - 90, 285, 70, 35);
-    XtAddCallback(fix, XmNactivateCallback, fix_dir, d);
+    XtAddCallback(fix, XmNactivateCallback, DbFixCB, d);
 }

@@ -6,6 +6,7 @@
 #include <Xm/Form.h>
 #include <Xm/List.h>
 #include <Xm/MessageB.h>
+#include <Xm/Text.h>
 #include <Xm/ToggleB.h>
 
 #include <sys/stat.h>
@@ -298,6 +299,42 @@ TEST_F(DbFiles, DeleteImageRemovesTheSequenceAndFixKeepsTheDirectory) {
         EXPECT_FALSE(Exists(images + n)) << n;
     EXPECT_TRUE(Exists(images + "still.jpg"));
     EXPECT_FALSE(Exists(log));
+}
+
+TEST_F(DbFiles, ChangeDirectoryRefillsTheImageListAndFixKeepsIt) {
+    Touch(db_ + "IMAGES/here.0001.pic");
+    const std::string other = root_ + "/other/";
+    fs::create_directories(other);
+    for (const char *n : {"there1000.sgi", "there1001.sgi"})
+        Touch(other + n);
+    InDispatch([] { DbRemoveImg(nullptr, nullptr, nullptr); });
+    Widget dialog = Dialog("DB fdb - Delete Image");
+    ASSERT_NE(dialog, nullptr);
+    Widget list = XtNameToWidget(dialog, "*list");
+    EXPECT_EQ(Items(list), Strings{"here.[0001...0001].pic"});
+    Press(ByLabel(dialog, "Ch. dir."));
+    Widget browser = Dialog("DB fdb - Change directory");
+    ASSERT_NE(browser, nullptr);
+    std::vector<Widget> text = Named(browser, "wtext");
+    ASSERT_EQ(text.size(), 1u);
+    XmTextSetString(text[0], const_cast<char *>(other.c_str()));
+    InDispatch([&] {
+        XmAnyCallbackStruct cbs{};
+        cbs.reason = XmCR_ACTIVATE;
+        XtCallCallbacks(text[0], XmNactivateCallback, &cbs);
+    });
+    EXPECT_EQ(Items(list), Strings{"there[1000...1001].sgi"});
+    Press(ByLabel(browser, "OK"));
+    EXPECT_EQ(Dialog("DB fdb - Change directory"), nullptr);
+    Press(ByLabel(dialog, "Fix"));
+    EXPECT_EQ(std::string(db_image_dir), other);
+    XmToggleButtonSetState(ByLabel(dialog, "Remove clips"), False, False);
+    Press(ByLabel(dialog, "All"));
+    Yes(dialog);
+    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_FALSE(Exists(other + "there1000.sgi"));
+    EXPECT_FALSE(Exists(other + "there1001.sgi"));
+    EXPECT_TRUE(Exists(db_ + "IMAGES/here.0001.pic"));
 }
 
 } // namespace
