@@ -26,12 +26,14 @@
 #include "desktop/globals.h"
 #include "desktop/log_writer.h"
 #include "media/clip_log.h"
+#include "tests/dbfiles/dbfiles_util.h"
 #include "tests/desktop/desktop_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using namespace dbfiles_test;
 using Strings = std::vector<std::string>;
 
 class DbFiles : public DesktopFixture {
@@ -53,31 +55,10 @@ class DbFiles : public DesktopFixture {
     }
     void TearDown() override {
         DesktopFixture::TearDown();
-        for (FisicData *c = first_fisic; c;)
-            c = FreeFisicData(c);
-        first_fisic = nullptr;
+        FreeClips();
         DbFreeList();
         old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
         fs::remove_all(root_);
-    }
-    static void Touch(const std::string &p) { std::ofstream(p) << "x"; }
-    static bool Exists(const std::string &p) {
-        struct stat st;
-        return lstat(p.c_str(), &st) == 0;
-    }
-    static std::string Owned(char *s) {
-        std::string out = s ? s : "";
-        free(s);
-        return out;
-    }
-    static FisicData *Reel(const std::string &path, int refs) {
-        auto *f = new FisicData;
-        f->path = strdup(path.c_str());
-        f->refs = refs;
-        f->complete = 1;
-        f->next = first_fisic.load();
-        first_fisic = f;
-        return f;
     }
     // The one managed dialog with this title, or null.
     static Widget Dialog(const std::string &title) {
@@ -143,24 +124,6 @@ class DbFiles : public DesktopFixture {
         EXPECT_EQ(MessageOf(boxes[0]), "Are you sure?");
         Press(XmMessageBoxGetChild(boxes[0], XmDIALOG_OK_BUTTON));
     }
-    static void PictureLog(const std::string &path, const std::string &pattern, int style,
-                           int ext) {
-        ClipLogHeader h;
-        h.parts = h.complete = 1;
-        h.width = 180;
-        h.height = 144;
-        h.frames = 3;
-        h.picture = true;
-        h.first = 1;
-        h.last = 3;
-        h.step = 1;
-        h.style = style;
-        h.ext = ext;
-        h.tag = 1201;
-        h.pattern = pattern;
-        ASSERT_TRUE(clip_log_write_header(path.c_str(), h));
-    }
-
     std::string root_, db_, old_rsrc_;
 };
 

@@ -16,11 +16,14 @@
 #include "editing/clip_names.h"
 #include "editing/clip_remove.h"
 #include "media/clip_log.h"
+#include "tests/dbfiles/dbfiles_util.h"
 #include "tests/processes/process_test_util.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using namespace dbfiles_test;
 
 std::string g_db; // the database directory the hook reports
 
@@ -43,66 +46,15 @@ class ClipRemove : public ProcessFixture {
         first_fisic = nullptr;
     }
     void TearDown() override {
-        for (FisicData *c = first_fisic; c;)
-            c = FreeFisicData(c);
-        first_fisic = nullptr;
+        FreeClips();
         RemoveJobUsesHook = nullptr;
         ClipDbDirHook = old_hook_;
         ProcessFixture::TearDown();
         fs::remove_all(root_);
     }
-    static void Touch(const std::string &p) { std::ofstream(p) << "x"; }
-    static bool Exists(const std::string &p) {
-        struct stat st;
-        return lstat(p.c_str(), &st) == 0;
-    }
-    // A reel clip of path with refs users, at the head of the clip list.
-    static FisicData *Reel(const std::string &path, int refs) {
-        auto *f = new FisicData;
-        f->path = strdup(path.c_str());
-        f->refs = refs;
-        f->next = first_fisic.load();
-        first_fisic = f;
-        return f;
-    }
-    static FisicData *Seq(const std::string &base, int first, int last, int step, int style,
-                          int ext, int refs) {
-        auto *f = new FisicData;
-        f->pic = new ImageLogInfo;
-        f->pic->pattern = strdup(base.c_str());
-        f->pic->first = first;
-        f->pic->last = last;
-        f->pic->step = step;
-        f->pic->style = style;
-        f->pic->ext = ext;
-        f->frames = (last - first) / step + 1;
-        f->refs = refs;
-        f->next = first_fisic.load();
-        first_fisic = f;
-        return f;
-    }
-    static std::string Owned(char *s) {
-        std::string out = s ? s : "";
-        free(s);
-        return out;
-    }
-    // A picture log header recording the sequence base, with part file 1.
-    static void PictureLog(const std::string &base, int tag, int style, int ext) {
-        ClipLogHeader h;
-        h.parts = h.complete = 1;
-        h.width = 180;
-        h.height = 144;
-        h.frames = 3;
-        h.picture = true;
-        h.first = 1;
-        h.last = 3;
-        h.step = 1;
-        h.style = style;
-        h.ext = ext;
-        h.tag = tag;
-        h.pattern = base;
-        ASSERT_TRUE(
-            clip_log_write_header(Owned(PicLogName(nullptr, base.c_str(), tag)).c_str(), h));
+    // A picture log of base with tag, and its part file 1.
+    static void PicLog(const std::string &base, int tag, int style, int ext) {
+        PictureLog(Owned(PicLogName(nullptr, base.c_str(), tag)), base, style, ext, tag);
         Touch(Owned(PicClipName(nullptr, base.c_str(), tag, 1)));
     }
 
@@ -222,9 +174,9 @@ TEST_F(ClipRemove, DoRemoveImgRemovesTheFilesThatExist) {
     ASSERT_EQ(symlink((root_ + "/other/target.tga").c_str(), (dir + "seq.0003.tga").c_str()), 0);
     // The same file name elsewhere, and its log, are another sequence.
     Touch(root_ + "/other/seq.0001.tga");
-    PictureLog(base, 1201, 1, 1);
-    PictureLog(root_ + "/other/seq", 1202, 1, 1);
-    PictureLog(base, 1203, 0, 1); // same base, another style
+    PicLog(base, 1201, 1, 1);
+    PicLog(root_ + "/other/seq", 1202, 1, 1);
+    PicLog(base, 1203, 0, 1); // same base, another style
 
     int ok = 1, in_use = 0;
     EXPECT_EQ(DoRemoveImg(base.c_str(), &ok, &in_use, 1, 1, 4, 1, 1), 1);
