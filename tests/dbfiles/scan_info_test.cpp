@@ -2,7 +2,6 @@
 // rows of the info table.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -56,31 +55,6 @@ TEST(ImportFileSearch, GroupsNumberedFilesBySequence) {
         (Strings{"A.TGA", "clip07.rgb", "logo.jpg", "p.pic", "x.001.yuv", "z.[0002...0002].JPG"}));
     std::vector<ImportSeq> none;
     EXPECT_EQ(ImportFileSearch("/nonexistent/dir/", none), -1);
-}
-
-TEST(ImportFileSearch, BaseAndStyleOfEachLine) {
-    reel_test::temp_dir dir;
-    for (const char *f : {"s.0001.pic", "t.5.tga", "u0003.sgi", "v.jpg"})
-        std::ofstream(dir.path(f)) << "x";
-    std::vector<ImportSeq> seqs;
-    ASSERT_EQ(ImportFileSearch(dir.dir().c_str(), seqs), 4);
-    const struct {
-        const char *base;
-        int style, ext, first, last;
-    } want[] = {{"s", 1, 0, 1, 1}, {"t", 0, 1, 5, 5}, {"u", 2, 2, 3, 3}, {"v", 3, 5, 1, 1}};
-    for (int i = 0; i < 4; i++) {
-        EXPECT_EQ(seqs[i].Base(), want[i].base);
-        EXPECT_EQ(seqs[i].Style(), want[i].style) << want[i].base;
-        EXPECT_EQ(seqs[i].ext_index, want[i].ext) << want[i].base;
-        EXPECT_EQ(seqs[i].first, want[i].first);
-        EXPECT_EQ(seqs[i].last, want[i].last);
-        // The frame name of the first number is the file listed.
-        const std::string name =
-            ImgFrameName(seqs[i].Base(), seqs[i].Style(), seqs[i].ext_index, seqs[i].first);
-        EXPECT_TRUE(std::filesystem::exists(dir.path(name))) << name;
-        EXPECT_EQ(ImgFrameNumber(name, seqs[i].Base(), seqs[i].Style(), seqs[i].ext_index),
-                  seqs[i].first);
-    }
 }
 
 TEST(ImgFrameNumber, OnlyTheExactNameOfTheStyle) {
