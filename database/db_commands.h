@@ -65,3 +65,21 @@ extern void (*DbCloseWindowsHook)(int stop);
 // The close that follows a good save: selection 0 all windows, 1 the master
 // area, 2 the selected desktop windows, each asking first about running jobs.
 extern void (*DbClearAfterSaveHook)(int selection);
+
+// TOOLS > "Info ...": technical properties of chosen reels.
+ORVA_COMMAND(DbInfoSvj);
+// DELETE > "Reel ...": removes chosen reels (and their logs).
+ORVA_COMMAND(DbRemoveSvj);
+// OPEN > "Image clip ...": the image-clip logs of the current database.
+ORVA_COMMAND(DbSelectImages);
+// DELETE > "Image ...": removes chosen picture sequences (and their logs).
+ORVA_COMMAND(DbRemoveImg);
+
+// Shows the info table of the reels at paths[0..n-1] (InfoAllocStruct,
+// InfoAddData per reel, InfoShowData). Registered by the desktop; null: no
+// table is shown.
+extern void (*DbInfoHook)(const char *const *paths, int n);
+// Opens an image-clip log into a new desktop window (OpenImageLog); 1 on
+// success, 0 on failure. Registered by the desktop; null: nothing opens and
+// every log counts as failed.
+extern int (*DbOpenImageLogHook)(const char *path);

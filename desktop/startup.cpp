@@ -25,6 +25,10 @@
 #include "desktop/exit.h"
 #include "desktop/frame_stepping.h"
 #include "desktop/globals.h"
+#include "desktop/file_use.h"
+#include "desktop/info_window.h"
+#include "database/db_commands.h"
+#include "editing/clip_remove.h"
 #include "ui/icons.h"
 #include "desktop/log_writer.h"
 #include "database/db_list.h"
@@ -175,6 +179,10 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
 static void InstallDesktopHooks() {
     DbOpenReelHook = OpenFile;
     InstallWorkFileHooks();
+    DbOpenImageLogHook = OpenImageLog;
+    DbInfoHook = InfoShowReels;
+    RemoveJobUsesHook = JobWritesFile;
+    DoRemoveHook = DoRemoveMarked;
     TmSetWindowVisibleHook(SetWindowVisible);
     TmSetScaleHook(ScaleValue);
     InstallDefaultsHooks();

@@ -1,0 +1,184 @@
+// Fixture of the database administration tests: a temporary directory with
+// a list file naming databases made by the test, the main window built as the
+// program builds it, and helpers that read lists, labels and message boxes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <Xm/List.h>
+#include <Xm/MessageB.h>
+#include <Xm/Text.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "database/db_dialog.h"
+#include "database/db_list.h"
+#include "tests/desktop/desktop_fixture.h"
+
+namespace dbadmin_test {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+inline std::string ReadFile(const std::string &path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+inline std::string ItemText(XmString xs) {
+    char *s = nullptr;
+    std::string out;
+    if (XmStringGetLtoR(xs, const_cast<char *>(XmFONTLIST_DEFAULT_TAG), &s) && s) {
+        out = s;
+        XtFree(s);
+    }
+    return out;
+}
+
+inline Strings Items(Widget list) {
+    XmStringTable items = nullptr;
+    int n = 0;
+    XtVaGetValues(list, XmNitems, &items, XmNitemCount, &n, NULL);
+    Strings out;
+    for (int i = 0; i < n; i++)
+        out.push_back(ItemText(items[i]));
+    return out;
+}
+
+// The whole text of a label, each line separator given back as "\n".
+inline std::string LabelText(Widget label) {
+    XmString xs = nullptr;
+    XtVaGetValues(label, XmNlabelString, &xs, NULL);
+    std::string out;
+    XmStringContext ctx = nullptr;
+    if (!xs || !XmStringInitContext(&ctx, xs)) return out;
+    char *seg = nullptr;
+    XmStringCharSet tag = nullptr;
+    XmStringDirection dir{};
+    Boolean sep = False;
+    while (XmStringGetNextSegment(ctx, &seg, &tag, &dir, &sep)) {
+        out += seg ? seg : "";
+        if (sep) out += "\n";
+        XtFree(seg);
+        XtFree(tag);
+    }
+    XmStringFreeContext(ctx);
+    XmStringFree(xs);
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+// Makes a temporary root with the databases given (name, directory below the
+// root) listed in root/OrvaDB, each with its four subdirectories; the first
+// becomes current.
+class DbAdmin : public DesktopFixture {
+  protected:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "orva-dbadmin-XXXXXX").string();
+        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+        root_ = tmpl;
+        if (const char *old = getenv("ORVA_RSRC")) old_rsrc_ = old;
+        setenv("ORVA_RSRC", root_.c_str(), 1);
+        isPlayActive = 0;
+        DesktopFixture::SetUp();
+    }
+    void TearDown() override {
+        DesktopFixture::TearDown();
+        DbFreeList();
+        old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
+        std::error_code ec;
+        fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(root_, ec);
+    }
+
+    // Writes the list file for the databases and reads it as start-up does.
+    void MakeDatabases(const std::vector<std::pair<std::string, std::string>> &dbs) {
+        std::ofstream f(root_ + "/OrvaDB");
+        for (const auto &[name, dir] : dbs) {
+            const std::string d = root_ + "/" + dir + "/";
+            for (const char *s : {"SVJ", "CLIP", "WORK", "IMAGES"})
+                fs::create_directories(d + s);
+            f << "\nDATABASE " << name << "\nPATH " << d << "\n";
+        }
+        f.close();
+        DbInitialize();
+    }
+    std::string ListFile() const { return ReadFile(root_ + "/OrvaDB"); }
+
+    // The managed dialog whose title is title, when exactly one is shown.
+    static Widget Dialog(const std::string &title) {
+        std::vector<Widget> out;
+        CollectWidgets(
+            app_shell,
+            [&](Widget w) {
+                return XtName(w) == std::string("dialog") && XtIsManaged(w) &&
+                       !w->core.being_destroyed && TitleOf(w) == title;
+            },
+            out);
+        return out.size() == 1 ? out[0] : nullptr;
+    }
+    // The texts of the message boxes under root, each dismissed.
+    static Strings Messages(Widget root = nullptr) {
+        Strings out;
+        for (Widget box : Named(root ? root : app_shell, "error")) {
+            if (box->core.being_destroyed) continue;
+            out.push_back(MessageOf(box));
+            Press(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON));
+        }
+        return out;
+    }
+    // Answers the question box showing text: yes or no. False when none.
+    static bool Answer(const std::string &text, bool yes) {
+        for (Widget box : Named(app_shell, "warning")) {
+            if (box->core.being_destroyed || MessageOf(box) != text) continue;
+            Press(XmMessageBoxGetChild(box, yes ? XmDIALOG_OK_BUTTON : XmDIALOG_CANCEL_BUTTON));
+            return true;
+        }
+        return false;
+    }
+    static void Select(Widget dialog, const std::string &item) {
+        Widget list = XtNameToWidget(dialog, "*list");
+        Strings items = Items(list);
+        for (size_t i = 0; i < items.size(); i++)
+            if (items[i] == item) XmListSelectPos(list, int(i + 1), False);
+    }
+    // Double-clicks the item of the dialog's list.
+    static void DoubleClick(Widget dialog, const std::string &item) {
+        Widget list = XtNameToWidget(dialog, "*list");
+        Strings items = Items(list);
+        for (size_t i = 0; i < items.size(); i++)
+            if (items[i] == item)
+                InDispatch([list, i] {
+                    XmListCallbackStruct cbs{};
+                    cbs.reason = XmCR_DEFAULT_ACTION;
+                    cbs.item_position = int(i + 1);
+                    XmString s = nullptr;
+                    XmStringTable t = nullptr;
+                    XtVaGetValues(list, XmNitems, &t, NULL);
+                    s = t[i];
+                    cbs.item = s;
+                    XtCallCallbacks(list, XmNdefaultActionCallback, &cbs);
+                });
+    }
+    // Types text into a text field and presses Return in it.
+    static void Enter(Widget text, const std::string &s) {
+        XmTextSetString(text, const_cast<char *>(s.c_str()));
+        InDispatch([text] {
+            XmAnyCallbackStruct cbs{};
+            cbs.reason = XmCR_ACTIVATE;
+            XtCallCallbacks(text, XmNactivateCallback, &cbs);
+        });
+    }
+
+    std::string root_, old_rsrc_;
+};
+
+} // namespace dbadmin_test
