@@ -22,6 +22,7 @@
 #include "desktop/desktop_area.h"
 #include "desktop/exit.h"
 #include "desktop/frame_stepping.h"
+#include "desktop/db_hooks.h"
 #include "desktop/globals.h"
 #include "ui/icons.h"
 #include "desktop/log_writer.h"
@@ -168,6 +169,7 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
 // The functions through which the libraries below the desktop reach it.
 static void InstallDesktopHooks() {
     DbOpenReelHook = OpenFile;
+    InstallDatabaseHooks();
     TmSetWindowVisibleHook(SetWindowVisible);
     TmSetScaleHook(ScaleValue);
 }
