@@ -53,7 +53,8 @@ void recentre(DbDialog *parent) {
 void show_items(DbDialog *d) {
     if (!d || !d->list) return;
     XmListDeselectAllItems(d->list);
-    XtVaSetValues(d->list, XmNitems, d->items.data(), XmNitemCount, d->count, NULL);
+    XtVaSetValues(d->list, XmNitems, d->count ? d->items.data() : nullptr, XmNitemCount, d->count,
+                  NULL);
 }
 
 void set_label(DbDialog *d, const char *path) {

@@ -26,22 +26,6 @@ TEST(DbBrowserPaths, TypedPathsAndLabels) {
               "Current directory:\n" + std::string(45, 'y'));
 }
 
-TEST(DbBrowserPaths, ListsSubdirectoriesWithDotDotSorted) {
-    std::string tmpl = (fs::temp_directory_path() / "orva-dbbrowse-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    fs::create_directories(tmpl + "/b");
-    fs::create_directories(tmpl + "/a");
-    std::ofstream(tmpl + "/file");
-    fs::create_directory_symlink(tmpl + "/a", tmpl + "/link");
-    fs::create_symlink(tmpl + "/file", tmpl + "/flink");
-    Strings names;
-    EXPECT_EQ(DbListSubdirs(tmpl.c_str(), names), 0);
-    EXPECT_EQ(names, (Strings{"..", "a", "b", "link"}));
-    EXPECT_EQ(DbListSubdirs((tmpl + "/none").c_str(), names), -1);
-    EXPECT_TRUE(names.empty());
-    fs::remove_all(tmpl);
-}
-
 namespace {
 
 // A parent list of the ".yuv" files of db_browse_dir, as an image dialog has.

@@ -168,6 +168,32 @@ TEST_F(DbOpen, NewDatabaseInAnExistingFolderKeepsItsMode) {
     Press(ByLabel(d, "Cancel"));
 }
 
+// With no database at all, "New" starts at PWD and the new one becomes current.
+TEST_F(DbOpen, FirstDatabaseFromNothing) {
+    MakeDatabases({});
+    unsetenv("ORVA_DBDIR");
+    const std::string pwd = getenv("PWD") ? getenv("PWD") : "";
+    setenv("PWD", root_.c_str(), 1);
+    InDispatch([] { DbSelectDatabase(nullptr, nullptr, nullptr); });
+    Widget d = Dialog("Open Database");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(Items(XtNameToWidget(d, "*list")), Strings{});
+    Press(ByLabel(d, "New"));
+    Widget b = Dialog("New database");
+    ASSERT_NE(b, nullptr);
+    Press(ByLabel(b, "OK"));
+    Widget n = Dialog("New name");
+    ASSERT_NE(n, nullptr);
+    XmTextSetString(XtNameToWidget(n, "name"), const_cast<char *>("one"));
+    Enter(XtNameToWidget(n, "directory"), "fresh");
+    setenv("PWD", pwd.c_str(), 1);
+    ASSERT_NE(db_current, nullptr);
+    EXPECT_STREQ(db_current->name, "one");
+    EXPECT_EQ(ListFile(), "\nDATABASE one\nPATH " + root_ + "/fresh/\n");
+    for (const char *s : {"SVJ", "CLIP", "WORK", "IMAGES"})
+        EXPECT_TRUE(fs::is_directory(root_ + "/fresh/" + s)) << s;
+}
+
 TEST_F(DbOpen, NewDatabaseFailuresLeaveTheListFile) {
     MakeDatabases({{"first", "first"}});
     const std::string before = ListFile();

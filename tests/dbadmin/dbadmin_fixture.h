@@ -160,11 +160,6 @@ class DbAdmin : public DesktopFixture {
                     XmListCallbackStruct cbs{};
                     cbs.reason = XmCR_DEFAULT_ACTION;
                     cbs.item_position = int(i + 1);
-                    XmString s = nullptr;
-                    XmStringTable t = nullptr;
-                    XtVaGetValues(list, XmNitems, &t, NULL);
-                    s = t[i];
-                    cbs.item = s;
                     XtCallCallbacks(list, XmNdefaultActionCallback, &cbs);
                 });
     }
