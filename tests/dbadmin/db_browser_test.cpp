@@ -96,6 +96,26 @@ TEST_F(DbBrowser, ChangesDirectoryAndRefillsItsParent) {
     EXPECT_EQ(std::string(db_browse_dir), top);
     EXPECT_EQ(Items(plist), Strings{"top.yuv"});
 
+    // The window manager's close is a Cancel.
+    Press(ByLabel(parent->dialog, "Ch. dir."));
+    b = Dialog("DB d - Change directory");
+    ASSERT_NE(b, nullptr);
+    DoubleClick(b, "x");
+    InDispatch([b] {
+        Widget shell = XtParent(b);
+        XClientMessageEvent cm{};
+        cm.type = ClientMessage;
+        cm.display = XtDisplay(shell);
+        cm.window = XtWindow(shell);
+        cm.message_type = XInternAtom(cm.display, "WM_PROTOCOLS", False);
+        cm.format = 32;
+        cm.data.l[0] = long(XInternAtom(cm.display, "WM_DELETE_WINDOW", False));
+        cm.data.l[1] = CurrentTime;
+        XtDispatchEvent(reinterpret_cast<XEvent *>(&cm));
+    });
+    EXPECT_EQ(Dialog("DB d - Change directory"), nullptr);
+    EXPECT_EQ(std::string(db_browse_dir), top);
+
     // OK keeps the new one; Fix makes it the image directory.
     Press(ByLabel(parent->dialog, "Ch. dir."));
     b = Dialog("DB d - Change directory");
