@@ -15,6 +15,7 @@ int ChildSystem(const char *command);
 
 // Runs the program argv[0] (searched in PATH) with the arguments argv (ended
 // by a null pointer) directly, without a shell, in a new process group, and
-// waits for it. Returns the wait status (127 when the program could not be
-// run), or -1 with errno set, with the stop rules of ChildSystem.
+// waits for it. Returns the wait status, or -1 with errno set when it could
+// not be started (ENOENT for a program not found), with the stop rules of
+// ChildSystem.
 int ChildRun(const char *const argv[]);
