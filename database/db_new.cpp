@@ -127,10 +127,9 @@ void browser_ok(Widget, XtPointer client, XtPointer) {
         XtAddCallback(b, XmNactivateCallback, cbs[i], d);
         if (i == 0) ok = b;
     }
-    // Return in either field acts as OK; the name field has the focus and
-    // Tab moves on to the directory field.
-    XtAddCallback(d->name_text, XmNactivateCallback, name_ok, d);
-    XtAddCallback(d->dir_text, XmNactivateCallback, name_ok, d);
+    // Return in either field acts as OK (a text field passes it on to the
+    // dialog's default button); the name field has the focus and Tab moves on
+    // to the directory field.
     XtVaSetValues(f, XmNinitialFocus, d->name_text, XmNdefaultButton, ok, NULL);
     XtManageChild(f);
     XmProcessTraversal(d->name_text, XmTRAVERSE_CURRENT);
