@@ -32,6 +32,7 @@ struct DbDialog {
     void *extra = nullptr;               // optional block, freed with free()
     int (*lister)(DbDialog *) = nullptr; // refills names and items from a directory
     DbDialog *parent = nullptr;          // for the directory browser: the dialog it refreshes
+    void (*action)(const char *path) = nullptr; // "Save work" and "Save edit list": what OK does
 };
 
 // Flags of DbDialog::flags.

@@ -12,8 +12,6 @@
 #include "ui/globals.h"
 #include "ui/messages.h"
 
-int (*DbImpExpHook)() = nullptr;
-
 namespace {
 
 void switch_stopping(Widget, XtPointer client, XtPointer) {
@@ -44,7 +42,7 @@ void open_ok(Widget, XtPointer client, XtPointer) {
 
 void DbConfirmSwitch(DbEntry *entry, int ask_sure) {
     if (!entry) return;
-    if (DbImpExpHook && DbImpExpHook())
+    if (DbJobsOnWindowsHook && DbJobsOnWindowsHook())
         Warning(mainform,
                 "One or more clips have\nimport or export in progress.\nDo you want to stop them?",
                 switch_stopping, entry, switch_keeping, entry);

@@ -76,14 +76,20 @@ void confirm_close(int master, int all) {
         CloseOK(master, all, nullptr, 0, 0);
 }
 
-// "  Yes  " of the closing questions saves a work file and closes once it is
-// saved; work files are not built yet, so it closes nothing.
-void save_then_close(Widget, XtPointer, XtPointer) {
-    PutCharMessage(mainform, "Not available yet.");
+// "  Yes  " of the closing questions: "Save work", whose save closes the
+// windows only once the work file is written.
+void save_all_then_close(Widget, XtPointer, XtPointer) {
+    DbSaveWorkAnyway(DbDoSaveWorkAllAndClear);
+}
+void save_happy_then_close(Widget, XtPointer, XtPointer) {
+    DbSaveWorkAnyway(DbDoSaveWorkHappyAndClear);
+}
+void save_selected_then_close(Widget, XtPointer, XtPointer) {
+    DbSaveWorkAnyway(DbDoSaveWorkSelectedAndClear);
 }
 
-void ask(const char *text, XtCallbackProc no) {
-    Warning(mainform, text, save_then_close, nullptr, no, nullptr);
+void ask(const char *text, XtCallbackProc yes, XtCallbackProc no) {
+    Warning(mainform, text, yes, nullptr, no, nullptr);
 }
 
 } // namespace
@@ -180,7 +186,8 @@ ORVA_COMMAND(CloseSel) {
         PutCharMessage(mainform, "No clip selected");
         return;
     }
-    ask("Save selected clips in a work\nfile before clearing?", CloseSelOK);
+    ask("Save selected clips in a work\nfile before clearing?", save_selected_then_close,
+        CloseSelOK);
 }
 
 ORVA_COMMAND(ClearHappy) {
@@ -190,7 +197,7 @@ ORVA_COMMAND(ClearHappy) {
         PutCharMessage(mainform, "No clips in master area");
         return;
     }
-    ask("Save master area in a work\nfile before clearing?", ClearHappyOK);
+    ask("Save master area in a work\nfile before clearing?", save_happy_then_close, ClearHappyOK);
 }
 
 ORVA_COMMAND(CloseAll) {
@@ -200,5 +207,5 @@ ORVA_COMMAND(CloseAll) {
         PutCharMessage(mainform, "No clips in desktop");
         return;
     }
-    ask("Save desktop in a work\nfile before clearing?", CloseAllOK);
+    ask("Save desktop in a work\nfile before clearing?", save_all_then_close, CloseAllOK);
 }

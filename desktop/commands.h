@@ -5,24 +5,19 @@
 #include "database/db_commands.h"
 #include "ui/command.h"
 
-// OPEN (DbSelectSvj: database/db_commands.h)
+// OPEN (DbSelectSvj, DbSelectWork: database/db_commands.h)
 ORVA_COMMAND(DbSelectImages);
-ORVA_COMMAND(DbSelectWork);
 ORVA_COMMAND(DbSelectDatabase);
 ORVA_COMMAND(DbSelectEdl);
-// SAVE
+// SAVE (DbSaveWorkAll, DbSaveWorkHappy, DbSaveWorkSelected: database/db_commands.h)
 ORVA_COMMAND(ExportSvj);
 ORVA_COMMAND(MasterExportSvj);
-ORVA_COMMAND(DbSaveWorkAll);
-ORVA_COMMAND(DbSaveWorkHappy);
-ORVA_COMMAND(DbSaveWorkSelected);
 ORVA_COMMAND(ExportMovie);
 ORVA_COMMAND(MasterExportMovie);
 ORVA_COMMAND(DbSaveEdl);
-// DELETE
+// DELETE (DbRemoveWork: database/db_commands.h)
 ORVA_COMMAND(DbRemoveSvj);
 ORVA_COMMAND(DbRemoveImg);
-ORVA_COMMAND(DbRemoveWork);
 ORVA_COMMAND(DbRemoveDatabase);
 ORVA_COMMAND(CloseAll);
 ORVA_COMMAND(ClearHappy);

@@ -1,21 +1,15 @@
-// Links the database dialogs to the desktop: whether any clip window has an
-// import or export running (asked before a database switch), how many jobs
-// run, and the reel copy as a job of type 6 whose output file is the copy's
+// Links the database dialogs to the desktop: how many jobs run, and the
+// reel copy as a job of type 6 whose output file is the copy's
 // temporary, removed when the job is stopped from "Processes ...".
 #include "desktop/db_hooks.h"
 
 #include "database/db_commands.h"
 #include "database/db_copy.h"
-#include "desktop/desktop_area.h"
 #include "desktop/globals.h"
 #include "desktop/processes.h"
 #include "ui/messages.h"
 
 namespace {
-
-int impexp_running() {
-    return ClosingImpExpWindows(0, 1, nullptr);
-}
 
 int running_jobs() {
     return num_sproc;
@@ -45,7 +39,6 @@ void copy_ended(int entry) {
 } // namespace
 
 void InstallDatabaseHooks() {
-    DbImpExpHook = impexp_running;
     DbRunningJobsHook = running_jobs;
     DbCopyStartHook = start_copy;
     job_type_hooks[JOB_SVJCOPY].free_data = copy_ended;

@@ -1,7 +1,7 @@
 // The desktop's side of the database dialogs: the hooks through which they
-// ask about running jobs and start a reel copy in the process table.
+// count running jobs and start a reel copy in the process table.
 #pragma once
 
-// Registers DbImpExpHook, DbRunningJobsHook, DbCopyStartHook and the end
+// Registers DbRunningJobsHook, DbCopyStartHook and the end
 // routine of reel copies. Called at start-up with the other desktop hooks.
 void InstallDatabaseHooks();

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "desktop/defaults.h"
 #include "desktop/globals.h"
 #include "ui/icons.h"
 #include "desktop/main_window.h"
@@ -79,6 +80,7 @@ void ExitProgram() {
 }
 
 void FinalExit() {
+    Exit_defaults(1);
     SemRemove();
     Display *dpy = app_shell ? XtDisplay(app_shell) : nullptr;
     if (dpy) FreeCursors(dpy);

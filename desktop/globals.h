@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "database/defaults_file.h"
 #include "ui/globals.h"
 
 struct sv_handle; // the board handle; null when the board did not open
@@ -16,14 +17,8 @@ extern int master_tc;
 // on invisibly and ends when the last job has ended.
 extern std::atomic<int> exit_pending;
 
-// The user defaults: five words, preset to 10, 1, 0, 1, 1 before the
-// defaults file is read, and the work files loaded at start and saved at exit.
-enum {
-    DEF_AUTOSAVE = 0,  // minutes between autosaves, 0 off
-    DEF_INVERT = 1,    // invert fields
-    DEF_REARRANGE = 2, // rearrange the desktop
-    DEF_LOAD_INIT = 3, // load the init work at start
-    DEF_SAVE_EXIT = 4, // save the exit work at exit
-};
+// The user defaults: five words indexed by DEF_AUTOSAVE .. DEF_SAVE_EXIT,
+// preset to 10, 1, 0, 1, 1 before the defaults file is read, and the work
+// files loaded at start and saved at exit.
 extern int defaults[5];
 extern char init_work_name[1024], exit_work_name[1024];

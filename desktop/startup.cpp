@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include "desktop/clip_operations.h"
 #include "desktop/commands.h"
 #include "desktop/converter.h"
+#include "desktop/defaults.h"
 #include "desktop/desktop_area.h"
 #include "desktop/exit.h"
 #include "desktop/frame_stepping.h"
@@ -34,6 +36,7 @@
 #include "desktop/menu.h"
 #include "ui/messages.h"
 #include "desktop/process_timers.h"
+#include "desktop/work_files.h"
 #include "desktop/processes.h"
 #include "desktop/resources.h"
 #include "ui/widgets.h"
@@ -163,6 +166,9 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
     Atom del = XmInternAtom(dpy, const_cast<char *>("WM_DELETE_WINDOW"), False);
     XmAddWMProtocolCallback(app_shell, del, editExit, nullptr);
     InstallSignalHandlers();
+    // A file size limit makes the write that crosses it fail (a work or log
+    // then reports its error) instead of ending the program.
+    signal(SIGXFSZ, SIG_IGN);
     return app_shell;
 }
 
@@ -170,8 +176,10 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
 static void InstallDesktopHooks() {
     DbOpenReelHook = OpenFile;
     InstallDatabaseHooks();
+    InstallWorkFileHooks();
     TmSetWindowVisibleHook(SetWindowVisible);
     TmSetScaleHook(ScaleValue);
+    InstallDefaultsHooks();
 }
 
 void BuildMainWindow(const StartupOptions &opt) {
@@ -195,7 +203,7 @@ void BuildMainWindow(const StartupOptions &opt) {
     // board library; without a board, "-vtr" leaves the VTR form empty.
     CreaLogoWindow(W);
     TmCreaGlw(background_rgb, foreground_rgb);
-    // The defaults join here with their subsystem.
+    Init_defaults(1);
     UpdateSummaWindow();
     XtAppAddTimeOut(app, 60000, ClearWorkTimer, nullptr);
     XtAppAddTimeOut(app, 1000, ReapChildren, nullptr);

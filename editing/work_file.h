@@ -231,9 +231,10 @@ struct WorkLoadResult {
 // (WORK_OK or WORK_READ_ERROR; other codes make nothing). For each entry:
 // the clip of each segment through clips (names resolved with
 // WorkFullName in db_dir, reels compared with WorkReelState first), the
-// record (MakeWorkWindow), a window of a load marked missing so far moved to
-// the desktop at the first free slot and selected, then show and
-// PlaceWorkWindow. Windows made stay when a later one fails.
+// record (MakeWorkWindow), a window one of whose own reels is missing moved
+// to the desktop at the first free slot and selected (the other windows keep
+// their areas and slots; the missing flag of the result is load-wide), then
+// show and PlaceWorkWindow. Windows made stay when a later one fails.
 WorkLoadResult LoadWorkWindows(const WorkFile &work, int read_code, const char *db_dir,
                                WorkClipFn clips, WorkShowFn show);
 

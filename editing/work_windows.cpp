@@ -245,26 +245,28 @@ WorkLoadResult LoadWorkWindows(const WorkFile &work, int read_code, const char *
     std::vector<FisicData *> found;
     for (const WorkWindow &w : work.windows) {
         found.clear();
+        bool win_missing = false; // a reel of this window is missing
         for (const WorkSegment &s : w.segments) {
             const std::string path = WorkFullName(s.name, s.kind, db_dir);
             if (s.kind == WORK_REEL) {
                 const int state = WorkReelState(s, path.c_str());
                 r.changed |= state == 1;
-                r.missing |= state == 2;
+                win_missing |= state == 2;
             }
             bool missing = false;
             FisicData *clip = clips ? clips(s, path, &missing) : nullptr;
-            r.missing |= missing;
+            win_missing |= missing;
             if (!clip) break;
             found.push_back(clip);
         }
+        r.missing |= win_missing;
         WindowData *win =
             found.size() == w.segments.size() ? MakeWorkWindow(w, found.data()) : nullptr;
         if (!win) {
             r.read_error = true;
             continue;
         }
-        if (r.missing) {
+        if (win_missing) {
             win->master = 0;
             win->slot = -1;
             win->selected = 1;

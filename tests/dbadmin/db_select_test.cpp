@@ -27,16 +27,16 @@ class DbOpen : public DbAdmin {
         impexp = 0;
         saved_leave_ = DbLeaveHook;
         saved_enter_ = DbEnterHook;
-        saved_impexp_ = DbImpExpHook;
+        saved_impexp_ = DbJobsOnWindowsHook;
         DbLeaveHook = [](int stop) { Calls().push_back("leave " + std::to_string(stop)); };
         DbEnterHook = [] { Calls().push_back("enter"); };
-        DbImpExpHook = [] { return impexp; };
+        DbJobsOnWindowsHook = [] { return impexp; };
         if (const char *v = getenv("ORVA_DBDIR")) saved_dbdir_ = v;
     }
     void TearDown() override {
         DbLeaveHook = saved_leave_;
         DbEnterHook = saved_enter_;
-        DbImpExpHook = saved_impexp_;
+        DbJobsOnWindowsHook = saved_impexp_;
         saved_dbdir_.empty() ? unsetenv("ORVA_DBDIR")
                              : setenv("ORVA_DBDIR", saved_dbdir_.c_str(), 1);
         DbAdmin::TearDown();

@@ -195,7 +195,7 @@ TEST_F(MenuTest, RepeatLastRunsTheLastChoiceAgain) {
 
 TEST_F(MenuTest, CommandsNotBuiltYetSaySo) {
     Widget open = SubMenu(MenuTitle(XtNameToWidget(mainform, "menubar"), "menu", "OPEN"));
-    Press(ByLabel(open, "Work ..."));
+    Press(ByLabel(open, "Image clip ..."));
     std::vector<Widget> boxes = Boxes("error");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(MessageOf(boxes[0]), "Not available yet.");

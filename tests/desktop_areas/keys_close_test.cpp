@@ -180,13 +180,14 @@ TEST_F(Closing, QuestionsAndAnswers) {
         return boxes.size() == 1 ? boxes[0] : nullptr;
     };
 
-    // "  Yes  " saves a work file first; without work files nothing closes.
+    // "  Yes  " saves a work file first; without a database there is nowhere
+    // to save it, and nothing closes.
     InDispatch([] { CloseSel(nullptr, nullptr, nullptr); });
     Widget q = question();
     ASSERT_NE(q, nullptr);
     EXPECT_EQ(MessageOf(q), "Save selected clips in a work\nfile before clearing?");
     ::Press(ByLabel(XtParent(q), "  Yes  "));
-    EXPECT_EQ(Messages(), (std::vector<std::string>{"Not available yet."}));
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"No database selected"}));
     CloseMessages();
     EXPECT_EQ(List().size(), 4u);
 

@@ -2,7 +2,7 @@
 # Starts the real program on the test X server, checks its main window from
 # outside (class, title, menu bar drawn), opens the popup with button 3, then
 # quits through QUIT > "  Yes  " and checks that the process ends with status
-# 0 and leaves no child behind.
+# 0, leaves no child behind and has written the defaults and the exit work.
 set -u
 prog=$1
 fail() { echo "FAIL: $*"; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; exit 1; }
@@ -69,5 +69,9 @@ wait "$pid"
 status=$?
 [ "$status" -eq 0 ] || fail "exit status $status"
 pgrep -P "$pid" >/dev/null && fail "child left behind"
+# The exit wrote the user's defaults beside the list file, naming the
+# database, and saved the desktop as the exit work.
+grep -qx ' Database name  : e2e' "$db/.orva_def.${USER:-}" || fail "no defaults written at exit"
+[ -f "$db/WORK/.orva.${USER:-}.wrk" ] || fail "no exit work saved"
 echo "start and quit: ok (popup changed $changed pixels)"
 exit 0

@@ -708,8 +708,8 @@ void show(WindowData *, const std::string &title) {
 } // namespace
 
 // Loading makes the windows in order: one whose clip cannot be had is
-// discarded, and from the first missing reel on, windows go to the desktop,
-// selected, at the first free slot.
+// discarded, and a window with a missing reel goes to the desktop, selected,
+// at the first free slot, while the windows after it keep their places.
 TEST(WorkFileTest, LoadingMakesTheWindows) {
     Desk d;
     FisicData *a = d.reel(d.db + "SVJ/a.svj", 40), *g = d.reel(d.db + "SVJ/gone.svj", 40);
@@ -730,14 +730,14 @@ TEST(WorkFileTest, LoadingMakesTheWindows) {
     EXPECT_TRUE(r.read_error);
     EXPECT_TRUE(r.changed);
     EXPECT_TRUE(r.missing);
-    EXPECT_EQ(r.master_windows, 1);
+    EXPECT_EQ(r.master_windows, 2);
     EXPECT_EQ(shown, (std::vector<std::string>{"title0", "title1", "title3"}));
     std::vector<std::tuple<int, int, int>> placed; // master, slot, selected
     for (WindowData *w = first_window; w; w = w->next) {
         placed.emplace_back(w->master, w->slot, w->selected);
         d.wins.push_back(w);
     }
-    EXPECT_EQ(placed, (std::vector<std::tuple<int, int, int>>{{1, 0, 0}, {0, -1, 1}, {0, -1, 1}}));
+    EXPECT_EQ(placed, (std::vector<std::tuple<int, int, int>>{{1, 0, 0}, {1, 3, 0}, {0, -1, 1}}));
     EXPECT_EQ(g->refs, 2); // the saved window and the loaded one
     EXPECT_EQ(LoadWorkWindows(f, WORK_UNKNOWN_VERSION, d.db.c_str(), clip_for, show).master_windows,
               0);
