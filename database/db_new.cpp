@@ -151,12 +151,13 @@ DbEntry *DbCreateDatabase(const char *browsed, const char *name, const char *dir
     if (!browsed || !name || !*name || !dir_text || !*dir_text || !list_path) return nullptr;
     const std::string dir = DbNewDatabaseDir(browsed, dir_text);
     if (dir.empty() || dir.size() > DB_DIR_MAX) return nullptr;
-    if (!ensure_dir(dir)) return nullptr;
-    for (int i = 0; i < DB_NSUBDIR; i++)
-        if (!ensure_dir(dir + DbSubdir[i])) return nullptr;
+    // A name or directory the list cannot hold fails before anything is made.
     DbEntry *e = DbMakeEntry(name, dir.c_str());
     if (!e) return nullptr;
-    if (DbAppendListFile(list_path, e) != 0) {
+    bool made = ensure_dir(dir);
+    for (int i = 0; made && i < DB_NSUBDIR; i++)
+        made = ensure_dir(dir + DbSubdir[i]);
+    if (!made || DbAppendListFile(list_path, e) != 0) {
         delete e;
         return nullptr;
     }
