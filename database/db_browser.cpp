@@ -7,6 +7,7 @@
 #include "database/db_browser.h"
 
 #include <Xm/List.h>
+#include <Xm/Protocols.h>
 #include <Xm/Text.h>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -53,7 +54,8 @@ void recentre(DbDialog *parent) {
 void show_items(DbDialog *d) {
     if (!d || !d->list) return;
     XmListDeselectAllItems(d->list);
-    XtVaSetValues(d->list, XmNitems, d->items.data(), XmNitemCount, d->count, NULL);
+    XtVaSetValues(d->list, XmNitems, d->count ? d->items.data() : nullptr, XmNitemCount, d->count,
+                  NULL);
 }
 
 void set_label(DbDialog *d, const char *path) {
@@ -206,6 +208,11 @@ DbDialog *DbOpenBrowser(DbDialog *parent, const char *start, const char *title, 
     // the plain-free Cancel.
     DbCreaListDialog(owner, d, title, width, height, XmSINGLE_SELECT, buttons, 2, -1, -1, 1);
     XtAddCallback(d->list, XmNdefaultActionCallback, enter_item, d);
+    // The window manager's close is a Cancel too.
+    Widget shell = XtParent(d->dialog);
+    Atom del = XmInternAtom(XtDisplay(shell), const_cast<char *>("WM_DELETE_WINDOW"), False);
+    XmRemoveWMProtocolCallback(shell, del, DbListFreeCB, d);
+    XmAddWMProtocolCallback(shell, del, browser_cancel, d);
     XtAddCallback(d->text, XmNactivateCallback, typed_path, d);
     d->label = CreaLabelXY(d->dialog, 10, height - 160, width - 20, 50,
                            DbDirLabelText(d->path, d->label_chars).c_str());

@@ -83,3 +83,19 @@ extern void (*DbInfoHook)(const char *const *paths, int n);
 // success, 0 on failure. Registered by the desktop; null: nothing opens and
 // every log counts as failed.
 extern int (*DbOpenImageLogHook)(const char *path);
+
+// OPEN > "Database ...": choose the current database, or make a new one.
+ORVA_COMMAND(DbSelectDatabase);
+// DELETE > "Database ...": remove a database that is not the current one.
+ORVA_COMMAND(DbRemoveDatabase);
+// TOOLS > "Copy reel ...": copy a reel of another database into this one.
+ORVA_COMMAND(DbImportSvj);
+
+struct DbCopyJob;
+// Starts the reel copy job as a background job of type 6 whose output file
+// is the job's temporary file. Returns 0, or -1 when it could not be
+// started. Registered by the desktop; null: nothing can be started.
+extern int (*DbCopyStartHook)(DbCopyJob *job);
+// Number of background jobs running (the converter included). Registered by
+// the desktop; null counts as none.
+extern int (*DbRunningJobsHook)();

@@ -102,7 +102,8 @@ Widget DbCreaListDialog(Widget parent, DbDialog *d, const char *title, int width
     int na = 0;
     XtSetArg(a[na], XmNvisibleItemCount, 10), na++;
     XtSetArg(a[na], XmNselectionPolicy, policy), na++;
-    XtSetArg(a[na], XmNitems, d->items.data()), na++;
+    // An empty list takes no item array: Motif warns about one of 0 items.
+    XtSetArg(a[na], XmNitems, d->count ? d->items.data() : nullptr), na++;
     XtSetArg(a[na], XmNitemCount, d->count), na++;
     d->list = XmCreateScrolledList(d->dialog, const_cast<char *>("list"), a, Cardinal(na));
     XtVaSetValues(XtParent(d->list), XmNtopAttachment, XmATTACH_FORM, XmNtopOffset, 10,

@@ -17,14 +17,12 @@ static void not_available() {
         not_available();                                                                           \
     }
 
-PENDING(DbSelectDatabase)
 PENDING(DbSelectEdl)
 PENDING(ExportSvj)
 PENDING(MasterExportSvj)
 PENDING(ExportMovie)
 PENDING(MasterExportMovie)
 PENDING(DbSaveEdl)
-PENDING(DbRemoveDatabase)
 PENDING(DbSelectImport)
 PENDING(DbSelectAbekas)
 PENDING(ExportImg)
@@ -36,6 +34,5 @@ PENDING(TendinaUD)
 PENDING(TendinaDU)
 PENDING(StlnExport)
 PENDING(UserEffect)
-PENDING(DbImportSvj)
 PENDING(RecollectSelected)
 PENDING(RecollectHappy)

@@ -24,6 +24,7 @@
 #include "desktop/desktop_area.h"
 #include "desktop/exit.h"
 #include "desktop/frame_stepping.h"
+#include "desktop/db_hooks.h"
 #include "desktop/globals.h"
 #include "desktop/file_use.h"
 #include "desktop/info_window.h"
@@ -178,6 +179,7 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
 // The functions through which the libraries below the desktop reach it.
 static void InstallDesktopHooks() {
     DbOpenReelHook = OpenFile;
+    InstallDatabaseHooks();
     InstallWorkFileHooks();
     DbOpenImageLogHook = OpenImageLog;
     DbInfoHook = InfoShowReels;

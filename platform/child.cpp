@@ -44,11 +44,11 @@ struct SpawnAttr {
 
 } // namespace
 
-int ChildSystem(const char *command) {
-    if (!command) {
-        errno = EINVAL;
-        return -1;
-    }
+namespace {
+
+// Starts argv in a new process group (through PATH when search is set),
+// waits for it and returns its wait status, as ChildSystem describes.
+int spawn_and_wait(const char *file, char *const argv[], bool search) {
     if (JobStopRequested()) {
         errno = ECANCELED;
         return -1;
@@ -58,10 +58,9 @@ int ChildSystem(const char *command) {
         errno = ENOMEM;
         return -1;
     }
-    char sh[] = "sh", dash_c[] = "-c";
-    char *argv[] = {sh, dash_c, const_cast<char *>(command), nullptr};
     pid_t pid;
-    int rc = posix_spawn(&pid, "/bin/sh", nullptr, &sa.attr, argv, environ);
+    int rc = search ? posix_spawnp(&pid, file, nullptr, &sa.attr, argv, environ)
+                    : posix_spawn(&pid, file, nullptr, &sa.attr, argv, environ);
     if (rc != 0) {
         errno = rc;
         return -1;
@@ -70,7 +69,7 @@ int ChildSystem(const char *command) {
     // came before the group was recorded is served here.
     if (JobSetChild(pid) != 0) kill(-pid, SIGTERM);
 
-    // Wait for the shell to end without reaping it, forget the group, then
+    // Wait for the child to end without reaping it, forget the group, then
     // reap: a stop can never signal a process group id that was reused.
     siginfo_t info;
     for (;;) {
@@ -85,4 +84,26 @@ int ChildSystem(const char *command) {
         got = waitpid(pid, &status, 0);
     } while (got < 0 && errno == EINTR);
     return got == pid ? status : -1;
+}
+
+} // namespace
+
+int ChildSystem(const char *command) {
+    if (!command) {
+        errno = EINVAL;
+        return -1;
+    }
+    char sh[] = "sh", dash_c[] = "-c";
+    char *argv[] = {sh, dash_c, const_cast<char *>(command), nullptr};
+    return spawn_and_wait("/bin/sh", argv, false);
+}
+
+int ChildRun(const char *const argv[]) {
+    if (!argv || !argv[0]) {
+        errno = EINVAL;
+        return -1;
+    }
+    // posix_spawnp takes the strings as they are: nothing is parsed, so a
+    // name holding blanks, ";" or "$(...)" stays one argument.
+    return spawn_and_wait(argv[0], const_cast<char *const *>(argv), true);
 }

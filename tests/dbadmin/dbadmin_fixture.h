@@ -8,6 +8,7 @@
 #include <Xm/List.h>
 #include <Xm/MessageB.h>
 #include <Xm/Text.h>
+#include <X11/keysym.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -160,21 +161,21 @@ class DbAdmin : public DesktopFixture {
                     XmListCallbackStruct cbs{};
                     cbs.reason = XmCR_DEFAULT_ACTION;
                     cbs.item_position = int(i + 1);
-                    XmString s = nullptr;
-                    XmStringTable t = nullptr;
-                    XtVaGetValues(list, XmNitems, &t, NULL);
-                    s = t[i];
-                    cbs.item = s;
                     XtCallCallbacks(list, XmNdefaultActionCallback, &cbs);
                 });
     }
-    // Types text into a text field and presses Return in it.
+    // Types text into a text field and presses Return in it (the field's
+    // own "activate" action, as the key runs it).
     static void Enter(Widget text, const std::string &s) {
         XmTextSetString(text, const_cast<char *>(s.c_str()));
         InDispatch([text] {
-            XmAnyCallbackStruct cbs{};
-            cbs.reason = XmCR_ACTIVATE;
-            XtCallCallbacks(text, XmNactivateCallback, &cbs);
+            XKeyEvent k{};
+            k.type = KeyPress;
+            k.display = XtDisplay(text);
+            k.window = XtWindow(text);
+            k.keycode = XKeysymToKeycode(k.display, XK_Return);
+            XtCallActionProc(text, const_cast<char *>("activate"), reinterpret_cast<XEvent *>(&k),
+                             nullptr, 0);
         });
     }
 

@@ -32,6 +32,34 @@ TEST(ChildTest, StatusAsSystemInItsOwnGroup) {
     EXPECT_EQ(errno, EINVAL);
 }
 
+// Arguments reach the program as they are: no shell splits or runs them.
+TEST(ChildTest, RunPassesArgumentsUntouched) {
+    char dir[] = "/tmp/orva-childrun-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    // Run from the directory, so that a shell would make "oops" there.
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(dir), 0);
+    const std::string d = dir, odd = d + "/a b;touch oops;$(touch oops2)";
+    const char *touch[] = {"touch", odd.c_str(), nullptr};
+    int st = ChildRun(touch);
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 0);
+    EXPECT_EQ(access(odd.c_str(), F_OK), 0);
+    EXPECT_NE(access((d + "/oops").c_str(), F_OK), 0);
+    EXPECT_NE(access((d + "/oops2").c_str(), F_OK), 0);
+    const char *fail[] = {"false", nullptr};
+    st = ChildRun(fail);
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 1);
+    const char *none[] = {"/nonexistent/x", nullptr};
+    st = ChildRun(none);
+    EXPECT_TRUE(st == -1 || (WIFEXITED(st) && WEXITSTATUS(st) == 127));
+    unlink(odd.c_str());
+    EXPECT_EQ(chdir(cwd), 0);
+    rmdir(dir);
+}
+
 struct Pre {
     std::future<void> go;
     std::atomic<int> status{0}, err{0};
