@@ -30,6 +30,7 @@ const char *const EXPORT_MSG_IN_USE = "One or more files are in\nuse, cannot rem
 const char *const EXPORT_MSG_OVERWRITE = "One or more files will be\noverwritten. Continue anyway?";
 const char *const EXPORT_MSG_NO_NAME = "No file name given";
 
+WindowData *export_window = nullptr;
 bool (*ExportPathWrittenHook)(const char *path) = nullptr;
 
 namespace {

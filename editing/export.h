@@ -87,6 +87,10 @@ extern const char *const EXPORT_MSG_IN_USE;    // "One or more files are in\nuse
 extern const char *const EXPORT_MSG_OVERWRITE; // the overwrite question
 extern const char *const EXPORT_MSG_NO_NAME;   // a path without a file name
 
+// The window the export dialog works on: the selected desktop window or the
+// summa window, set by the export commands before the dialog opens.
+extern WindowData *export_window;
+
 // Asked by the in-use check whether a running job writes `path`; set by the
 // desktop, null in tools (no job writes anything then).
 extern bool (*ExportPathWrittenHook)(const char *path);

@@ -16,6 +16,8 @@
 
 #include "editing/clip_records.h"
 #include "editing/frame_map.h"
+#include "editing/movie.h"
+#include "platform/cl_compress.h"
 #include "media/fm_format_svj.h"
 #include "media/fm_main.h"
 #include "media/img_formats.h"
@@ -381,6 +383,69 @@ void export_reel(ExportData *d) {
     if (o->state && fm_close(o) != 0) d->status = EXPORT_PARTIAL;
 }
 
+// A log-size frame from the clip's ready log part (frame k lies in part
+// k mod parts at entry k div parts); false when no part holds it.
+bool read_log_frame(const FisicData *f, int k, int w, int h, unsigned char *image,
+                    std::vector<unsigned char> &jpeg) {
+    LogPart *parts = f->part.load();
+    if (!parts || f->parts < 1 || k < 0 || f->width != w || f->height != h) return false;
+    const LogPart &p = parts[k % f->parts];
+    if (!p.ready.load() || !p.sizes || !p.offsets || !p.file) return false;
+    const int e = k / f->parts;
+    const int size = p.sizes[e], offset = p.offsets[e];
+    if (size <= 0 || size > 16 << 20 || offset < 0) return false;
+    int fd = open_regular(p.file, O_RDONLY);
+    if (fd < 0) return false;
+    jpeg.resize(size_t(size));
+    const bool got = ::pread(fd, jpeg.data(), size_t(size), off_t(offset)) == ssize_t(size);
+    ::close(fd);
+    return got && clDecompressImage(CL_JPEG, w, h, CL_RGBX, size, jpeg.data(), image) == 0;
+}
+
+void export_movie(ExportData *d) {
+    const bool full = d->kind == EXPORT_KIND_REEL;
+    const int w = full ? VIDEO_SIZEX : VIDEO_SIZEX / 4;
+    const int h = full ? VIDEO_SIZEY : (VIDEO_SIZEY == 486 ? 120 : VIDEO_SIZEY / 4);
+    const int index = d->format - EXPORT_MOVIE_BASE;
+    Movie *movie = nullptr;
+    if (MvCreate(d->path.c_str(), w, h, fps > 0 ? fps : 25, &movie, index, d->quality) != 0) {
+        d->status = EXPORT_NO_MOVIE;
+        return;
+    }
+    // The movie is closed (its index written) however the walk ends, also
+    // when the job is stopped at its pause gate.
+    struct Closer {
+        Movie *m;
+        ~Closer() { MvClose(m); }
+    } closer{movie};
+    std::vector<unsigned char> image(size_t(w) * h * 4), buffer, jpeg;
+    Reader reader;
+    for (Walk wk(d); wk.more(); wk.next()) {
+        FisicData *f = wk.fetch();
+        if (!f || f->busy.load()) {
+            d->status = EXPORT_PARTIAL;
+            return;
+        }
+        bool ok = !full && read_log_frame(f, wk.phys, w, h, image.data(), jpeg);
+        if (!ok && f->path) {
+            if (!reader.open(f, full ? 1 : 4, 1)) {
+                d->status = EXPORT_NO_MOVIE;
+                return;
+            }
+            ok = reader.rec->width == w && reader.rec->height == h &&
+                 svjr_read(reader.rec, image.data(), wk.phys) == 0;
+            if (!ok) d->status = EXPORT_PARTIAL;
+        } else if (!ok && full) {
+            ok = read_picture(f, wk.phys, image.data(), 2);
+        }
+        if (!ok) std::memset(image.data(), 0, image.size());
+        if (MvFrameAdd(image.data(), buffer, movie, index, w, h, wk.index) != 0) {
+            d->status = EXPORT_PARTIAL;
+            return;
+        }
+    }
+}
+
 } // namespace
 
 void ExportProcess(void *data) {
@@ -399,6 +464,9 @@ void ExportProcess(void *data) {
     else if ((d->kind == EXPORT_KIND_REEL || d->kind == EXPORT_KIND_FX_REEL) &&
              d->format == EXPORT_SVJ)
         export_reel(d);
+    else if ((d->kind == EXPORT_KIND_REEL || d->kind == EXPORT_KIND_MOVIE) &&
+             d->format >= EXPORT_MOVIE_BASE && d->format < EXPORT_MOVIE_BASE + EXPORT_MOVIES)
+        export_movie(d);
     else
-        d->status = EXPORT_PARTIAL; // movies are not written by this build
+        d->status = EXPORT_PARTIAL;
 }

@@ -300,10 +300,18 @@ struct export_format {
     int kind, format;
 };
 const export_format export_formats[] = {
-    {"pic", EXPORT_KIND_PICTURES, 0},      {"tga", EXPORT_KIND_PICTURES, 1},
-    {"sgi", EXPORT_KIND_PICTURES, 2},      {"yuv", EXPORT_KIND_PICTURES, 3},
-    {"jpg", EXPORT_KIND_PICTURES, 4},      {"fields", EXPORT_KIND_PICTURES, EXPORT_FIELDS},
+    {"pic", EXPORT_KIND_PICTURES, 0},
+    {"tga", EXPORT_KIND_PICTURES, 1},
+    {"sgi", EXPORT_KIND_PICTURES, 2},
+    {"yuv", EXPORT_KIND_PICTURES, 3},
+    {"jpg", EXPORT_KIND_PICTURES, 4},
+    {"fields", EXPORT_KIND_PICTURES, EXPORT_FIELDS},
     {"svj", EXPORT_KIND_REEL, EXPORT_SVJ},
+    {"uncompressed", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 0},
+    {"mvc2", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 1},
+    {"jpeg", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 2},
+    {"qt-uncompressed", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 3},
+    {"qt-jpeg", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 4},
 };
 
 // A source in the import list's form, "base[first...last]ext" or
@@ -381,7 +389,7 @@ int cmd_export(int argc, char **argv) {
     ExportRequest req;
     req.format = -1;
     std::string start = "1", end, step = "1", out_start = "1", quality = "85";
-    bool yes = false;
+    bool yes = false, log_size = false;
     int i = 0;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; i++) {
         const std::string opt = argv[i];
@@ -417,13 +425,18 @@ int cmd_export(int argc, char **argv) {
             else
                 return bad_argument("bad number style %s (.1., .0001. or dos)", v);
         } else if (opt == "-k") {
-            if (std::strcmp(v, "1") != 0) return bad_argument("bad movie size %s", v);
+            if (std::strcmp(v, "1") != 0 && std::strcmp(v, "3") != 0)
+                return bad_argument("bad movie size %s (1 full, 3 log size)", v);
+            log_size = v[0] == '3';
         } else {
             return bad_argument("unknown option %s", argv[i - 1]);
         }
     }
     if (req.format < 0) return bad_argument("%s", "no format given (-f)");
     if (argc - i < 2) return bad_argument("%s", "export needs SOURCE... OUT");
+    // A log-size movie comes from the movie dialog; its frames come from the
+    // reels at a quarter, as for a clip whose log is not ready.
+    if (log_size && req.format >= EXPORT_MOVIE_BASE) req.kind = EXPORT_KIND_MOVIE;
     SetVideoMode(0);
     fm_initialize(nullptr);
     SemInit();
@@ -524,11 +537,13 @@ const command commands[] = {
     {"read", "REEL FRAME OUT", 3, 3, cmd_read,
      "write a frame as the svj driver reads it, as a picture by OUT's extension"},
     {"export",
-     "-f pic|tga|sgi|yuv|jpg|fields|svj [-s S] [-e E] [-t STEP] [-o OUTSTART] "
-     "[-n .1.|.0001.|dos] [-q Q] [-y] SOURCE... OUT",
+     "-f FORMAT [-s S] [-e E] [-t STEP] [-o OUTSTART] [-n .1.|.0001.|dos] [-q Q] [-k 1|3] "
+     "[-y] SOURCE... OUT",
      4, -1, cmd_export,
      "export frames S..E (from 1) of the sources joined in order as one clip; "
-     "SOURCE a reel or a sequence such as name.[0001...0250].tga"},
+     "SOURCE a reel or a sequence such as name.[0001...0250].tga; FORMAT pic, tga, sgi, yuv, "
+     "jpg, fields, svj, or a QuickTime movie: uncompressed, mvc2, jpeg, qt-uncompressed, "
+     "qt-jpeg (-k 3: log size)"},
 };
 
 void usage(FILE *out) {
