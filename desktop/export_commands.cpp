@@ -133,3 +133,13 @@ ORVA_COMMAND(MasterExportImg) {
     (void)w, (void)client_data, (void)call_data;
     export_master(EXPORT_KIND_PICTURES);
 }
+
+ORVA_COMMAND(ExportMovie) {
+    (void)w, (void)client_data, (void)call_data;
+    export_selected(EXPORT_KIND_MOVIE);
+}
+
+ORVA_COMMAND(MasterExportMovie) {
+    (void)w, (void)client_data, (void)call_data;
+    export_master(EXPORT_KIND_MOVIE);
+}

@@ -18,8 +18,6 @@ static void not_available() {
     }
 
 PENDING(DbSelectEdl)
-PENDING(ExportMovie)
-PENDING(MasterExportMovie)
 PENDING(DbSaveEdl)
 PENDING(DbSelectImport)
 PENDING(DbSelectAbekas)

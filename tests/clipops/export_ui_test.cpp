@@ -7,6 +7,7 @@
 
 #include <Xm/List.h>
 
+#include "../media/reel_fixtures.h"
 #include "database/db_list.h"
 #include "desktop/processes.h"
 #include "editing/export.h"
@@ -30,6 +31,7 @@ class ExportUi : public ClipOpsFixture {
         db_current = &entry;
         kept_image_dir = db_image_dir;
         std::snprintf(db_image_dir, sizeof db_image_dir, "%s/IMAGES/", dir.c_str());
+        std::snprintf(db_browse_dir, sizeof db_browse_dir, "%s", db_image_dir);
     }
     void TearDown() override {
         if (!IsSkipped()) {
@@ -179,6 +181,28 @@ TEST_F(ExportUi, AReelOfTheMasterAreaIntoSvj) {
     EXPECT_EQ(Messages(),
               std::vector<std::string>{"One or more files are in\nuse, cannot remove them."});
     CloseMessages();
+}
+
+TEST_F(ExportUi, ALogSizeMovieOfTheSelectedWindow) {
+    WindowData *a = ReelWindow(4);
+    a->selected = 1;
+    ExportMovie(nullptr, nullptr, nullptr);
+    Pump();
+    Widget d = Dialog("Save Clip");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(ByLabel(d, "SVJ"), nullptr);
+    Set(d, "wtext", "sweep");
+    Toggle(d, "QT JPEG");
+    ::Press(ByLabel(d, "OK"));
+    Pump();
+    Finish();
+    EXPECT_TRUE(Messages().empty());
+    reel_test::run_result r =
+        reel_test::run_command("ffprobe -v error -count_frames -show_entries "
+                               "stream=codec_name,width,height,nb_read_frames "
+                               "-of csv=p=0 '" +
+                               dir + "/IMAGES/sweep.movie'");
+    EXPECT_EQ(r.out, "mjpeg,180,144,4\n");
 }
 
 } // namespace
