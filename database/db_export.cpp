@@ -35,8 +35,8 @@ const char *const style_labels[EXPORT_STYLES] = {".1.", ".0001.", "dos"};
 // Values kept from one export dialog to the next.
 struct Kept {
     int step = 1;
-    int reel_format = EXPORT_SVJ; // of the reel dialog
-    int movie_format = 0;         // of the movie dialog
+    int reel_format = EXPORT_SVJ;         // of the reel dialog
+    int movie_format = EXPORT_MOVIE_BASE; // of the movie dialog: "Uncompressed"
     int picture_format = 1;
     int style = 0;
     int out_start = 1;
@@ -115,6 +115,15 @@ std::string text_of(Widget w) {
     return v;
 }
 
+// The directory label: SVJ/ of the current database for the reel dialog,
+// whose list shows it, else the browsed directory.
+void show_dir(DbDialog *d) {
+    ExportControls *c = controls(d);
+    if (!d->label || !c) return;
+    const std::string dir = c->kind == EXPORT_KIND_REEL ? DbDialogDir(DB_SVJ) : db_browse_dir;
+    LabelSetString(d->label, DbDirLabelText(dir, d->label_chars).c_str());
+}
+
 // The files of the dialog's directory: reels of SVJ/ for the reel dialog
 // with "SVJ" chosen, every picture sequence or file otherwise.
 int list_export(DbDialog *d) {
@@ -132,7 +141,7 @@ int list_export(DbDialog *d) {
             DbAddItem(d, s.Base(), s.shown.c_str());
     }
     if (d->list) XtVaSetValues(d->list, XmNitems, d->items.data(), XmNitemCount, d->count, NULL);
-    if (d->label) LabelSetString(d->label, DbDirLabelText(db_browse_dir, d->label_chars).c_str());
+    show_dir(d);
     return 0;
 }
 
@@ -265,7 +274,7 @@ void DbSelectExport(int frames, int kind) {
     XtVaSetValues(XtParent(d->list), XmNbottomOffset, H - 200, NULL);
     d->label = CreaLabelName(d->dialog, 20, 205, 460, 40, "", "dirLabel");
     XtVaSetValues(d->label, XmNalignment, XmALIGNMENT_BEGINNING, NULL);
-    LabelSetString(d->label, DbDirLabelText(db_browse_dir, d->label_chars).c_str());
+    show_dir(d);
     const int y = 250;
     if (kind == EXPORT_KIND_REEL || kind == EXPORT_KIND_MOVIE)
         MovieExportTextAdd(d, c, y);

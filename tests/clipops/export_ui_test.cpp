@@ -191,6 +191,8 @@ TEST_F(ExportUi, ALogSizeMovieOfTheSelectedWindow) {
     Widget d = Dialog("Save Clip");
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(ByLabel(d, "SVJ"), nullptr);
+    ASSERT_NE(ByLabel(d, "Uncompressed"), nullptr);
+    EXPECT_TRUE(XmToggleButtonGetState(ByLabel(d, "Uncompressed")));
     Set(d, "wtext", "sweep");
     Toggle(d, "QT JPEG");
     ::Press(ByLabel(d, "OK"));
