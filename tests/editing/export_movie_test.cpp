@@ -116,4 +116,25 @@ TEST_F(ExportMovie, LogSizeAndFailures) {
     EXPECT_NE(r.err.find("Error in creating movie"), std::string::npos);
 }
 
+TEST_F(ExportMovie, AnUnreadableFrameIsBlackAndTheMovieStillPlays) {
+    // Spoil frame 2's first field after its first bytes.
+    run_result info = run_command(tool() + " index" + q(reel));
+    const size_t mark = info.out.find("2:0 @ ");
+    ASSERT_NE(mark, std::string::npos) << info.out;
+    const size_t at = std::stoul(info.out.substr(mark + 6, 8), nullptr, 16) + 16;
+    bytes file = read_file(reel);
+    ASSERT_GT(file.size(), at + 2000);
+    for (size_t i = at; i < at + 2000; i++)
+        file[i] = 0xFF;
+    write_file(reel, file);
+    run_result r = run_command(tool() + " export -f qt-uncompressed" + q(reel) + q(tmp.path("b")));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "status 1\n");
+    r = run_command("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of "
+                    "csv=p=0" +
+                    q(tmp.path("b.movie")));
+    EXPECT_EQ(r.out, "6\n");
+    EXPECT_EQ(run_command("ffmpeg -v error -i" + q(tmp.path("b.movie")) + " -f null -").err, "");
+}
+
 } // namespace
