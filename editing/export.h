@@ -1,5 +1,6 @@
-// Export: writes the frames of one clip window to a new reel, to a numbered
-// sequence of picture files or to pairs of JPEG field files. The checks of
+// Export: writes the frames of one clip window to a new reel, to a movie
+// (editing/movie.h), to a numbered sequence of picture files or to pairs of
+// JPEG field files. The checks of
 // the export dialog's values, the names of the files written, the overwrite
 // check and the background body of the export job live here, free of the
 // toolkit, so the desktop's dialog and the command-line tool share them.
