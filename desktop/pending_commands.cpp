@@ -18,15 +18,9 @@ static void not_available() {
     }
 
 PENDING(DbSelectEdl)
-PENDING(ExportSvj)
-PENDING(MasterExportSvj)
-PENDING(ExportMovie)
-PENDING(MasterExportMovie)
 PENDING(DbSaveEdl)
 PENDING(DbSelectImport)
 PENDING(DbSelectAbekas)
-PENDING(ExportImg)
-PENDING(MasterExportImg)
 PENDING(SoftNewWin)
 PENDING(TendinaLR)
 PENDING(TendinaRL)

@@ -10,6 +10,7 @@
 //   svjtool encode OUT [-q Q] [-m M] PIC... stills appended to a reel (svj driver)
 //   svjtool decode REEL FRAME OUT [-s S]   a frame through the display reader
 //   svjtool read REEL FRAME OUT            a frame through the svj driver
+//   svjtool export -f FORMAT ... SRC... OUT frames of sources joined as one clip
 //
 // Frames are numbered from 0 here, as in the reel's table; the program shows
 // them from 1. Bad arguments print the usage and exit with status 2; a
@@ -40,6 +41,11 @@
 #include "media/svj.h"
 #include "media/svjr.h"
 #include "media/video_globals.h"
+#include "editing/clip_records.h"
+#include "editing/export.h"
+#include "editing/image_seq.h"
+#include "editing/segments.h"
+#include "platform/sem.h"
 
 namespace {
 
@@ -286,6 +292,227 @@ int cmd_read(int, char **argv) {
     return result;
 }
 
+// --- export ------------------------------------------------------------------
+
+// The export formats by name: kind and format index.
+struct export_format {
+    const char *name;
+    int kind, format;
+};
+const export_format export_formats[] = {
+    {"pic", EXPORT_KIND_PICTURES, 0},
+    {"tga", EXPORT_KIND_PICTURES, 1},
+    {"sgi", EXPORT_KIND_PICTURES, 2},
+    {"yuv", EXPORT_KIND_PICTURES, 3},
+    {"jpg", EXPORT_KIND_PICTURES, 4},
+    {"fields", EXPORT_KIND_PICTURES, EXPORT_FIELDS},
+    {"svj", EXPORT_KIND_REEL, EXPORT_SVJ},
+    {"uncompressed", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 0},
+    {"mvc2", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 1},
+    {"jpeg", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 2},
+    {"qt-uncompressed", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 3},
+    {"qt-jpeg", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 4},
+};
+
+// A source in the import list's form, "base[first...last]ext" or
+// "base.[0001...0250].ext", as a picture-sequence clip; null when the text
+// is not of that form or names an extension no reader takes.
+FisicData *sequence_clip(const std::string &text) {
+    size_t open = text.rfind('['), dots = text.find("...", open), close = text.find(']', open);
+    if (open == std::string::npos || dots == std::string::npos || close == std::string::npos ||
+        dots > close)
+        return nullptr;
+    const std::string a = text.substr(open + 1, dots - open - 1);
+    const std::string b = text.substr(dots + 3, close - dots - 3);
+    int first, last;
+    if (!parse_int(a.c_str(), 0, &first) || !parse_int(b.c_str(), first, &last)) return nullptr;
+    std::string base = text.substr(0, open);
+    const std::string ext = text.substr(close + 1);
+    const bool padded = a.size() == 4 && b.size() == 4;
+    int style = padded ? 2 : 0;
+    if (!base.empty() && base.back() == '.') {
+        base.pop_back();
+        style = padded ? 1 : 0;
+    } else if (!padded) {
+        return nullptr;
+    }
+    int ext_index = -1;
+    for (int e = 0; e < IMG_SEQ_EXTS; e++)
+        if (ext == imp_format[e]) ext_index = e;
+    if (ext_index < 0) return nullptr;
+    auto *f = new FisicData;
+    f->pic = new ImageLogInfo;
+    f->pic->pattern = strdup(base.c_str());
+    f->pic->first = first;
+    f->pic->last = last;
+    f->pic->style = style;
+    f->pic->ext = ext_index;
+    f->frames = last - first + 1;
+    return f;
+}
+
+// A reel source as a clip; null when it cannot be read.
+FisicData *reel_clip(const char *name) {
+    fm_fileformat *file = fm_fileformat_allocate("svj");
+    int frames = -1;
+    if (file && fm_rheader(file, name) == 0) {
+        frames = file->frames;
+        fm_close(file);
+    }
+    fm_fileformat_free(file);
+    if (frames < 1) return nullptr;
+    auto *f = new FisicData;
+    f->path = strdup(name);
+    f->frames = frames;
+    return f;
+}
+
+void free_clip(FisicData *f) {
+    if (f->pic) std::free(f->pic->pattern);
+    delete f->pic;
+    std::free(f->path);
+    delete f;
+}
+
+const char *export_status_message(int status) {
+    switch (status) {
+    case EXPORT_NOT_REEL:
+        return "Export error: only SVJ files can\nbe exported in JPEG fields format.";
+    case EXPORT_NO_MOVIE:
+        return "Error in creating movie";
+    default:
+        return "Export error";
+    }
+}
+
+int cmd_export(int argc, char **argv) {
+    ExportRequest req;
+    req.format = -1;
+    std::string start = "1", end, step = "1", out_start = "1", quality = "85";
+    bool yes = false, log_size = false;
+    int i = 0;
+    for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; i++) {
+        const std::string opt = argv[i];
+        if (opt == "-y") {
+            yes = true;
+            continue;
+        }
+        if (i + 1 >= argc) return bad_argument("option %s needs a value", argv[i]);
+        const char *v = argv[++i];
+        int n;
+        if (opt == "-f") {
+            for (const export_format &f : export_formats)
+                if (std::strcmp(v, f.name) == 0) {
+                    req.kind = f.kind;
+                    req.format = f.format;
+                }
+            if (req.format < 0) return bad_argument("unknown format %s", v);
+        } else if (opt == "-s" || opt == "-e" || opt == "-t" || opt == "-o" || opt == "-q") {
+            if (!parse_int(v, 0, &n)) return bad_argument("bad number %s", v);
+            (opt == "-s"   ? start
+             : opt == "-e" ? end
+             : opt == "-t" ? step
+             : opt == "-o" ? out_start
+                           : quality) = v;
+        } else if (opt == "-n") {
+            const std::string s = v;
+            if (s == ".1.")
+                req.style = 0;
+            else if (s == ".0001.")
+                req.style = 1;
+            else if (s == "dos")
+                req.style = 2;
+            else
+                return bad_argument("bad number style %s (.1., .0001. or dos)", v);
+        } else if (opt == "-k") {
+            if (std::strcmp(v, "1") != 0 && std::strcmp(v, "3") != 0)
+                return bad_argument("bad movie size %s (1 full, 3 log size)", v);
+            log_size = v[0] == '3';
+        } else {
+            return bad_argument("unknown option %s", argv[i - 1]);
+        }
+    }
+    if (req.format < 0) return bad_argument("%s", "no format given (-f)");
+    if (argc - i < 2) return bad_argument("%s", "export needs SOURCE... OUT");
+    // A log-size movie comes from the movie dialog; its frames come from the
+    // reels at a quarter, as for a clip whose log is not ready.
+    if (log_size && req.format >= EXPORT_MOVIE_BASE) req.kind = EXPORT_KIND_MOVIE;
+    SetVideoMode(0);
+    fm_initialize(nullptr);
+    SemInit();
+    // The sources joined in order as the segments of one window.
+    WindowData win;
+    win.width = VIDEO_SIZEX / 4;
+    win.height = VIDEO_SIZEY / 4;
+    std::vector<FisicData *> clips;
+    std::vector<Segment *> segs;
+    int result = 0;
+    long long total = 0;
+    for (; i < argc - 1; i++) {
+        FisicData *f = sequence_clip(argv[i]);
+        if (!f) f = reel_clip(argv[i]);
+        if (!f) {
+            result = failure("%s is neither a readable SVJ reel nor a picture sequence", argv[i]);
+            break;
+        }
+        clips.push_back(f);
+        f->next = first_fisic.load();
+        first_fisic = f;
+        auto *s = new Segment;
+        s->first = 0;
+        s->last = f->frames - 1;
+        s->offset = int(total);
+        s->fisic = f;
+        total += f->frames;
+        if (!segs.empty()) {
+            segs.back()->next = s;
+            s->prev = segs.back();
+        }
+        segs.push_back(s);
+        if (total > INT_MAX / 2) {
+            result = failure("%s: too many frames", argv[i]);
+            break;
+        }
+    }
+    if (result == 0) {
+        segs.back()->next = segs.front();
+        segs.front()->prev = segs.back();
+        win.seg_first = win.seg_current = segs.front();
+        win.seg_last = segs.back();
+        win.total = int(total);
+        req.path = argv[argc - 1];
+        req.start = start;
+        req.end = end.empty() ? std::to_string(total) : end;
+        req.step = step;
+        req.out_start = out_start;
+        req.quality = quality;
+        ExportCheckResult r = ExportCheck(req, &win, int(total));
+        if (r.message) {
+            result = failure("%s", r.message);
+        } else if (r.overwrite && !yes) {
+            FreeExportData(r.data);
+            result = failure("%s (no; -y answers yes)", EXPORT_MSG_OVERWRITE);
+        } else {
+            ExportProcess(r.data);
+            const int status = r.data->status.load();
+            std::printf("status %d\n", status);
+            if (status == EXPORT_PARTIAL)
+                std::fprintf(stderr, "%s\n", export_status_message(status));
+            if (status != EXPORT_OK && status != EXPORT_PARTIAL)
+                result = failure("%s", export_status_message(status));
+            FreeExportData(r.data);
+        }
+    }
+    for (Segment *s : segs)
+        delete s;
+    first_fisic = nullptr;
+    for (FisicData *f : clips)
+        free_clip(f);
+    fm_deinitialize();
+    SemRemove();
+    return result;
+}
+
 struct command {
     const char *name;
     const char *args; // usage of the arguments
@@ -309,6 +536,14 @@ const command commands[] = {
      "write a frame as the display reader shows it, as a picture by OUT's extension"},
     {"read", "REEL FRAME OUT", 3, 3, cmd_read,
      "write a frame as the svj driver reads it, as a picture by OUT's extension"},
+    {"export",
+     "-f FORMAT [-s S] [-e E] [-t STEP] [-o OUTSTART] [-n .1.|.0001.|dos] [-q Q] [-k 1|3] "
+     "[-y] SOURCE... OUT",
+     4, -1, cmd_export,
+     "export frames S..E (from 1) of the sources joined in order as one clip; "
+     "SOURCE a reel or a sequence such as name.[0001...0250].tga; FORMAT pic, tga, sgi, yuv, "
+     "jpg, fields, svj, or a QuickTime movie: uncompressed, mvc2, jpeg, qt-uncompressed, "
+     "qt-jpeg (-k 3: log size)"},
 };
 
 void usage(FILE *out) {
