@@ -178,7 +178,83 @@ class Board {
         return out;
     }
 
+    // A data record from the host: the reel byte stream being played out,
+    // ended by a comment block and FF FF FF E2 (the last record padded).
+    void data(const uint8_t *p, size_t n) {
+        if (!playing_) return;
+        play_.insert(play_.end(), p, p + n);
+        static const uint8_t comment[4] = {0xFF, 0xFE, 0x00, 0xFE};
+        static const uint8_t table[4] = {0xFF, 0xFF, 0xFF, 0xE2};
+        const size_t from =
+            play_.size() > n + SVJ_TERMINATOR_SIZE ? play_.size() - n - SVJ_TERMINATOR_SIZE : 0;
+        for (size_t i = from; i + SVJ_TERMINATOR_SIZE <= play_.size(); ++i) {
+            if (memcmp(&play_[i], comment, 4) != 0 ||
+                memcmp(&play_[i + SVJ_COMMENT_SIZE], table, 4) != 0)
+                continue;
+            play_.resize(i);
+            playing_ = false;
+            finish_play();
+            return;
+        }
+    }
+
   private:
+    // Splits the played stream into fields and shows them; during an edit
+    // to tape they become a reel in the tape directory and a line of edits.
+    void finish_play() {
+        static const uint8_t scan[4] = {0xFF, 0xFF, 0xFF, 0xDA};
+        std::vector<size_t> starts;
+        for (size_t i = 0; i + 4 <= play_.size(); ++i)
+            if (memcmp(&play_[i], scan, 4) == 0) starts.push_back(i);
+        if (starts.size() < 2) return;
+        const size_t header = starts[0];
+        std::vector<std::vector<uint8_t>> fields;
+        for (size_t k = 0; k < starts.size(); ++k) {
+            size_t end = k + 1 < starts.size() ? starts[k + 1] : play_.size();
+            // A field ends at its EOI; fill may follow before the next one.
+            while (end > starts[k] + 4 && !(play_[end - 2] == 0xFF && play_[end - 1] == 0xD9))
+                --end;
+            std::vector<uint8_t> f(play_.begin(), play_.begin() + long(header));
+            f.insert(f.end(), play_.begin() + long(starts[k]), play_.begin() + long(end));
+            fields.push_back(std::move(f));
+        }
+        const int frames = int(fields.size() / 2);
+        uint32_t first = 0, last = 0;
+        strip_of_field(fields.front(), &first, width_, height_);
+        strip_of_field(fields[size_t(frames - 1) * 2], &last, width_, height_);
+        log_.line("OUT %d %s %s", frames, tc_text(first).c_str(), tc_text(last).c_str());
+        if (!save_state_) return;
+        save_state_ = 0;
+        char name[64];
+        std::string path;
+        do {
+            snprintf(name, sizeof name, "edit-%d.svj", ++edits_made_);
+            path = tape_ + "/" + name;
+        } while (access(path.c_str(), F_OK) == 0);
+        fm_svj_file *file = fm_svj_file_create(path.c_str(), width_, height_ / 2);
+        bool ok = file != nullptr;
+        for (int i = 0; ok && i < frames; ++i)
+            ok = fm_svj_field_write_mem(file, fields[2 * i].data(), fields[2 * i].size(), i, 0) ==
+                     0 &&
+                 fm_svj_field_write_mem(file, fields[2 * i + 1].data(), fields[2 * i + 1].size(), i,
+                                        1) == 0;
+        if (file && fm_svj_file_close(file) != 0) ok = false;
+        if (!ok) {
+            fprintf(stderr, "boardsim: cannot store the edit %s (%d)\n", path.c_str(), fm_errno);
+            unlink(path.c_str());
+            vtr_error_ = 12;
+            return;
+        }
+        const int64_t count = std::min<int64_t>(
+            frames, params_[key(5, SV_P5_COUNT)] ? params_[key(5, SV_P5_COUNT)] : frames);
+        FILE *e = fopen((tape_ + "/edits").c_str(), "a");
+        if (e) {
+            fprintf(e, "%s %lld %s\n", tc_text(tc_of(edit_start_)).c_str(), (long long)count, name);
+            fclose(e);
+        }
+        log_.line("EDIT %s %lld %s", tc_text(tc_of(edit_start_)).c_str(), (long long)count, name);
+    }
+
     static constexpr uint32_t key(uint32_t g, uint32_t p) { return g << 16 | p; }
 
     void arm(Fault &f) {
@@ -351,7 +427,10 @@ class Board {
                 load_state_ = 1;
                 break;
             case SV_P5_SAVE:
-                break; // editing to tape is not simulated yet
+                edit_start_ = frames_of(params_[key(5, SV_P5_INPOINT)]);
+                position_ = edit_start_ - rate_;
+                save_state_ = 1;
+                break;
             case SV_P5_STOP:
             case 4:
             case 5:
@@ -376,6 +455,10 @@ class Board {
 
     void action(uint32_t n, uint32_t arg) {
         if (n == SV_ACT_RECORD_HOST) record(arg);
+        if (n == SV_ACT_DISPLAY_HOST) {
+            playing_ = params_[key(2, SV_P2_XFER_MODE)] == SV_XFER_JPEG;
+            play_.clear();
+        }
         if (n == SV_ACT_STOP_INPUT || n == SV_ACT_STOP_OUTPUT) {
             stream_.clear();
             stream_at_ = 0;
@@ -506,7 +589,11 @@ class Board {
     int rate_, width_, height_;
     std::string tape_, tape_name_;
     std::map<uint32_t, uint32_t> params_;
-    uint32_t vtr_error_ = 0, vtr_mode_ = SV_P5_STOP, load_state_ = 0, field_ticks_ = 0;
+    uint32_t vtr_error_ = 0, vtr_mode_ = SV_P5_STOP, load_state_ = 0, save_state_ = 0,
+             field_ticks_ = 0;
+    bool playing_ = false;
+    std::vector<uint8_t> play_;
+    int edits_made_ = 0;
     int64_t position_ = 0, edit_start_ = 0;
     Clock::time_point mode_since_ = Clock::now(), born_ = Clock::now(), stream_start_;
     double stream_duration_ = 0;
@@ -644,8 +731,9 @@ int main(int argc, char **argv) {
             } else if (n == SV_BATCH_BYTES) {
                 const auto out = board.batch(rec.data(), &close_after);
                 if (!close_after && !out.empty()) send(c, out.data(), out.size(), MSG_NOSIGNAL);
+            } else if (n > SV_BATCH_BYTES) {
+                board.data(rec.data(), size_t(n));
             }
-            // Data records from the host (playing out) are not simulated yet.
             if (close_after) {
                 board.log().line("CLOSE");
                 close(c);

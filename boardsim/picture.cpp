@@ -2,6 +2,7 @@
 #include "boardsim/picture.h"
 
 #include <cstdio>
+#include <csetjmp>
 #include <cstdlib>
 #include <jpeglib.h>
 
@@ -84,6 +85,56 @@ bool read_strip(const Frame &f, uint32_t *tc) {
         if (level(bit + 1) >= 128) w |= 1u << bit;
     *tc = w;
     return true;
+}
+
+namespace {
+
+struct JumpError {
+    jpeg_error_mgr mgr;
+    jmp_buf jump;
+};
+
+void jump_exit(j_common_ptr c) {
+    longjmp(reinterpret_cast<JumpError *>(c->err)->jump, 1);
+}
+
+// Decodes a field into every second line of f; holds the jump point, with
+// nothing between it and the jump that needs a destructor.
+bool decode_field(const std::vector<uint8_t> &jpeg, Frame *f) {
+    jpeg_decompress_struct d{};
+    JumpError err{};
+    d.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = jump_exit;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&d);
+        return false;
+    }
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, jpeg.data(), (unsigned long)jpeg.size());
+    jpeg_read_header(&d, TRUE);
+    d.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&d);
+    if (int(d.output_width) != f->width || int(d.output_height) * 2 != f->height) {
+        jpeg_destroy_decompress(&d);
+        return false;
+    }
+    while (d.output_scanline < d.output_height) {
+        JSAMPROW row = &f->rgb[size_t(d.output_scanline) * 2 * f->width * 3];
+        jpeg_read_scanlines(&d, &row, 1);
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    return true;
+}
+
+} // namespace
+
+bool strip_of_field(const std::vector<uint8_t> &jpeg, uint32_t *tc, int width, int height) {
+    Frame f;
+    f.width = width;
+    f.height = height;
+    f.rgb.assign(size_t(width) * height * 3, 0);
+    return decode_field(jpeg, &f) && read_strip(f, tc);
 }
 
 std::vector<uint8_t> encode_field(const Frame &f, int field, int quality) {

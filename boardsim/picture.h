@@ -24,6 +24,10 @@ Frame unrecorded_frame(int width, int height, const std::string &tape, uint32_t 
 // framing cells (white, black) are not there.
 bool read_strip(const Frame &f, uint32_t *tc);
 
+// The timecode word in the strip of field 0 of a width x height frame;
+// false when it cannot be decoded or carries no strip.
+bool strip_of_field(const std::vector<uint8_t> &jpeg, uint32_t *tc, int width, int height);
+
 // Baseline 4:2:2 JPEG of field `field` (0: even lines, 1: odd lines).
 std::vector<uint8_t> encode_field(const Frame &f, int field, int quality);
 

@@ -126,6 +126,29 @@ TEST(BoardSim, GrabOnANewTapeShowsEachFramesTimecode) {
     EXPECT_NE(log.find("CLOSE\n"), std::string::npos);
 }
 
+TEST(BoardSim, APlayedReelBecomesAnEditThatLaterGrabsReturn) {
+    temp_dir dir;
+    Sim sim(dir, {});
+    ASSERT_TRUE(sim.ready());
+    const std::string g = dir.path("g.svj"), h = dir.path("h.svj");
+    ASSERT_EQ(run_command(sim.tool("grab 01:00:00:00 01:00:00:24 " + g + " -q 85")).status, 0);
+    auto r = run_command(sim.tool("play " + g + " -t 02:00:00:00"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(reel_test::read_file(dir.path("tape/edits")),
+              reel_test::bytes({'0', '2', ':', '0', '0', ':', '0', '0', ':', '0', '0', ' ', '2',
+                                '5', ' ', 'e', 'd', 'i', 't', '-', '1', '.', 's', 'v', 'j', '\n'}));
+    // One frame before the edit, the edit, one frame after it.
+    ASSERT_EQ(run_command(sim.tool("grab 01:59:59:24 02:00:01:00 " + h)).status, 0);
+    EXPECT_EQ(strip_of(dir, h, 0), 0x24595901u);
+    EXPECT_EQ(strip_of(dir, h, 1), 0x00000001u);
+    EXPECT_EQ(strip_of(dir, h, 25), 0x24000001u);
+    EXPECT_EQ(strip_of(dir, h, 26), 0x00010002u);
+    sim.stop();
+    const std::string log = sim.log();
+    EXPECT_NE(log.find("OUT 25 01:00:00:00 01:00:00:24\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("EDIT 02:00:00:00 25 edit-1.svj\n"), std::string::npos) << log;
+}
+
 TEST(BoardSim, VtrCommandsAndStatus) {
     temp_dir dir;
     Sim sim(dir, {});

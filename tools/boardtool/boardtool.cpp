@@ -1,6 +1,7 @@
 // boardtool: drives the video board from the command line through the board
 // library: status, VTR transport, grabbing a reel from tape, and the
-// timecode text form. The board is the one of SCSIVIDEO_CMD, or -d SETUP.
+// timecode text form, and playing a reel out (onto tape with -t). The board is the one of
+// SCSIVIDEO_CMD, or -d SETUP.
 //
 // Exit status: 0 done; 2 when a grab ended with code 31 or 22 (the reel is
 // kept); 1 otherwise, with the board's message on standard error.
@@ -18,6 +19,7 @@ int usage() {
     fprintf(stderr, "usage: boardtool [-d SETUP] status [--repeat N]\n"
                     "       boardtool [-d SETUP] vtr stop|play|forward|rewind|pause|goto TC|jog N\n"
                     "       boardtool [-d SETUP] grab IN OUT REEL [-q Q]\n"
+                    "       boardtool [-d SETUP] play REEL [FIRST COUNT] [-t TC]\n"
                     "       boardtool asc2tc TEXT\n"
                     "       boardtool tc2asc WORD\n");
     return 1;
@@ -118,6 +120,24 @@ int grab(sv_handle *sv, const std::vector<std::string> &args) {
     return rc ? fail(rc) : 0;
 }
 
+int play(sv_handle *sv, const std::vector<std::string> &args) {
+    std::vector<std::string> pos;
+    uint32_t tc = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-t" && i + 1 < args.size()) {
+            const int rc = sv_asc2tc(sv, args[++i].c_str(), &tc);
+            if (rc) return fail(rc);
+        } else {
+            pos.push_back(args[i]);
+        }
+    }
+    if (pos.size() != 1 && pos.size() != 3) return usage();
+    const int first = pos.size() == 3 ? atoi(pos[1].c_str()) : 0;
+    const int count = pos.size() == 3 ? atoi(pos[2].c_str()) : -1;
+    const int rc = sv_jpeg_display_file(sv, pos[0].c_str(), first, count, tc);
+    return rc ? fail(rc) : 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -145,7 +165,7 @@ int main(int argc, char **argv) {
         printf("%s\n", text);
         return 0;
     }
-    if (verb != "status" && verb != "vtr" && verb != "grab") return usage();
+    if (verb != "status" && verb != "vtr" && verb != "grab" && verb != "play") return usage();
     sv_handle *sv = sv_open(setup);
     if (!sv) {
         fprintf(stderr, "boardtool: no board\n");
@@ -163,8 +183,10 @@ int main(int argc, char **argv) {
         rc = status(sv, repeat < 1 ? 1 : repeat);
     } else if (verb == "vtr") {
         rc = vtr(sv, args);
-    } else {
+    } else if (verb == "grab") {
         rc = grab(sv, args);
+    } else {
+        rc = play(sv, args);
     }
     sv_close(sv);
     return rc;
