@@ -255,6 +255,13 @@ class Board {
         log_.line("EDIT %s %lld %s", tc_text(tc_of(edit_start_)).c_str(), (long long)count, name);
     }
 
+    void take_vtr_fault() {
+        if (!vtr_fault_) return;
+        vtr_error_ = vtr_fault_;
+        vtr_fault_ = 0;
+        load_state_ = save_state_ = 0;
+    }
+
     static constexpr uint32_t key(uint32_t g, uint32_t p) { return g << 16 | p; }
 
     void arm(Fault &f) {
@@ -263,7 +270,7 @@ class Board {
         if (f.kind == "short-data" || f.kind == "disconnect-data")
             data_fault_ = f.kind;
         else if (f.kind == "vtr-error")
-            vtr_error_ = uint32_t(f.arg);
+            vtr_fault_ = uint32_t(f.arg); // reported by the next edit or load
         else if (f.kind == "no-signal")
             no_signal_ = true;
         else if (f.kind == "data-lost" || f.kind == "ac-lost")
@@ -425,11 +432,13 @@ class Board {
                 edit_start_ = frames_of(params_[key(5, SV_P5_INPOINT)]);
                 position_ = edit_start_ - rate_;
                 load_state_ = 1;
+                take_vtr_fault();
                 break;
             case SV_P5_SAVE:
                 edit_start_ = frames_of(params_[key(5, SV_P5_INPOINT)]);
                 position_ = edit_start_ - rate_;
                 save_state_ = 1;
+                take_vtr_fault();
                 break;
             case SV_P5_STOP:
             case 4:
@@ -589,6 +598,7 @@ class Board {
     int rate_, width_, height_;
     std::string tape_, tape_name_;
     std::map<uint32_t, uint32_t> params_;
+    uint32_t vtr_fault_ = 0;
     uint32_t vtr_error_ = 0, vtr_mode_ = SV_P5_STOP, load_state_ = 0, save_state_ = 0,
              field_ticks_ = 0;
     bool playing_ = false;

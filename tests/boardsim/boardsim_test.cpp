@@ -186,7 +186,7 @@ TEST(BoardSim, EachFaultComesBackWithinTheTimeout) {
         {"disconnect-data", "grab", 1, "", false},
         {"data-lost", "grab", 1, "", false},
         {"ac-lost", "grab", 2, "", true},
-        {"vtr-error=8@8", "grab", 2, "", false},
+        {"vtr-error=8@2", "grab", 2, "", false},
     };
     for (const Case &c : cases) {
         temp_dir dir;
