@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <poll.h>
@@ -116,6 +117,7 @@ class Board {
         params_[key(7, SV_P7_QUALITY)] = 75;
         log_.open(o.log);
     }
+    ~Board() { rec_abort(); }
     Log &log() { return log_; }
 
     // One command batch in, its reply out (empty: no reply).
@@ -155,17 +157,29 @@ class Board {
             *close_after = true;
             return out;
         }
-        if (stream_at_ < stream_.size()) {
-            const size_t take = std::min<size_t>(want, stream_.size() - stream_at_);
-            // Paced: a block leaves the board once its frames have passed.
-            if (opt_.speed > 0 && stream_duration_ > 0) {
-                const double due = double(stream_at_ + take) / double(stream_.size()) *
-                                   stream_duration_ / opt_.speed;
-                const double now =
-                    std::chrono::duration<double>(Clock::now() - stream_start_).count();
-                if (due > now)
-                    std::this_thread::sleep_for(std::chrono::duration<double>(due - now));
+        // A grab in progress: make frames (when due, paced) until the
+        // request can be answered or the recording is complete.
+        while (rec_file_ && rec_written() - stream_at_ < want) {
+            if (rec_done_ < rec_count_) {
+                if (opt_.speed > 0) {
+                    const double due = double(rec_done_ + 1) / rate_ / opt_.speed;
+                    const double now =
+                        std::chrono::duration<double>(Clock::now() - stream_start_).count();
+                    if (due > now)
+                        std::this_thread::sleep_for(std::chrono::duration<double>(due - now));
+                }
+                if (!rec_frame()) break;
+            } else {
+                rec_close();
             }
+        }
+        if (rec_file_) {
+            const size_t take = std::min<size_t>(want, rec_written() - stream_at_);
+            out.resize(take);
+            if (pread(rec_fd_, out.data(), take, off_t(stream_at_)) != ssize_t(take)) out.clear();
+            stream_at_ += out.size();
+        } else if (stream_at_ < stream_.size()) {
+            const size_t take = std::min<size_t>(want, stream_.size() - stream_at_);
             out.assign(stream_.begin() + long(stream_at_),
                        stream_.begin() + long(stream_at_ + take));
             stream_at_ += take;
@@ -469,6 +483,7 @@ class Board {
             play_.clear();
         }
         if (n == SV_ACT_STOP_INPUT || n == SV_ACT_STOP_OUTPUT) {
+            rec_abort();
             stream_.clear();
             stream_at_ = 0;
             load_state_ = 0;
@@ -539,35 +554,23 @@ class Board {
         log_.line("GRAB %s %lld", tc_text(tc_of(in)).c_str(), (long long)count);
         const auto list = edits();
         if (mode == SV_XFER_JPEG) {
+            rec_abort();
             char tmpl[4096];
             snprintf(tmpl, sizeof tmpl, "%s/.grab-XXXXXX", tape_.c_str());
             const int fd = mkstemp(tmpl);
             if (fd < 0) return;
             close(fd);
-            fm_svj_file *file = fm_svj_file_create(tmpl, width_, height_ / 2);
-            bool ok = file != nullptr;
-            for (int64_t i = 0; ok && i < count; ++i) {
-                std::vector<uint8_t> f0, f1;
-                fields_at(in + i, list, &f0, &f1);
-                ok = fm_svj_field_write_mem(file, f0.data(), f0.size(), int(i), 0) == 0 &&
-                     fm_svj_field_write_mem(file, f1.data(), f1.size(), int(i), 1) == 0;
+            rec_path_ = tmpl;
+            rec_file_ = fm_svj_file_create(tmpl, width_, height_ / 2);
+            rec_fd_ = open(tmpl, O_RDONLY | O_CLOEXEC);
+            if (!rec_file_ || rec_fd_ < 0) {
+                rec_abort();
+                return;
             }
-            if (file && fm_svj_file_close(file) != 0) ok = false;
-            if (ok) {
-                std::ifstream r(tmpl, std::ios::binary);
-                stream_.assign(std::istreambuf_iterator<char>(r), {});
-            }
-            unlink(tmpl);
-            if (stream_.size() < SVJ_TAIL_SIZE) return;
-            if (record_fault_ == "ac-lost")
-                put_be32(&stream_[stream_.size() - SVJ_TAIL_SIZE + SVJ_TAIL_LOST], 3);
-            if (record_fault_ == "data-lost") // the table is beyond what arrives
-                put_be32(&stream_[stream_.size() - SVJ_TAIL_SIZE + SVJ_TAIL_TABLE],
-                         uint32_t(stream_.size() + 1000));
-            record_fault_.clear();
-            stream_.resize((stream_.size() / SV_CHUNK_BYTES + 1) * SV_CHUNK_BYTES, 0xFF);
-            if (stream_[stream_.size() - 5] != 0xFF)
-                stream_.resize(stream_.size() + SV_CHUNK_BYTES, 0xFF);
+            rec_in_ = in;
+            rec_count_ = count;
+            rec_done_ = 0;
+            rec_list_ = list;
         } else {
             // One uncompressed UYVY frame of the generated picture.
             const Frame fr = unrecorded_frame(width_, height_, tape_name_, tc_of(in));
@@ -588,8 +591,59 @@ class Board {
         stream_duration_ = double(count) / rate_;
     }
 
+    // The recording being made: frames are laid into a reel file in the tape
+    // directory as the host reads, so a long grab starts at once; the table
+    // and tail follow the last frame.
+    uint64_t rec_written() const {
+        struct stat st {};
+        return fstat(rec_fd_, &st) == 0 ? uint64_t(st.st_size) : 0;
+    }
+    bool rec_frame() {
+        std::vector<uint8_t> f0, f1;
+        fields_at(rec_in_ + rec_done_, rec_list_, &f0, &f1);
+        const int i = int(rec_done_++);
+        return fm_svj_field_write_mem(rec_file_, f0.data(), f0.size(), i, 0) == 0 &&
+               fm_svj_field_write_mem(rec_file_, f1.data(), f1.size(), i, 1) == 0;
+    }
+    void rec_close() {
+        const bool ok = fm_svj_file_close(rec_file_) == 0;
+        rec_file_ = nullptr;
+        stream_.clear();
+        if (ok) {
+            std::ifstream r(rec_path_, std::ios::binary);
+            stream_.assign(std::istreambuf_iterator<char>(r), {});
+        }
+        rec_abort();
+        if (stream_.size() < SVJ_TAIL_SIZE) {
+            stream_.clear();
+            return;
+        }
+        if (record_fault_ == "ac-lost")
+            put_be32(&stream_[stream_.size() - SVJ_TAIL_SIZE + SVJ_TAIL_LOST], 3);
+        if (record_fault_ == "data-lost") // the table is beyond what arrives
+            put_be32(&stream_[stream_.size() - SVJ_TAIL_SIZE + SVJ_TAIL_TABLE],
+                     uint32_t(stream_.size() + 1000));
+        record_fault_.clear();
+        stream_.resize((stream_.size() / SV_CHUNK_BYTES + 1) * SV_CHUNK_BYTES, 0xFF);
+        if (stream_[stream_.size() - 5] != 0xFF)
+            stream_.resize(stream_.size() + SV_CHUNK_BYTES, 0xFF);
+    }
+    void rec_abort() {
+        if (rec_file_) fm_svj_file_close(rec_file_);
+        rec_file_ = nullptr;
+        if (rec_fd_ >= 0) close(rec_fd_);
+        rec_fd_ = -1;
+        if (!rec_path_.empty()) unlink(rec_path_.c_str());
+        rec_path_.clear();
+    }
+
     const Options &opt_;
     Log log_;
+    fm_svj_file *rec_file_ = nullptr;
+    int rec_fd_ = -1;
+    std::string rec_path_;
+    int64_t rec_in_ = 0, rec_count_ = 0, rec_done_ = 0;
+    std::vector<Edit> rec_list_;
     std::vector<Fault> faults_ = opt_.faults;
     long batches_ = 0;
     std::string pending_, data_fault_, record_fault_;
