@@ -586,6 +586,9 @@ class Board {
                 stream_[px * 2 + 2] = uint8_t(128 + (112 * r - 94 * g - 18 * bl) / 256);
                 stream_[px * 2 + 3] = Y(b);
             }
+            // The data channel moves whole chunks: the last one is padded.
+            stream_.resize((stream_.size() + SV_CHUNK_BYTES - 1) / SV_CHUNK_BYTES * SV_CHUNK_BYTES,
+                           0);
         }
         stream_start_ = Clock::now();
         stream_duration_ = double(count) / rate_;

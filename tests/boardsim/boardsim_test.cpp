@@ -149,6 +149,27 @@ TEST(BoardSim, APlayedReelBecomesAnEditThatLaterGrabsReturn) {
     EXPECT_NE(log.find("EDIT 02:00:00:00 25 edit-1.svj\n"), std::string::npos) << log;
 }
 
+TEST(BoardSim, AnUncompressedFrameBecomesATargaPicture) {
+    temp_dir dir;
+    Sim sim(dir, {});
+    ASSERT_TRUE(sim.ready());
+    const std::string tga = dir.path("f.tga");
+    auto r = run_command(sim.tool("frame 03:00:00:12 " + tga));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto px = reel_test::read_file(tga);
+    ASSERT_EQ(px.size(), 18u + 720u * 576u * 3u);
+    // Rows from the bottom; line 48 of the picture carries the strip.
+    auto green = [&](int cell) {
+        return px[18 + (size_t(576 - 1 - 48) * 720 + 88 + 16 * cell + 8) * 3 + 1];
+    };
+    EXPECT_GE(green(0), 200);
+    EXPECT_LT(green(33), 50);
+    uint32_t w = 0;
+    for (int b = 0; b < 32; ++b)
+        if (green(b + 1) >= 128) w |= 1u << b;
+    EXPECT_EQ(w, 0x12000003u);
+}
+
 TEST(BoardSim, VtrCommandsAndStatus) {
     temp_dir dir;
     Sim sim(dir, {});

@@ -6,6 +6,7 @@
 // Exit status: 0 done; 2 when a grab ended with code 31 or 22 (the reel is
 // kept); 1 otherwise, with the board's message on standard error.
 #include "device/sv.h"
+#include "media/img_tga.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@ int usage() {
                     "       boardtool [-d SETUP] vtr stop|play|forward|rewind|pause|goto TC|jog N\n"
                     "       boardtool [-d SETUP] grab IN OUT REEL [-q Q]\n"
                     "       boardtool [-d SETUP] play REEL [FIRST COUNT] [-t TC]\n"
+                    "       boardtool [-d SETUP] frame TC OUT.tga\n"
                     "       boardtool asc2tc TEXT\n"
                     "       boardtool tc2asc WORD\n");
     return 1;
@@ -138,6 +140,39 @@ int play(sv_handle *sv, const std::vector<std::string> &args) {
     return rc ? fail(rc) : 0;
 }
 
+// Grabs the uncompressed frame at a tape position into a Targa picture.
+int frame(sv_handle *sv, const std::vector<std::string> &args) {
+    if (args.size() != 2) return usage();
+    uint32_t tc = 0;
+    int rc = sv_asc2tc(sv, args[0].c_str(), &tc);
+    if (rc) return fail(rc);
+    sv_info info{};
+    if ((rc = sv_status(sv, &info)) != 0) return fail(rc);
+    const int64_t w = info.word[0], h = info.word[1];
+    if (w < 2 || h < 2 || w > 4096 || h > 4096) return fail(6);
+    if ((rc = sv_vtrmaster(sv, SV_MASTER_GOTO, int(tc))) != 0) return fail(rc);
+    std::vector<unsigned char> uyvy(size_t(w * h * 2));
+    int gw = 0, gh = 0;
+    rc = sv_record(sv, uyvy.data(), int(uyvy.size()), &gw, &gh, 0, 1, 0);
+    if (rc) return fail(rc);
+    // UYVY (top line first) to the program's bottom-up B, G, R lines.
+    std::vector<unsigned char> bgr(size_t(w * h * 3));
+    auto clamp = [](int v) { return (unsigned char)(v < 0 ? 0 : v > 255 ? 255 : v); };
+    for (int64_t y = 0; y < h; ++y) {
+        const unsigned char *src = &uyvy[size_t(y * w * 2)];
+        unsigned char *dst = &bgr[size_t((h - 1 - y) * w * 3)];
+        for (int64_t x = 0; x < w; ++x) {
+            const int u = src[(x / 2) * 4] - 128, v = src[(x / 2) * 4 + 2] - 128;
+            const int yy = (src[(x / 2) * 4 + 1 + (x & 1) * 2] - 16) * 298;
+            dst[x * 3 + 2] = clamp((yy + 409 * v + 128) >> 8);
+            dst[x * 3 + 1] = clamp((yy - 100 * u - 208 * v + 128) >> 8);
+            dst[x * 3] = clamp((yy + 516 * u + 128) >> 8);
+        }
+    }
+    if (glototga(args[1].c_str(), int(w), int(h), bgr.data()) != 1) return fail(8);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -165,7 +200,8 @@ int main(int argc, char **argv) {
         printf("%s\n", text);
         return 0;
     }
-    if (verb != "status" && verb != "vtr" && verb != "grab" && verb != "play") return usage();
+    if (verb != "status" && verb != "vtr" && verb != "grab" && verb != "play" && verb != "frame")
+        return usage();
     sv_handle *sv = sv_open(setup);
     if (!sv) {
         fprintf(stderr, "boardtool: no board\n");
@@ -185,6 +221,8 @@ int main(int argc, char **argv) {
         rc = vtr(sv, args);
     } else if (verb == "grab") {
         rc = grab(sv, args);
+    } else if (verb == "frame") {
+        rc = frame(sv, args);
     } else {
         rc = play(sv, args);
     }
