@@ -516,3 +516,17 @@ TEST(BoardReels, NoSignalAndBadArguments) {
     EXPECT_NE(stat(out.c_str(), &st), 0);
     EXPECT_EQ(sv_jpeg_display_file(o.sv, dir.path("missing.svj").c_str(), 0, 1, 0), 7);
 }
+
+TEST(BoardFailures, AVtrThatStandsStillGivesAMasterError) {
+    Opened o;
+    ASSERT_NE(o.sv, nullptr);
+    // The load never ends and the tape never moves.
+    o.board.set_value(sv_param_word(5, SV_P5_LOAD), 1);
+    o.board.set_value(sv_param_word(5, SV_P5_POSITION), 1234);
+    const auto t = Clock::now();
+    EXPECT_EQ(sv_vtrwait(o.sv), 22);
+    const double s = seconds_since(t);
+    EXPECT_GE(s, 9.5);
+    EXPECT_LT(s, 11.5);
+    EXPECT_EQ(sv_wait(o.sv, 1), -1); // still running when polled
+}
