@@ -159,6 +159,7 @@ class Board {
         }
         // A grab in progress: make frames (when due, paced) until the
         // request can be answered or the recording is complete.
+        if (rec_file_ && opt_.speed > 0) note_backlog();
         while (rec_file_ && rec_written() - stream_at_ < want) {
             if (rec_done_ < rec_count_) {
                 if (opt_.speed > 0) {
@@ -570,6 +571,7 @@ class Board {
             rec_in_ = in;
             rec_count_ = count;
             rec_done_ = 0;
+            rec_lost_ = false;
             rec_list_ = list;
         } else {
             // One uncompressed UYVY frame of the generated picture.
@@ -623,14 +625,29 @@ class Board {
         }
         if (record_fault_ == "ac-lost")
             put_be32(&stream_[stream_.size() - SVJ_TAIL_SIZE + SVJ_TAIL_LOST], 3);
-        if (record_fault_ == "data-lost") // the table is beyond what arrives
+        if (record_fault_ == "data-lost" || rec_lost_) // the table is beyond what arrives
             put_be32(&stream_[stream_.size() - SVJ_TAIL_SIZE + SVJ_TAIL_TABLE],
                      uint32_t(stream_.size() + 1000));
         record_fault_.clear();
+        rec_lost_ = false;
         stream_.resize((stream_.size() / SV_CHUNK_BYTES + 1) * SV_CHUNK_BYTES, 0xFF);
         if (stream_[stream_.size() - 5] != 0xFF)
             stream_.resize(stream_.size() + SV_CHUNK_BYTES, 0xFF);
     }
+    // Paced: frames the tape has passed but the host has not taken yet stay
+    // in the board's buffer; more than --buffer MB of them and data is lost,
+    // which the recording's tail then shows.
+    void note_backlog() {
+        const double elapsed = std::chrono::duration<double>(Clock::now() - stream_start_).count();
+        const int64_t due = std::min<int64_t>(rec_count_, int64_t(elapsed * rate_ * opt_.speed));
+        const uint64_t written = rec_written();
+        const uint64_t per_frame = rec_done_ ? written / uint64_t(rec_done_) : 65536;
+        const uint64_t waiting = written - std::min<uint64_t>(written, stream_at_);
+        const uint64_t backlog =
+            waiting + (due > rec_done_ ? uint64_t(due - rec_done_) * per_frame : 0);
+        if (backlog > uint64_t(opt_.buffer_mb) << 20) rec_lost_ = true;
+    }
+
     void rec_abort() {
         if (rec_file_) fm_svj_file_close(rec_file_);
         rec_file_ = nullptr;
@@ -647,6 +664,7 @@ class Board {
     std::string rec_path_;
     int64_t rec_in_ = 0, rec_count_ = 0, rec_done_ = 0;
     std::vector<Edit> rec_list_;
+    bool rec_lost_ = false;
     std::vector<Fault> faults_ = opt_.faults;
     long batches_ = 0;
     std::string pending_, data_fault_, record_fault_;
@@ -720,6 +738,7 @@ int main(int argc, char **argv) {
         } else if (a == "--buffer") {
             if (!(v = next())) return usage();
             o.buffer_mb = atol(v);
+            if (o.buffer_mb < 1 || o.buffer_mb > 4096) return usage();
         } else if (a == "--version") {
             if (!(v = next())) return usage();
             o.version = atoi(v);

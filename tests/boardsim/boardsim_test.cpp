@@ -1,6 +1,9 @@
 // The simulated board end to end: boardsim on a socket in a private
 // directory, driven by boardtool, checked through the reels it records, its
 // log and the time each failure takes to come back.
+#include "device/sv.h"
+#include "device/sv_protocol.h"
+#include "media/svj.h"
 #include "tests/media/reel_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -233,5 +236,47 @@ TEST(BoardSim, EachFaultComesBackWithinTheTimeout) {
                       std::string(c.fault).substr(0, std::string(c.fault).find_first_of("=@"))),
                   std::string::npos)
             << c.fault;
+    }
+}
+
+namespace {
+
+class IspReader : public svj_device {
+  public:
+    explicit IspReader(sv_handle *sv) : sv_(sv) {}
+    int host2isp(const unsigned char *, uint32_t) override { return -1; }
+    int isp2host(unsigned char *block, uint32_t len) override {
+        return isp_isp2host(sv_, block, len) == 0 ? 0 : -1;
+    }
+
+  private:
+    sv_handle *sv_;
+};
+
+} // namespace
+
+TEST(BoardSim, AHostBehindByMoreThanTheBufferLosesData) {
+    for (const bool late : {false, true}) {
+        temp_dir dir;
+        Sim sim(dir, {"--speed", "1", "--buffer", "1"});
+        ASSERT_TRUE(sim.ready());
+        sv_handle *sv = sv_open(("SCSI,dev=" + dir.path("sock")).c_str());
+        ASSERT_NE(sv, nullptr);
+        // Start recording 40 frames (1.6 s) to the data channel.
+        isp_command(sv, sv_group_word(2), 0);
+        isp_command(sv, sv_param_word(2, SV_P2_XFER_MODE), SV_XFER_JPEG);
+        isp_command(sv, sv_param_word(2, SV_P2_XFER_COUNT), 40);
+        isp_command(sv, SV_ACT_RECORD_HOST, 0);
+        ASSERT_EQ(isp_flush(sv), 0);
+        if (late) usleep(1500000); // far more than 1 MB of frames go by
+        svj_handle *h = svj_create(dir.path("g.svj").c_str());
+        ASSERT_NE(h, nullptr);
+        IspReader reader(sv);
+        testing::internal::CaptureStderr();
+        const int rc = svj_isp2host(&reader, h, 40);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(rc, late ? SVJ_ENOTREC : SVJ_OK) << late;
+        svj_close(h);
+        sv_close(sv);
     }
 }
