@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "desktop/defaults.h"
+#include "device/sv.h"
 #include "desktop/globals.h"
 #include "ui/icons.h"
 #include "desktop/main_window.h"
@@ -62,8 +63,6 @@ void InstallSignalHandlers() {
 }
 
 void ExitProgram() {
-    // The board's VTR master control is released and the board closed here
-    // once the board library exists.
     StopProcessesForExit();
     if (num_sproc < 1) FinalExit();
     exit_pending = 1;
@@ -80,6 +79,13 @@ void ExitProgram() {
 }
 
 void FinalExit() {
+    // Release the VTR's master control and close the board. This runs once
+    // every job has ended, so none is still inside a board call.
+    if (sv) {
+        sv_vtrmaster(sv, SV_MASTER_STOP, 0);
+        sv_close(sv);
+        sv = nullptr;
+    }
     Exit_defaults(1);
     SemRemove();
     Display *dpy = app_shell ? XtDisplay(app_shell) : nullptr;

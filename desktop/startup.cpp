@@ -35,6 +35,7 @@
 #include "desktop/log_writer.h"
 #include "database/db_list.h"
 #include "media/fm_main.h"
+#include "device/sv.h"
 #include "media/img_util.h"
 #include "desktop/main_window.h"
 #include "ui/colors.h"
@@ -117,8 +118,11 @@ int InitGlobals() {
     HAPPYH += TmLineH();
     exit_pending = 0;
     ReadVideoEnvironment();
-    // The board joins here when its library exists; until then the program
-    // runs without it (sv stays null), as it does when the board is absent.
+    // The board: without one (no device, a dead socket) sv stays null and the
+    // program runs without it. The handle's busy flag is semaphore 4 of the
+    // set, so other parts can see a batch in flight.
+    sv = sv_open("");
+    if (sv) sv_semaphore(sv, 1, semaphore, 4);
     fm_initialize(&sv);
     ResetZoomData();
     first_fisic = nullptr;
@@ -209,8 +213,12 @@ void BuildMainWindow(const StartupOptions &opt) {
     AllocColors(MenuForeground());
     CreaCursors(app_shell);
     CreaColorForms();
-    // The VTR panel and the board's video mode and sync join here with the
-    // board library; without a board, "-vtr" leaves the VTR form empty.
+    // The board's video mode and sync; a refusal is reported and start-up
+    // goes on. Without a board, "-vtr" leaves the VTR form empty.
+    if (sv) {
+        if (sv_videomode(sv, VIDEO_MODE) != 0) PutCharMessage(app_shell, "Video mode problems");
+        if (sv_sync(sv, SYNC_MODE) != 0) PutCharMessage(app_shell, "Sync problems");
+    }
     CreaLogoWindow(W);
     TmCreaGlw(background_rgb, foreground_rgb);
     Init_defaults(1);

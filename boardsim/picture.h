@@ -1,0 +1,34 @@
+// Pictures of the simulated tape: what an unrecorded position shows, and the
+// JPEG fields the recorder makes of a frame.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace boardsim {
+
+// An RGB frame, top line first.
+struct Frame {
+    int width = 720, height = 576;
+    std::vector<uint8_t> rgb; // width * height * 3
+};
+
+// 75% colour bars, the timecode in large digits and the
+// timecode strip: lines 32-63, 34 cells of 16 pixels from x = 88, cell 0
+// white, cells 1-32 bits 0-31 of the BCD timecode word (white for 1), cell
+// 33 black.
+Frame unrecorded_frame(int width, int height, const std::string &tape, uint32_t tc);
+
+// The timecode word read back from a frame's strip; false when the strip's
+// framing cells (white, black) are not there.
+bool read_strip(const Frame &f, uint32_t *tc);
+
+// The timecode word in the strip of field 0 of a width x height frame;
+// false when it cannot be decoded or carries no strip.
+bool strip_of_field(const std::vector<uint8_t> &jpeg, uint32_t *tc, int width, int height);
+
+// Baseline 4:2:2 JPEG of field `field` (0: even lines, 1: odd lines).
+std::vector<uint8_t> encode_field(const Frame &f, int field, int quality);
+
+} // namespace boardsim
