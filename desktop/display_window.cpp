@@ -257,22 +257,13 @@ void DispKey(DispData *d, KeySym key) {
     // While the key is handled the display stays: a close asked for meanwhile
     // (DispExit) is done at the end.
     d->flags |= DISP_BUSY;
-    auto set_mode = [d](int mode) {
-        if (d->field_mode == mode) return;
+    const int mode = DispFieldModeOfKey(key);
+    if (mode && d->field_mode != mode) {
         d->field_mode = mode;
         draw_display(d);
-    };
-    switch (key) {
-    case XK_space:
-        set_mode(FIELD_FULL);
-        break;
-    case XK_E:
-    case XK_e:
-        set_mode(FIELD_ODD);
-        break;
-    case XK_O:
-    case XK_o:
-        set_mode(FIELD_EVEN);
+    }
+    switch (mode ? NoSymbol : key) {
+    case NoSymbol:
         break;
     case XK_C:
     case XK_c:
@@ -294,6 +285,21 @@ void DispKey(DispData *d, KeySym key) {
     drop_typed_keys(d);
     d->flags &= ~DISP_BUSY;
     if (d->flags & DISP_CLOSING) DispExit(d);
+}
+
+int DispFieldModeOfKey(KeySym key) {
+    switch (key) {
+    case XK_space:
+        return FIELD_FULL;
+    case XK_E:
+    case XK_e:
+        return FIELD_ODD;
+    case XK_O:
+    case XK_o:
+        return FIELD_EVEN;
+    default:
+        return 0;
+    }
 }
 
 void DispDrawPicture(Widget glw, const unsigned char *image, int w, int h, int field_mode) {

@@ -68,6 +68,10 @@ void DispFieldImage(const unsigned char *src, unsigned char *dst, int w, int h, 
 // Nothing while glw is null or not realized yet. Main thread only.
 void DispDrawPicture(Widget glw, const unsigned char *image, int w, int h, int field_mode);
 
+// The field mode a key chooses: space the whole frame, E the odd lines, O
+// the even lines (either case); 0 for any other key.
+int DispFieldModeOfKey(KeySym key);
+
 // The key symbol of a key press event, or NoSymbol for any other event.
 KeySym DispEventKey(XEvent *ev);
 

@@ -223,21 +223,12 @@ void PreviewKey(PreviewData *p, KeySym key) {
         return;
     }
     p->flags |= PREVIEW_BUSY;
-    auto set_mode = [p](int mode) {
+    if (const int mode = DispFieldModeOfKey(key)) {
         p->field_mode = mode;
         draw_preview(p);
-    };
-    switch (key) {
-    case XK_space:
-        set_mode(FIELD_FULL);
-        break;
-    case XK_E:
-    case XK_e:
-        set_mode(FIELD_ODD);
-        break;
-    case XK_O:
-    case XK_o:
-        set_mode(FIELD_EVEN);
+    }
+    switch (DispFieldModeOfKey(key) ? NoSymbol : key) {
+    case NoSymbol:
         break;
     case XK_Escape:
         p->flags |= PREVIEW_CLOSING;
