@@ -21,7 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "bench_util.h"
+#include "bench/bench_display.h"
+#include "bench/bench_util.h"
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "desktop/clip_operations.h"
@@ -205,24 +206,6 @@ void join_of_100() {
 
 // ---- on the display ----
 
-void pump() {
-    Display *dpy = XtDisplay(app_shell);
-    for (int round = 0; round < 3; round++) {
-        XSync(dpy, False);
-        while (XtAppPending(app))
-            XtAppProcessEvent(app, XtIMAll);
-    }
-}
-
-// Milliseconds of fn and the drawing it causes, until the X server is done.
-double shown_ms(const std::function<void()> &fn) {
-    pump();
-    const double t0 = now_ms();
-    fn();
-    pump();
-    return now_ms() - t0;
-}
-
 // Size and modification time of every file under dir.
 std::map<std::string, std::pair<uintmax_t, long long>> snapshot(const std::string &dir) {
     namespace fs = std::filesystem;
@@ -256,15 +239,7 @@ int display_part(int argc, char **argv) {
     if (demo.empty()) return 1;
     setenv("ORVA_RSRC", demo.c_str(), 1);
     DbInitialize();
-    SemInit();
-    InitProcessTable();
-    SetVideoMode(0);
-    if (!InitToolkit(&argc, argv, StartupOptions{})) {
-        fprintf(stderr, "bench_clipops: cannot open the display\n");
-        return 1;
-    }
-    BuildMainWindow(StartupOptions{});
-    pump();
+    if (!BenchMainWindow("bench_clipops", &argc, argv)) return 1;
     std::vector<WindowData *> reels;
     for (const char *name : {"colour_bars", "gradient_sweep", "bouncing_ball", "tape_3a98_3b60_85"})
         if (WindowData *w = reel_window(demo + "/SVJ/" + name + ".svj")) reels.push_back(w);
@@ -286,7 +261,7 @@ int display_part(int argc, char **argv) {
     DeselectAll(nullptr, nullptr, nullptr);
     for (WindowData *w : pieces)
         SetSelection(w, 1);
-    report("join_of_100_shown", shown_ms([] { NewWindowMulti(nullptr, nullptr, nullptr); }), "ms",
+    report("join_of_100_shown", timed([] { NewWindowMulti(nullptr, nullptr, nullptr); }), "ms",
            "<= 40");
     const int frames = last_window->total;
     report("join_of_100_frames", frames, "frames", "500");
@@ -294,7 +269,7 @@ int display_part(int argc, char **argv) {
     // The same pieces in the master area; the summa window joins them.
     for (WindowData *w : pieces)
         DropWindow(w, 1, 1000);
-    report("summa_of_100_shown", shown_ms([] { UpdateSummaWindow(); }), "ms", "<= 40");
+    report("summa_of_100_shown", timed([] { UpdateSummaWindow(); }), "ms", "<= 40");
     report("summa_of_100_frames", summa_window ? summa_window->total : 0, "frames", "500");
 
     // Every other operation once, then the database is compared.

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_display.h"
 #include "bench/bench_util.h"
 #include "database/db_commands.h"
 #include "database/db_list.h"
@@ -35,25 +36,6 @@
 #include "platform/sem.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-void pump() {
-    XSync(XtDisplay(app_shell), False);
-    for (int round = 0; round < 3; round++) {
-        while (XtAppPending(app))
-            XtAppProcessEvent(app, XtIMAll);
-        XSync(XtDisplay(app_shell), False);
-    }
-}
-
-double timed(const std::function<void()> &fn) {
-    pump();
-    const Clock::time_point t0 = Clock::now();
-    fn();
-    pump();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
 
 // The first managed widget below root named name (with label text when
 // given), or null.
@@ -132,10 +114,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: bench_dbfiles [--reels 1..100000] [--delete 1..100000]\n");
         return 2;
     }
-    if (!getenv("DISPLAY")) {
-        fprintf(stderr, "bench_dbfiles: no X display (run it under xvfb-run -a)\n");
-        return 1;
-    }
+    if (!BenchHasDisplay("bench_dbfiles")) return 1;
     BenchDir dir("bench-dbfiles");
     if (dir.path.empty()) return 1;
     const std::string demo = MakeDemo(dir);
@@ -151,19 +130,8 @@ int main(int argc, char **argv) {
     setenv("ORVA_RSRC", dir.path.c_str(), 1);
     unsetenv("SCSI_VIDEO_MODE");
 
-    if (SemInit() != 0) return 1;
-    InitProcessTable();
-    SetVideoMode(0);
     DbInitialize();
-    int xargc = 1;
-    char arg0[] = "orva";
-    char *xargv[] = {arg0, nullptr};
-    if (!InitToolkit(&xargc, xargv, StartupOptions{})) {
-        fprintf(stderr, "bench_dbfiles: cannot open the display\n");
-        return 1;
-    }
-    BuildMainWindow(StartupOptions{});
-    pump();
+    if (!BenchMainWindow("bench_dbfiles")) return 1;
 
     printf("\"Delete Reel\" over %d reels, to the dialog:  %8.1f ms\n", reels,
            timed([] { DbRemoveSvj(nullptr, nullptr, nullptr); }));

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 
+#include "bench/bench_display.h"
 #include "bench/bench_util.h"
 #include "desktop/clip_model.h"
 #include "desktop/commands.h"
@@ -29,26 +30,6 @@
 #include "platform/sem.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-void pump() {
-    XSync(XtDisplay(app_shell), False);
-    for (int round = 0; round < 3; round++) {
-        while (XtAppPending(app))
-            XtAppProcessEvent(app, XtIMAll);
-        XSync(XtDisplay(app_shell), False);
-    }
-}
-
-// Milliseconds of fn and the event handling it causes.
-double timed(const std::function<void()> &fn) {
-    pump();
-    const Clock::time_point t0 = Clock::now();
-    fn();
-    pump();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
 
 void open_windows(FisicData *clip, int n) {
     for (int i = 0; i < n; i++) {
@@ -75,22 +56,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: bench_desktop [--windows 2..2000] [--rounds 1..100]\n");
         return 2;
     }
-    if (!getenv("DISPLAY")) {
-        fprintf(stderr, "bench_desktop: no X display (run it under xvfb-run -a)\n");
-        return 1;
-    }
-    if (SemInit() != 0) return 1;
-    InitProcessTable();
-    SetVideoMode(0);
-    int xargc = 1;
-    char arg0[] = "orva";
-    char *xargv[] = {arg0, nullptr};
-    if (!InitToolkit(&xargc, xargv, StartupOptions{})) {
-        fprintf(stderr, "bench_desktop: cannot open the display\n");
-        return 1;
-    }
-    BuildMainWindow(StartupOptions{});
-    pump();
+    if (!BenchMainWindow("bench_desktop")) return 1;
 
     auto *clip = new FisicData;
     clip->frames = 100;

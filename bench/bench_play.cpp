@@ -35,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_display.h"
 #include "bench/bench_util.h"
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
@@ -51,15 +52,6 @@
 #include "platform/sem.h"
 
 namespace {
-
-void pump() {
-    Display *dpy = XtDisplay(app_shell);
-    for (int round = 0; round < 3; round++) {
-        XSync(dpy, False);
-        while (XtAppPending(app))
-            XtAppProcessEvent(app, XtIMAll);
-    }
-}
 
 double cpu_seconds() {
     rusage ru{};
@@ -328,21 +320,13 @@ int main(int argc, char **argv) {
     setenv("ORVA_RSRC", demo.c_str(), 1);
     DbInitialize();
     fm_initialize(nullptr);
-    SemInit();
-    InitProcessTable();
     const std::string pal = demo + "/SVJ/gradient_sweep.svj";
     const std::string ntsc = dir.path + "/gradient_sweep_ntsc.svj";
     if (!make_ntsc_reel(pal, ntsc)) {
         fprintf(stderr, "bench_play: cannot make the NTSC reel\n");
         return 1;
     }
-    SetVideoMode(0);
-    if (!InitToolkit(&argc, argv, StartupOptions{})) {
-        fprintf(stderr, "bench_play: cannot open the display\n");
-        return 1;
-    }
-    BuildMainWindow(StartupOptions{});
-    pump();
+    if (!BenchMainWindow("bench_play", &argc, argv)) return 1;
     if (summa) return summa_runs(demo, seconds);
 
     printf("playback of %d s of video per run, one desktop window\n", seconds);

@@ -187,15 +187,15 @@ int main(int argc, char **argv) {
     LoadFirstFrame(&w);
 
     const Scrub from_log = scrub(w, dpy, passes);
-    if (w.source !=
-        1) // the log fprintf(stderr, "bench_scrub: frames did not come from the log\n");
-        for (int k = 0; k < c->parts; k++)
-            c->part[k].ready = 0;
+    if (w.source != 1) // the log
+        fprintf(stderr, "bench_scrub: frames did not come from the log\n");
+    for (int k = 0; k < c->parts; k++)
+        c->part[k].ready = 0;
     const Scrub from_reel = scrub(w, dpy, passes);
-    if (w.source !=
-        2) // the reel fprintf(stderr, "bench_scrub: frames did not come from the reel\n");
-        for (int k = 0; k < c->parts; k++)
-            c->part[k].ready = 1;
+    if (w.source != 2) // the reel
+        fprintf(stderr, "bench_scrub: frames did not come from the reel\n");
+    for (int k = 0; k < c->parts; k++)
+        c->part[k].ready = 1;
     const std::vector<unsigned char> jpeg = log_picture(c, 100);
 
     printf("scrub %d frames x %d passes each way, %dx%d window\n", c->frames, passes, w.width,

@@ -19,6 +19,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench/bench_display.h"
 #include "desktop/clip_model.h"
 #include "desktop/globals.h"
 #include "desktop/processes.h"
@@ -30,15 +31,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void pump() {
-    XSync(XtDisplay(app_shell), False);
-    for (int round = 0; round < 3; round++) {
-        while (XtAppPending(app))
-            XtAppProcessEvent(app, XtIMAll);
-        XSync(XtDisplay(app_shell), False);
-    }
-}
 
 // Mean, 99th percentile and worst milliseconds of fn over `runs` calls,
 // each synchronised with the server (which shares the cores, so the worst
@@ -73,22 +65,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: bench_timeline [--windows 1..100000] [--runs 1..100000]\n");
         return 2;
     }
-    if (!getenv("DISPLAY")) {
-        fprintf(stderr, "bench_timeline: no X display (run it under xvfb-run -a)\n");
-        return 1;
-    }
-    if (SemInit() != 0) return 1;
-    InitProcessTable();
-    SetVideoMode(0);
-    int xargc = 1;
-    char arg0[] = "orva";
-    char *xargv[] = {arg0, nullptr};
-    if (!InitToolkit(&xargc, xargv, StartupOptions{})) {
-        fprintf(stderr, "bench_timeline: cannot open the display\n");
-        return 1;
-    }
-    BuildMainWindow(StartupOptions{});
-    pump();
+    if (!BenchMainWindow("bench_timeline")) return 1;
 
     // Records only: the strip reads the windows' lengths and list order,
     // not their widgets.

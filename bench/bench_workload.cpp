@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_display.h"
 #include "bench/bench_util.h"
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
@@ -41,15 +42,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int REELS = 4, FRAMES = 60;
-
-void pump() {
-    XSync(XtDisplay(app_shell), False);
-    for (int round = 0; round < 3; round++) {
-        while (XtAppPending(app))
-            XtAppProcessEvent(app, XtIMAll);
-        XSync(XtDisplay(app_shell), False);
-    }
-}
 
 // Writes a reel of moving gradients and builds its log.
 bool make_reel(const std::string &path) {
@@ -137,10 +129,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: bench_workload [--windows 1..1000] [-p 1..50]\n");
         return 2;
     }
-    if (!getenv("DISPLAY")) {
-        fprintf(stderr, "bench_workload: no X display (run it under xvfb-run -a)\n");
-        return 1;
-    }
+    if (!BenchHasDisplay("bench_workload")) return 1;
     BenchDir dir("bench_workload");
     if (dir.path.empty()) return 1;
     const std::string db = dir.path + "/";
@@ -149,20 +138,9 @@ int main(int argc, char **argv) {
     std::ofstream(db + "OrvaDB") << "DATABASE bench\nPATH " << db << "\n";
     setenv("ORVA_RSRC", dir.path.c_str(), 1);
     DbInitialize();
-    if (SemInit() != 0) return 1;
-    InitProcessTable();
-    SetVideoMode(0);
     fm_initialize(nullptr);
-    int xargc = 1;
-    char arg0[] = "orva";
-    char *xargv[] = {arg0, nullptr};
-    if (!InitToolkit(&xargc, xargv, StartupOptions{})) {
-        fprintf(stderr, "bench_workload: cannot open the display\n");
-        return 1;
-    }
-    BuildMainWindow(StartupOptions{});
+    if (!BenchMainWindow("bench_workload")) return 1;
     defaults[DEF_REARRANGE] = 0;
-    pump();
     for (int r = 0; r < REELS; r++)
         if (!make_reel(db + "SVJ/r" + std::to_string(r) + ".svj")) {
             fprintf(stderr, "bench_workload: could not make the reels\n");

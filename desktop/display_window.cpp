@@ -65,18 +65,7 @@ std::string title_name(const FisicData *c) {
 }
 
 void draw_display(DispData *d) {
-    if (!d->glw || !XtIsRealized(d->glw) || !d->image) return;
-    GLXwinset(XtDisplay(d->glw), XtWindow(d->glw));
-    RGBmode();
-    rectzoom(1, 1);
-    if (d->field_mode == FIELD_FULL) {
-        lrectwrite(0, 0, d->width - 1, d->height - 1, d->image);
-        return;
-    }
-    static std::vector<unsigned char> lines; // reused: displays draw in the main thread
-    lines.resize(size_t(d->width) * d->height * 4);
-    DispFieldImage(d->image, lines.data(), d->width, d->height, d->field_mode);
-    lrectwrite(0, 0, d->width - 1, d->height - 1, lines.data());
+    if (d->image) DispDrawPicture(d->glw, d->image, d->width, d->height, d->field_mode);
 }
 
 void show_message(DispData *d, const char *text) {
@@ -93,11 +82,7 @@ void glw_expose(Widget, XtPointer client, XtPointer) {
 }
 
 void key_press(Widget, XtPointer client, XEvent *ev, Boolean *) {
-    if (ev->type != KeyPress) return;
-    char text[8];
-    KeySym key = NoSymbol;
-    XLookupString(&ev->xkey, text, sizeof text, &key, nullptr);
-    DispKey(static_cast<DispData *>(client), key);
+    if (ev->type == KeyPress) DispKey(static_cast<DispData *>(client), DispEventKey(ev));
 }
 
 // First expose of the drawing area: the GL widget, then a pending message.
@@ -272,22 +257,13 @@ void DispKey(DispData *d, KeySym key) {
     // While the key is handled the display stays: a close asked for meanwhile
     // (DispExit) is done at the end.
     d->flags |= DISP_BUSY;
-    auto set_mode = [d](int mode) {
-        if (d->field_mode == mode) return;
+    const int mode = DispFieldModeOfKey(key);
+    if (mode && d->field_mode != mode) {
         d->field_mode = mode;
         draw_display(d);
-    };
-    switch (key) {
-    case XK_space:
-        set_mode(FIELD_FULL);
-        break;
-    case XK_E:
-    case XK_e:
-        set_mode(FIELD_ODD);
-        break;
-    case XK_O:
-    case XK_o:
-        set_mode(FIELD_EVEN);
+    }
+    switch (mode ? NoSymbol : key) {
+    case NoSymbol:
         break;
     case XK_C:
     case XK_c:
@@ -309,6 +285,44 @@ void DispKey(DispData *d, KeySym key) {
     drop_typed_keys(d);
     d->flags &= ~DISP_BUSY;
     if (d->flags & DISP_CLOSING) DispExit(d);
+}
+
+int DispFieldModeOfKey(KeySym key) {
+    switch (key) {
+    case XK_space:
+        return FIELD_FULL;
+    case XK_E:
+    case XK_e:
+        return FIELD_ODD;
+    case XK_O:
+    case XK_o:
+        return FIELD_EVEN;
+    default:
+        return 0;
+    }
+}
+
+void DispDrawPicture(Widget glw, const unsigned char *image, int w, int h, int field_mode) {
+    if (!glw || !XtIsRealized(glw)) return;
+    GLXwinset(XtDisplay(glw), XtWindow(glw));
+    RGBmode();
+    rectzoom(1, 1);
+    if (field_mode == FIELD_FULL) {
+        lrectwrite(0, 0, w - 1, h - 1, image);
+        return;
+    }
+    static std::vector<unsigned char> lines; // reused: pictures are drawn in the main thread
+    lines.resize(size_t(w) * size_t(h) * 4);
+    DispFieldImage(image, lines.data(), w, h, field_mode);
+    lrectwrite(0, 0, w - 1, h - 1, lines.data());
+}
+
+KeySym DispEventKey(XEvent *ev) {
+    if (ev->type != KeyPress) return NoSymbol;
+    char text[8];
+    KeySym key = NoSymbol;
+    XLookupString(&ev->xkey, text, sizeof text, &key, nullptr);
+    return key;
 }
 
 void DispFieldImage(const unsigned char *src, unsigned char *dst, int w, int h, int mode) {

@@ -63,6 +63,18 @@ void DispKey(DispData *d, KeySym key);
 // copies all rows. Rows of w 32-bit pixels, h rows.
 void DispFieldImage(const unsigned char *src, unsigned char *dst, int w, int h, int mode);
 
+// Draws a picture of w x h 32-bit pixels (0,B,G,R, bottom-up) on the GL
+// widget glw at zoom 1, whole or as one field line-doubled (a FieldMode).
+// Nothing while glw is null or not realized yet. Main thread only.
+void DispDrawPicture(Widget glw, const unsigned char *image, int w, int h, int field_mode);
+
+// The field mode a key chooses: space the whole frame, E the odd lines, O
+// the even lines (either case); 0 for any other key.
+int DispFieldModeOfKey(KeySym key);
+
+// The key symbol of a key press event, or NoSymbol for any other event.
+KeySym DispEventKey(XEvent *ev);
+
 // Closes the display: clears the window's `disp`, closes the reader and
 // destroys the dialog (whose destroy callback frees the record).
 void DispExit(DispData *d);

@@ -19,7 +19,6 @@
 #include "editing/image_seq.h"
 #include "media/img_formats.h"
 #include "media/img_util.h"
-#include "platform/draw.h"
 #include "ui/gl_area.h"
 #include "ui/icons.h"
 #include "ui/messages.h"
@@ -33,17 +32,8 @@ constexpr const char *kMissing = "The original file is missing or corrupted";
 constexpr size_t kMaxPattern = 1024;
 
 void draw_preview(PreviewData *p) {
-    if (!p->glw || !XtIsRealized(p->glw) || p->image.empty()) return;
-    GLXwinset(XtDisplay(p->glw), XtWindow(p->glw));
-    RGBmode();
-    rectzoom(1, 1);
-    if (p->field_mode == FIELD_FULL) {
-        lrectwrite(0, 0, p->width - 1, p->height - 1, p->image.data());
-        return;
-    }
-    std::vector<unsigned char> lines(p->image.size());
-    DispFieldImage(p->image.data(), lines.data(), p->width, p->height, p->field_mode);
-    lrectwrite(0, 0, p->width - 1, p->height - 1, lines.data());
+    if (!p->image.empty())
+        DispDrawPicture(p->glw, p->image.data(), p->width, p->height, p->field_mode);
 }
 
 void glw_expose(Widget, XtPointer client, XtPointer) {
@@ -51,11 +41,7 @@ void glw_expose(Widget, XtPointer client, XtPointer) {
 }
 
 void key_press(Widget, XtPointer client, XEvent *ev, Boolean *) {
-    if (ev->type != KeyPress) return;
-    char text[8];
-    KeySym key = NoSymbol;
-    XLookupString(&ev->xkey, text, sizeof text, &key, nullptr);
-    PreviewKey(static_cast<PreviewData *>(client), key);
+    if (ev->type == KeyPress) PreviewKey(static_cast<PreviewData *>(client), DispEventKey(ev));
 }
 
 void draw_expose(Widget w, XtPointer client, XtPointer) {
@@ -237,21 +223,12 @@ void PreviewKey(PreviewData *p, KeySym key) {
         return;
     }
     p->flags |= PREVIEW_BUSY;
-    auto set_mode = [p](int mode) {
+    if (const int mode = DispFieldModeOfKey(key)) {
         p->field_mode = mode;
         draw_preview(p);
-    };
-    switch (key) {
-    case XK_space:
-        set_mode(FIELD_FULL);
-        break;
-    case XK_E:
-    case XK_e:
-        set_mode(FIELD_ODD);
-        break;
-    case XK_O:
-    case XK_o:
-        set_mode(FIELD_EVEN);
+    }
+    switch (DispFieldModeOfKey(key) ? NoSymbol : key) {
+    case NoSymbol:
         break;
     case XK_Escape:
         p->flags |= PREVIEW_CLOSING;

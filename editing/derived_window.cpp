@@ -30,20 +30,6 @@ int CountSelected() {
     return n;
 }
 
-// Appends d at the end of the window's ring, keeping the ring closed.
-static void append_segment(WindowData *w, Segment *d) {
-    if (!w->seg_first) {
-        w->seg_first = w->seg_current = d;
-    } else {
-        Segment *last = w->seg_last ? w->seg_last : w->seg_first;
-        last->next = d;
-        d->prev = last;
-    }
-    w->seg_last = d;
-    d->next = w->seg_first;
-    w->seg_first->prev = d;
-}
-
 // Takes the last segment off the window's ring again (a piece that could not
 // be made) and frees it.
 static void drop_last_segment(WindowData *w) {
@@ -74,7 +60,7 @@ static bool add_piece(WindowData *w, const Segment *s, long long o, long long co
     d->fisic = s->fisic;
     d->fisic->refs++;
     if (d->fisic->busy) *producing = 1;
-    append_segment(w, d);
+    RingAppend(w, d);
     // The piece runs in its source's direction when taken forwards, against
     // it when taken backwards.
     const int dir = s->last < s->first ? -1 : 1, sign = step * dir;
@@ -305,7 +291,7 @@ int BuildStillWindow(WindowData *window, int frames, std::string *name,
     d->period = 0;
     d->fisic = from->fisic;
     d->fisic->refs++;
-    append_segment(window, d);
+    RingAppend(window, d);
     InitDerivedWindow(window, frames);
     if (name)
         *name = "ST" + std::to_string(frames) + "(" + std::to_string(current + 1) + "->" +

@@ -80,17 +80,20 @@ WindowData *CopyWindow(const WindowData *win, int frames) {
         *d = *s;
         d->map = map;
         if (d->fisic) d->fisic->refs++;
-        // Linked at the end of the copy's ring, which stays closed.
-        if (!copy->seg_first) {
-            copy->seg_first = d;
-        } else {
-            copy->seg_last->next = d;
-            d->prev = copy->seg_last;
-        }
-        copy->seg_last = d;
-        d->next = copy->seg_first;
-        copy->seg_first->prev = d;
+        RingAppend(copy, d);
     }
-    copy->seg_current = copy->seg_first;
     return copy;
+}
+
+void RingAppend(WindowData *w, Segment *s) {
+    if (!w->seg_first) {
+        w->seg_first = w->seg_current = s;
+    } else {
+        Segment *last = w->seg_last ? w->seg_last : w->seg_first;
+        last->next = s;
+        s->prev = last;
+    }
+    w->seg_last = s;
+    s->next = w->seg_first;
+    w->seg_first->prev = s;
 }

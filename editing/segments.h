@@ -19,6 +19,10 @@ Segment *RingPrev(const WindowData *win, const Segment *s);
 // when seg_last is null. Null for a window without segments.
 Segment *RingLast(const WindowData *win);
 
+// Appends s at the end of the window's ring, keeping the ring closed; the
+// first segment appended becomes first and current. Takes no clip use.
+void RingAppend(WindowData *win, Segment *s);
+
 // A new map holding the first n entries of `map`; null for a null map or
 // n < 1, or when memory runs out.
 int *CopyTable(const int *map, int n);

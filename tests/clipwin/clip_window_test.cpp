@@ -30,10 +30,6 @@ void SendScale(WindowData *w, int reason, XEvent *ev, int value) {
     ScaleValue(w->scale, w, &cbs);
 }
 
-const unsigned char *Centre(WindowData *w) {
-    return w->image + 4 * (72 * 180 + 90);
-}
-
 } // namespace
 
 using ClipWindowLayout = ClipWinFixture;
@@ -196,7 +192,7 @@ TEST_F(ClipWindowFrames, SliderJumpsAndButton2ScrubsOneFramePerFourMotions) {
     SendScale(w, XmCR_VALUE_CHANGED, nullptr, 8);
     EXPECT_EQ(w->current, 7);
     EXPECT_EQ(w->source, 1);
-    EXPECT_TRUE(PixelIsFrame(Centre(w), 7));
+    EXPECT_TRUE(PixelIsFrame(PictureCentre(w), 7));
     SendScale(w, XmCR_VALUE_CHANGED, nullptr, 99); // beyond the end
     EXPECT_EQ(w->current, 19);
 
@@ -215,7 +211,7 @@ TEST_F(ClipWindowFrames, SliderJumpsAndButton2ScrubsOneFramePerFourMotions) {
         SendScale(w, XmCR_DRAG, &motion, 15);
     EXPECT_EQ(w->current, 7); // 12 motion events: three steps towards 15
     EXPECT_EQ(LabelOf(w->frame_label), "8");
-    EXPECT_TRUE(PixelIsFrame(Centre(w), 7));
+    EXPECT_TRUE(PixelIsFrame(PictureCentre(w), 7));
     for (int i = 0; i < 8; i++)
         SendScale(w, XmCR_DRAG, &motion, 1);
     EXPECT_EQ(w->current, 5); // and back towards 1

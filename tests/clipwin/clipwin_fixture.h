@@ -33,6 +33,11 @@ inline bool PixelIsFrame(const unsigned char *px, int f) {
     return std::abs(px[3] - r) <= 12 && std::abs(px[2] - g) <= 12 && std::abs(px[1] - b) <= 12;
 }
 
+// The centre pixel of a 180 x 144 window's picture.
+inline const unsigned char *PictureCentre(WindowData *w) {
+    return w->image + 4 * (72 * 180 + 90);
+}
+
 class ClipWinFixture : public DesktopFixture {
   protected:
     std::string dir;

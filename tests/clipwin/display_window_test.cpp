@@ -1,6 +1,7 @@
 // The full-size display window: keyboard frame navigation, field modes, the
 // title, reading from the reel and the failure message.
 #include "clipwin_fixture.h"
+#include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 #include "desktop/display_window.h"
@@ -108,6 +109,34 @@ TEST_F(ClipDisplayWindow, OpensReadsTheReelAndNavigates) {
     Pump();
     EXPECT_EQ(w->disp, nullptr);
     EXPECT_TRUE(Named(app_shell, "disp").empty());
+}
+
+// What reaches the screen: the whole picture, or one field with each of its
+// lines shown twice. Picture rows go up from the bottom of the window.
+TEST_F(ClipDisplayWindow, DrawsTheWholePictureOrOneFieldDoubled) {
+    FisicData *c = NewClip(2);
+    WriteReel(c, dir + "/tape_3a98_3b60_1.svj");
+    DispData *d = DispOpen(NewWindow(c));
+    ASSERT_NE(d, nullptr);
+    Pump();
+    ASSERT_TRUE(d->glw && XtIsRealized(d->glw));
+    const int w = 8, h = 6;
+    std::vector<unsigned char> picture(size_t(w) * h * 4);
+    for (size_t i = 0; i < picture.size(); i++)
+        picture[i] = i % 4 ? (unsigned char)(20 + 30 * (i / (w * 4))) : 0; // grey 20 + 30 row
+    Display *dpy = XtDisplay(d->glw);
+    const std::vector<int> want[] = {{1, 1, 3, 3, 5, 5}, {0, 0, 2, 2, 4, 4}, {0, 1, 2, 3, 4, 5}};
+    for (int mode = FIELD_ODD; mode <= FIELD_FULL; mode++) {
+        DispDrawPicture(d->glw, picture.data(), w, h, mode);
+        XSync(dpy, False);
+        XImage *img = XGetImage(dpy, XtWindow(d->glw), 2, d->height - h, 1, h, AllPlanes, ZPixmap);
+        ASSERT_NE(img, nullptr);
+        std::vector<int> rows; // picture rows, bottom up
+        for (int y = h - 1; y >= 0; y--)
+            rows.push_back(int((XGetPixel(img, 0, y) & 255) - 20) / 30);
+        XDestroyImage(img);
+        EXPECT_EQ(rows, want[mode - 1]) << "mode " << mode;
+    }
 }
 
 TEST_F(ClipDisplayWindow, MissingReelClearsAndSaysSo) {

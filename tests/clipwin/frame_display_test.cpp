@@ -21,10 +21,6 @@ bool ScreenIsFrame(Widget w, int x, int y, int f) {
     return PixelIsFrame(px, f);
 }
 
-const unsigned char *Centre(WindowData *w) {
-    return w->image + 4 * (72 * 180 + 90);
-}
-
 } // namespace
 
 using ClipFrameFetch = ClipWinFixture;
@@ -38,7 +34,7 @@ TEST_F(ClipFrameFetch, LogFramesComeFromTheRightPartAndEntry) {
         w->source = 2;
         ShowFrame(w);
         EXPECT_EQ(w->source, 1) << f;
-        EXPECT_TRUE(PixelIsFrame(Centre(w), f)) << f;
+        EXPECT_TRUE(PixelIsFrame(PictureCentre(w), f)) << f;
     }
     Pump();
     EXPECT_TRUE(ScreenIsFrame(w->glw, 0, 0, 22));
@@ -61,7 +57,7 @@ TEST_F(ClipFrameFetch, MissingLogPartReadsTheReelAtAnEighth) {
     w->current = 4;
     ShowFrame(w);
     EXPECT_EQ(w->source, 1);
-    EXPECT_TRUE(PixelIsFrame(Centre(w), 4));
+    EXPECT_TRUE(PixelIsFrame(PictureCentre(w), 4));
 }
 
 TEST_F(ClipFrameFetch, BrokenLogPartsDrawNothing) {
@@ -85,7 +81,7 @@ TEST_F(ClipFrameFetch, BrokenLogPartsDrawNothing) {
         WindowData *w = NewWindow(c);
         w->current = 2;
         ShowFrame(w);
-        ASSERT_TRUE(PixelIsFrame(Centre(w), 2)) << r.what;
+        ASSERT_TRUE(PixelIsFrame(PictureCentre(w), 2)) << r.what;
         r.spoil(c->part[0]);
         const std::vector<unsigned char> before(w->image, w->image + 180 * 144 * 4);
         w->source = 7;

@@ -27,16 +27,12 @@ using Strings = std::vector<std::string>;
 class DbOpenReel : public DesktopFixture {
   protected:
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "orva-dbreel-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        root_ = tmpl;
+        ASSERT_FALSE(root_.empty());
         const std::string db = root_ + "/reels db/";
         fs::create_directories(db + "SVJ");
         for (const char *n : {"c.svj", "a.svj", "b.svj", "notes.txt", "x.SVJ", ".svj"})
             std::ofstream(db + "SVJ/" + n);
         std::ofstream(root_ + "/OrvaDB") << "DATABASE test db\nPATH " << db << "\n";
-        if (const char *old = getenv("ORVA_RSRC")) old_rsrc_ = old;
-        setenv("ORVA_RSRC", root_.c_str(), 1);
         DbInitialize();
         isPlayActive = 0;
         DesktopFixture::SetUp();
@@ -44,8 +40,6 @@ class DbOpenReel : public DesktopFixture {
     void TearDown() override {
         DesktopFixture::TearDown();
         DbFreeList();
-        old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
-        fs::remove_all(root_);
     }
 
     // Opens the dialog and returns it when exactly one is shown.
@@ -105,7 +99,8 @@ class DbOpenReel : public DesktopFixture {
         return out;
     }
 
-    std::string root_, old_rsrc_;
+    RsrcRoot rsrc_{"orva-dbreel"};
+    const std::string &root_ = rsrc_.path;
 };
 
 } // namespace

@@ -27,19 +27,8 @@ constexpr int ROUNDS = 40;
 
 class DbCrash : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "orva-dbcrash-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        root_ = tmpl;
-        if (const char *old = getenv("ORVA_RSRC")) old_rsrc_ = old;
-        setenv("ORVA_RSRC", root_.c_str(), 1);
-    }
-    void TearDown() override {
-        DbFreeList();
-        old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
+    void SetUp() override { ASSERT_FALSE(root_.empty()); }
+    void TearDown() override { DbFreeList(); }
     // Runs fn in a child; kills it after delay_us unless negative (then
     // waits). Returns the time the child lived, in microseconds.
     template <class F> static long RunChild(F fn, long delay_us) {
@@ -59,7 +48,8 @@ class DbCrash : public ::testing::Test {
                         std::chrono::steady_clock::now() - t0)
                         .count());
     }
-    std::string root_, old_rsrc_;
+    RsrcRoot rsrc_{"orva-dbcrash"};
+    const std::string &root_ = rsrc_.path;
 };
 
 } // namespace

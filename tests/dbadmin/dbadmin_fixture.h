@@ -33,45 +33,13 @@ inline std::string ReadFile(const std::string &path) {
     return s.str();
 }
 
-inline std::string ItemText(XmString xs) {
-    char *s = nullptr;
-    std::string out;
-    if (XmStringGetLtoR(xs, const_cast<char *>(XmFONTLIST_DEFAULT_TAG), &s) && s) {
-        out = s;
-        XtFree(s);
-    }
-    return out;
-}
-
 inline Strings Items(Widget list) {
-    XmStringTable items = nullptr;
-    int n = 0;
-    XtVaGetValues(list, XmNitems, &items, XmNitemCount, &n, NULL);
-    Strings out;
-    for (int i = 0; i < n; i++)
-        out.push_back(ItemText(items[i]));
-    return out;
+    return ListItems(list);
 }
 
 // The whole text of a label, each line separator given back as "\n".
 inline std::string LabelText(Widget label) {
-    XmString xs = nullptr;
-    XtVaGetValues(label, XmNlabelString, &xs, NULL);
-    std::string out;
-    XmStringContext ctx = nullptr;
-    if (!xs || !XmStringInitContext(&ctx, xs)) return out;
-    char *seg = nullptr;
-    XmStringCharSet tag = nullptr;
-    XmStringDirection dir{};
-    Boolean sep = False;
-    while (XmStringGetNextSegment(ctx, &seg, &tag, &dir, &sep)) {
-        out += seg ? seg : "";
-        if (sep) out += "\n";
-        XtFree(seg);
-        XtFree(tag);
-    }
-    XmStringFreeContext(ctx);
-    XmStringFree(xs);
+    std::string out = StringResource(label, XmNlabelString);
     while (!out.empty() && out.back() == '\n')
         out.pop_back();
     return out;
@@ -83,21 +51,13 @@ inline std::string LabelText(Widget label) {
 class DbAdmin : public DesktopFixture {
   protected:
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "orva-dbadmin-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        root_ = tmpl;
-        if (const char *old = getenv("ORVA_RSRC")) old_rsrc_ = old;
-        setenv("ORVA_RSRC", root_.c_str(), 1);
+        ASSERT_FALSE(root_.empty());
         isPlayActive = 0;
         DesktopFixture::SetUp();
     }
     void TearDown() override {
         DesktopFixture::TearDown();
         DbFreeList();
-        old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
-        std::error_code ec;
-        fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(root_, ec);
     }
 
     // Writes the list file for the databases and reads it as start-up does.
@@ -179,7 +139,8 @@ class DbAdmin : public DesktopFixture {
         });
     }
 
-    std::string root_, old_rsrc_;
+    RsrcRoot rsrc_{"orva-dbadmin"};
+    const std::string &root_ = rsrc_.path;
 };
 
 } // namespace dbadmin_test

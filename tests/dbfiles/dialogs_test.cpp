@@ -39,15 +39,11 @@ using Strings = std::vector<std::string>;
 class DbFiles : public DesktopFixture {
   protected:
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "orva-dbfiles-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        root_ = tmpl;
+        ASSERT_FALSE(root_.empty());
         db_ = root_ + "/files db/";
         for (const char *s : {"SVJ", "CLIP", "WORK", "IMAGES"})
             fs::create_directories(db_ + s);
         std::ofstream(root_ + "/OrvaDB") << "DATABASE fdb\nPATH " << db_ << "\n";
-        if (const char *old = getenv("ORVA_RSRC")) old_rsrc_ = old;
-        setenv("ORVA_RSRC", root_.c_str(), 1);
         DbInitialize();
         isPlayActive = 0;
         first_fisic = nullptr;
@@ -57,8 +53,6 @@ class DbFiles : public DesktopFixture {
         DesktopFixture::TearDown();
         FreeClips();
         DbFreeList();
-        old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
-        fs::remove_all(root_);
     }
     // The one managed dialog with this title, or null.
     static Widget Dialog(const std::string &title) {
@@ -72,20 +66,7 @@ class DbFiles : public DesktopFixture {
             out);
         return out.size() == 1 ? out[0] : nullptr;
     }
-    static Strings Items(Widget list) {
-        XmStringTable items = nullptr;
-        int n = 0;
-        XtVaGetValues(list, XmNitems, &items, XmNitemCount, &n, NULL);
-        Strings out;
-        for (int i = 0; i < n; i++) {
-            char *s = nullptr;
-            if (XmStringGetLtoR(items[i], const_cast<char *>(XmFONTLIST_DEFAULT_TAG), &s) && s) {
-                out.push_back(s);
-                XtFree(s);
-            }
-        }
-        return out;
-    }
+    static Strings Items(Widget list) { return ListItems(list); }
     // The texts of the message boxes under root, each dismissed.
     static Strings Messages(Widget root) {
         Strings out;
@@ -95,28 +76,7 @@ class DbFiles : public DesktopFixture {
         }
         return out;
     }
-    // The whole text of a label, lines joined by "\n".
-    static std::string LabelText(Widget w) {
-        XmString xs = nullptr;
-        XtVaGetValues(w, XmNlabelString, &xs, NULL);
-        std::string s;
-        if (!xs) return s;
-        XmString sep = XmStringSeparatorCreate();
-        Arg a[4];
-        XtSetArg(a[0], XmNincludeStatus, XmINSERT);
-        XtSetArg(a[1], XmNsubstitute, sep);
-        XtSetArg(a[2], XmNpattern, const_cast<char *>("\n"));
-        XtSetArg(a[3], XmNpatternType, XmCHARSET_TEXT);
-        XmParseMapping map = XmParseMappingCreate(a, 4);
-        XmStringFree(sep);
-        char *t = static_cast<char *>(
-            XmStringUnparse(xs, nullptr, XmCHARSET_TEXT, XmCHARSET_TEXT, &map, 1, XmOUTPUT_ALL));
-        XmParseMappingFree(map);
-        if (t) s = t;
-        XtFree(t);
-        XmStringFree(xs);
-        return s;
-    }
+    static std::string LabelText(Widget w) { return StringResource(w, XmNlabelString); }
     // Answers "Are you sure?" with Yes.
     static void Yes(Widget dialog) {
         std::vector<Widget> boxes = Named(dialog, "warning");
@@ -124,7 +84,9 @@ class DbFiles : public DesktopFixture {
         EXPECT_EQ(MessageOf(boxes[0]), "Are you sure?");
         Press(XmMessageBoxGetChild(boxes[0], XmDIALOG_OK_BUTTON));
     }
-    std::string root_, db_, old_rsrc_;
+    RsrcRoot rsrc_{"orva-dbfiles"};
+    const std::string &root_ = rsrc_.path;
+    std::string db_;
 };
 
 TEST_F(DbFiles, DeleteReelRemovesWhatNothingUsesAndSaysWhatItKept) {

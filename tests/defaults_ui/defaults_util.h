@@ -12,18 +12,11 @@
 
 #include "desktop/defaults.h"
 #include "desktop/globals.h"
+#include "tests/media/reel_fixtures.h"
 
 namespace defaults_test {
 
-struct ScopedEnv {
-    std::string name, old;
-    bool had;
-    ScopedEnv(const char *n, const char *v) : name(n), had(getenv(n) != nullptr) {
-        if (had) old = getenv(n);
-        v ? setenv(n, v, 1) : unsetenv(n);
-    }
-    ~ScopedEnv() { had ? setenv(name.c_str(), old.c_str(), 1) : unsetenv(name.c_str()); }
-};
+using reel_test::ScopedEnv;
 
 inline std::string ReadFile(const std::string &path) {
     std::stringstream s;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -144,13 +145,13 @@ inline void Press(Widget b) {
     });
 }
 
-// The message string of a message box.
-inline std::string MessageOf(Widget box) {
+// The whole text of an XmString resource of w (XmNmessageString,
+// XmNlabelString), with each line separator given back as "\n".
+inline std::string StringResource(Widget w, const char *resource) {
     XmString xs = nullptr;
-    XtVaGetValues(box, XmNmessageString, &xs, NULL);
+    XtVaGetValues(w, resource, &xs, NULL);
     std::string s;
     if (!xs) return s;
-    // The whole text, with each line separator given back as "\n".
     XmString sep = XmStringSeparatorCreate();
     Arg a[4];
     XtSetArg(a[0], XmNincludeStatus, XmINSERT);
@@ -169,6 +170,52 @@ inline std::string MessageOf(Widget box) {
     XmStringFree(xs);
     return s;
 }
+
+// The message string of a message box.
+inline std::string MessageOf(Widget box) {
+    return StringResource(box, XmNmessageString);
+}
+
+// The items of a list, as text.
+inline std::vector<std::string> ListItems(Widget list) {
+    XmStringTable items = nullptr;
+    int n = 0;
+    XtVaGetValues(list, XmNitems, &items, XmNitemCount, &n, NULL);
+    std::vector<std::string> out;
+    for (int i = 0; i < n; i++) {
+        char *s = nullptr;
+        const bool ok = XmStringGetLtoR(items[i], const_cast<char *>(XmFONTLIST_DEFAULT_TAG), &s);
+        out.push_back(ok && s ? s : "");
+        XtFree(s);
+    }
+    return out;
+}
+
+// A temporary directory that $ORVA_RSRC names (the database list file is
+// read there) for as long as it lives: removed with everything in it (write
+// bits given back first) and $ORVA_RSRC restored when it goes. path is
+// empty when the directory could not be made.
+struct RsrcRoot {
+    std::string path, old;
+    bool had_old = false;
+    explicit RsrcRoot(const char *prefix) {
+        std::string t = std::filesystem::temp_directory_path().string() + "/" + prefix + "-XXXXXX";
+        if (!mkdtemp(t.data())) return;
+        path = t;
+        if (const char *o = getenv("ORVA_RSRC")) old = o, had_old = true;
+        setenv("ORVA_RSRC", path.c_str(), 1);
+    }
+    ~RsrcRoot() {
+        if (path.empty()) return;
+        had_old ? setenv("ORVA_RSRC", old.c_str(), 1) : unsetenv("ORVA_RSRC");
+        std::error_code ec;
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(path, ec);
+    }
+    RsrcRoot(const RsrcRoot &) = delete;
+    RsrcRoot &operator=(const RsrcRoot &) = delete;
+};
 
 // Title of a dialog (from its shell).
 inline std::string TitleOf(Widget dialog) {

@@ -48,10 +48,7 @@ TEST(DerivedWindow, FasterCarriesSamplingAcrossPieces) {
     FisicData *a = d.clip(10), *b = d.clip(5);
     d.range(a, 0, 9), d.range(b, 0, 4);
     Built r = build(d, nullptr, 1, DERIVE_FASTER, 3);
-    EXPECT_EQ(r.name.substr(0, 3), "FA(");
     EXPECT_EQ(played(r.win), (Frames{{a, 0}, {a, 3}, {a, 6}, {a, 9}, {b, 2}}));
-    EXPECT_EQ(r.win->seg_first->map_len, 1);
-    EXPECT_EQ(r.win->seg_first->period, 3);
 }
 
 TEST(DerivedWindow, StrobeHoldsEveryNthFrame) {
@@ -63,7 +60,6 @@ TEST(DerivedWindow, StrobeHoldsEveryNthFrame) {
     for (int f : {0, 0, 0, 0, 4, 4, 4, 4, 8, 8})
         want.emplace_back(a, f);
     EXPECT_EQ(played(r.win), want);
-    EXPECT_EQ(r.name.substr(0, 4), "STR(");
 }
 
 TEST(DerivedWindow, SlowerOfFasterWindowRepeatsTheMap) {
@@ -74,12 +70,6 @@ TEST(DerivedWindow, SlowerOfFasterWindowRepeatsTheMap) {
     d.list(fast.win);
     Desk::select_only(fast.win);
     Built slow = build(d, nullptr, 1, DERIVE_SLOWER, 2);
-    const Segment *s = slow.win->seg_first;
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->map_len, 2);
-    EXPECT_EQ(s->period, 3);
-    EXPECT_EQ(std::vector<int>(s->map, s->map + 2), (std::vector<int>{0, 0}));
-    EXPECT_EQ(slow.win->total, 20);
     Frames want;
     for (int k = 0; k < 20; k++)
         want.emplace_back(a, 3 * (k / 2));

@@ -84,18 +84,9 @@ struct Desk {
                 s->period = p.period;
             }
             offset += (p.last > p.first ? p.last - p.first : p.first - p.last) + 1;
-            if (!w->seg_first) {
-                w->seg_first = s;
-            } else {
-                w->seg_last->next = s;
-                s->prev = w->seg_last;
-            }
-            w->seg_last = s;
+            RingAppend(w, s);
         }
         if (w->seg_first) {
-            w->seg_last->next = w->seg_first;
-            w->seg_first->prev = w->seg_last;
-            w->seg_current = w->seg_first;
             w->width = pieces[0].clip->width;
             w->height = pieces[0].clip->height;
         }

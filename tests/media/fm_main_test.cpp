@@ -15,13 +15,7 @@ using fm_test::bytes;
 
 namespace {
 
-class FmMain : public ::testing::Test {
-  protected:
-    void SetUp() override { fm_errno = 0; }
-    static int take_errno() { return std::exchange(fm_errno, 0); }
-    fm_test::registry registry;
-    reel_test::temp_dir dir;
-};
+using FmMain = fm_test::FmFixture;
 
 TEST_F(FmMain, NamesAndFirstFailure) {
     // Case is ignored, and one underscore.

@@ -14,13 +14,7 @@ using fm_test::bytes;
 
 namespace {
 
-class FmSvjDriver : public ::testing::Test {
-  protected:
-    void SetUp() override { fm_errno = 0; }
-    static int take_errno() { return std::exchange(fm_errno, 0); }
-    fm_test::registry registry;
-    reel_test::temp_dir dir;
-};
+using FmSvjDriver = fm_test::FmFixture;
 
 // Reads every frame back through the driver and compares with the sources.
 void expect_round_trip(const std::string &reel, int w, int h, const std::vector<bytes> &frames) {

@@ -3,10 +3,14 @@
 // pixel error measures, and PPM decoding of djpeg output.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "media/fm_main.h"
+#include "tests/media/reel_fixtures.h"
 
 namespace fm_test {
 
@@ -51,6 +55,16 @@ bytes read_ppm(const std::string &name, int *w, int *h);
 struct registry {
     registry() { fm_initialize(nullptr); }
     ~registry() { fm_deinitialize(); }
+};
+
+// The drivers registered, fm_errno cleared and a temporary directory, for
+// the test's lifetime.
+class FmFixture : public ::testing::Test {
+  protected:
+    void SetUp() override { fm_errno = 0; }
+    static int take_errno() { return std::exchange(fm_errno, 0); }
+    fm_test::registry registry;
+    reel_test::temp_dir dir;
 };
 
 } // namespace fm_test

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,6 +36,19 @@ class temp_dir {
 
   private:
     std::string dir_;
+};
+
+// Sets (or with null unsets) an environment variable for a scope.
+struct ScopedEnv {
+    std::string name, old;
+    bool had;
+    ScopedEnv(const char *n, const char *v) : name(n), had(getenv(n) != nullptr) {
+        if (had) old = getenv(n);
+        v ? setenv(n, v, 1) : unsetenv(n);
+    }
+    ~ScopedEnv() { had ? setenv(name.c_str(), old.c_str(), 1) : unsetenv(name.c_str()); }
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
 };
 
 bytes read_file(const std::string &name);

@@ -21,25 +21,6 @@ using namespace reel_test;
 
 namespace {
 
-// Sets (or with null unsets) an environment variable for a scope.
-struct ScopedEnv {
-    std::string name, old;
-    bool had;
-    ScopedEnv(const char *n, const char *v) : name(n), had(getenv(n) != nullptr) {
-        if (had) old = getenv(n);
-        if (v)
-            setenv(n, v, 1);
-        else
-            unsetenv(n);
-    }
-    ~ScopedEnv() {
-        if (had)
-            setenv(name.c_str(), old.c_str(), 1);
-        else
-            unsetenv(name.c_str());
-    }
-};
-
 struct Defaults {
     int values[DEFAULTS_COUNT] = {-9, -9, -9, -9, -9};
     char init[DEFAULTS_NAME_SIZE] = "x", exit[DEFAULTS_NAME_SIZE] = "y";
@@ -82,62 +63,28 @@ TEST(DefaultsFileTest, ReadingRules) {
         const char *init, *exit, *database;
         int result;
     };
-    const std::string fallback = ".orva.ann";
+    const std::string fallback = ".orva.ann", s = seven;
+    const char *const fb = fallback.c_str();
+    const std::string with_db = s + " Database name  : /x/main db\n";
+    // Line 2 holds 2: invert fields off.
+    const std::string invert2 = std::string(s).replace(s.find("fields  : 0") + 10, 1, "2");
+    // Six lines, a line without ':', a global file without its eighth line,
+    // an over-long line: everything falls back.
+    const std::string six = s.substr(0, s.rfind(" Exit"));
+    const std::string no_colon =
+        std::string(s).replace(s.find("Rearrange      :"), 16, "Rearrange");
+    const std::string big = " A: 99999999999999999999\n B:1\nC:1\nD:1\nE:1\nF:a\nG:b";
+    const std::string long_db = s + " Database name  : " + std::string(1100, 'd') + "\n";
     const Case cases[] = {
-        {seven, 0, {5, 0, 1, 0, 1}, "take", "last", "", 1},
-        {std::string(seven) + " Database name  : /x/main db\n",
-         1,
-         {5, 0, 1, 0, 1},
-         "take",
-         "last",
-         "main",
-         1},
-        // Line 2 holds 2: invert fields off.
-        {std::string(seven).replace(std::string(seven).find("fields  : 0") + 10, 1, "2"),
-         0,
-         {5, 0, 1, 0, 1},
-         "take",
-         "last",
-         "",
-         1},
-        {" A:-4\n B: 1\n C:1\n D:  1\n E:1x\n F:\n G: \n",
-         0,
-         {0, 1, 1, 1, 1},
-         fallback.c_str(),
-         fallback.c_str(),
-         "",
-         1},
-        {" A: 99999999999999999999\n B:1\nC:1\nD:1\nE:1\nF:a\nG:b",
-         0,
-         {INT_MAX, 1, 1, 1, 1},
-         "a",
-         "b",
-         "",
-         1},
-        // Six lines, a line without ':', a global file without its eighth
-        // line, an over-long line: everything falls back.
-        {std::string(seven).substr(0, std::string(seven).rfind(" Exit")),
-         0,
-         {10, 1, 0, 1, 1},
-         fallback.c_str(),
-         fallback.c_str(),
-         "",
-         0},
-        {std::string(seven).replace(std::string(seven).find("Rearrange      :"), 16, "Rearrange"),
-         0,
-         {10, 1, 0, 1, 1},
-         fallback.c_str(),
-         fallback.c_str(),
-         "",
-         0},
-        {seven, 1, {10, 1, 0, 1, 1}, fallback.c_str(), fallback.c_str(), "", 0},
-        {std::string(seven) + " Database name  : " + std::string(1100, 'd') + "\n",
-         1,
-         {10, 1, 0, 1, 1},
-         fallback.c_str(),
-         fallback.c_str(),
-         "",
-         0},
+        {s, 0, {5, 0, 1, 0, 1}, "take", "last", "", 1},
+        {with_db, 1, {5, 0, 1, 0, 1}, "take", "last", "main", 1},
+        {invert2, 0, {5, 0, 1, 0, 1}, "take", "last", "", 1},
+        {" A:-4\n B: 1\n C:1\n D:  1\n E:1x\n F:\n G: \n", 0, {0, 1, 1, 1, 1}, fb, fb, "", 1},
+        {big, 0, {INT_MAX, 1, 1, 1, 1}, "a", "b", "", 1},
+        {six, 0, {10, 1, 0, 1, 1}, fb, fb, "", 0},
+        {no_colon, 0, {10, 1, 0, 1, 1}, fb, fb, "", 0},
+        {s, 1, {10, 1, 0, 1, 1}, fb, fb, "", 0},
+        {long_db, 1, {10, 1, 0, 1, 1}, fb, fb, "", 0},
     };
     for (const Case &c : cases) {
         write_text(path, c.text);

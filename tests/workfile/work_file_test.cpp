@@ -186,7 +186,6 @@ struct Desk {
         w->slot = int(wins.size());
         w->width = 180;
         w->height = 144;
-        Segment *prev = nullptr;
         int at = 0;
         for (auto &[clip, first, last, map, period] : segs) {
             auto *s = new Segment;
@@ -202,15 +201,7 @@ struct Desk {
                 memcpy(s->map, map.data(), map.size() * sizeof(int));
                 s->map_len = int(map.size());
             }
-            s->prev = prev;
-            (prev ? prev->next : w->seg_first) = s;
-            prev = s;
-        }
-        if (prev) {
-            w->seg_last = prev;
-            w->seg_current = w->seg_first;
-            prev->next = w->seg_first;
-            w->seg_first->prev = prev;
+            RingAppend(w, s);
         }
         w->total = at;
         w->out = at - 1;
