@@ -10,6 +10,8 @@
 //   svjtool encode OUT [-q Q] [-m M] PIC... stills appended to a reel (svj driver)
 //   svjtool decode REEL FRAME OUT [-s S]   a frame through the display reader
 //   svjtool read REEL FRAME OUT            a frame through the svj driver
+//   svjtool scan DIR                       the import dialog's list of a directory
+//   svjtool import -d DBDIR ... SOURCE [OUT.svj]  a sequence into a reel or image clip
 //
 // Frames are numbered from 0 here, as in the reel's table; the program shows
 // them from 1. Bad arguments print the usage and exit with status 2; a
@@ -40,6 +42,10 @@
 #include "media/svj.h"
 #include "media/svjr.h"
 #include "media/video_globals.h"
+
+// Import commands (import_cmd.cpp).
+int cmd_scan(int argc, char **argv);
+int cmd_import(int argc, char **argv);
 
 namespace {
 
@@ -309,6 +315,12 @@ const command commands[] = {
      "write a frame as the display reader shows it, as a picture by OUT's extension"},
     {"read", "REEL FRAME OUT", 3, 3, cmd_read,
      "write a frame as the svj driver reads it, as a picture by OUT's extension"},
+    {"scan", "DIR", 1, 1, cmd_scan,
+     "list DIR's picture sequences and files as the import dialog does: text, first, last"},
+    {"import",
+     "-d DBDIR [-s S] [-e E] [-t STEP] [-q Q] [-fit] [-fields] [-remote] "
+     "[-n .1.|.0001.|dos] SOURCE [OUT.svj]",
+     3, -1, cmd_import, "import a sequence, picture or remote frames into a reel or image clip"},
 };
 
 void usage(FILE *out) {
