@@ -25,6 +25,7 @@
 #include "desktop/exit.h"
 #include "desktop/frame_stepping.h"
 #include "desktop/db_hooks.h"
+#include "desktop/import_dialog.h"
 #include "desktop/globals.h"
 #include "desktop/file_use.h"
 #include "desktop/info_window.h"
@@ -180,6 +181,7 @@ Widget InitToolkit(int *argc, char **argv, const StartupOptions &opt) {
 static void InstallDesktopHooks() {
     DbOpenReelHook = OpenFile;
     InstallDatabaseHooks();
+    InstallImportHooks();
     InstallWorkFileHooks();
     DbOpenImageLogHook = OpenImageLog;
     DbInfoHook = InfoShowReels;
