@@ -56,6 +56,7 @@ int kept_step = 1;
 struct PendingImport {
     std::string source;
     int start = 1, end = 1, step = 1, quality = 85, fields = 0;
+    int mode = 0; // 0 files on disk; remote: 1 (image clip) or 2 (reel)
 };
 PendingImport pending;
 
@@ -135,7 +136,8 @@ void start_import(const std::string &reel) {
     d.step = pending.step;
     d.quality = pending.quality;
     std::unique_ptr<char, decltype(&free)> dir(DbGetDir(1), free);
-    ImportFile(job, pending.source, reel, dir ? dir.get() : "", 0, pending.fields);
+    const int mode = pending.mode == 0 ? 0 : reel.empty() ? 1 : 2;
+    ImportFile(job, pending.source, reel, dir ? dir.get() : "", mode, pending.fields);
 }
 
 // OK of the reel-name dialog: the reel in SVJ/ named by the text field.
@@ -181,6 +183,61 @@ void reel_ok(Widget, XtPointer client, XtPointer) {
         nullptr, nullptr, nullptr);
 }
 
+// With a reel: the reel-name dialog, whose OK starts the import; else the
+// import of an image clip starts now.
+void ask_reel_or_start(bool reel) {
+    if (!reel) {
+        start_import("");
+        return;
+    }
+    static const DbButton buttons[] = {{"OK", reel_ok}, {"Cancel", nullptr}};
+    DbCreaFileDialog("Import", DB_SVJ, ".svj", buttons, 2, XmSINGLE_SELECT, 1, 290, 335);
+}
+
+// The remote dialog: its name field and padding toggles.
+struct AbekasFields {
+    Widget dialog = nullptr, name = nullptr;
+    Widget pad[3] = {nullptr, nullptr, nullptr};
+};
+AbekasFields abekas;
+
+void abekas_destroyed(Widget, XtPointer, XtPointer) {
+    abekas = AbekasFields{};
+    fields_of_dialog = ImportFields{};
+}
+
+void abekas_cancel(Widget, XtPointer, XtPointer) {
+    if (abekas.dialog) XtDestroyWidget(XtParent(abekas.dialog));
+}
+
+void abekas_ok(Widget, XtPointer, XtPointer) {
+    char *typed = XmTextGetString(abekas.name);
+    std::string name = typed;
+    XtFree(typed);
+    name = GetName(name.data());
+    if (name.empty()) {
+        PutCharMessage(abekas.dialog, "Type or select a name");
+        return;
+    }
+    int padding = 0;
+    for (int i = 0; i < 3; i++)
+        if (abekas.pad[i] && XmToggleButtonGetState(abekas.pad[i])) padding = i;
+    int start, end, step, quality;
+    ImportGetParameters(start, end, step, quality);
+    ImportFields &f = fields_of_dialog;
+    const bool reel = f.svj && XmToggleButtonGetState(f.svj);
+    pending = PendingImport{};
+    pending.source = CreaAbeName(std::string(db_image_dir) + name, padding);
+    pending.start = start;
+    pending.end = end;
+    pending.step = step;
+    pending.quality = quality;
+    pending.mode = 1;
+    kept_step = step;
+    abekas_cancel(nullptr, nullptr, nullptr);
+    ask_reel_or_start(reel);
+}
+
 void import_ok(Widget, XtPointer client, XtPointer) {
     auto *d = static_cast<DbDialog *>(client);
     const std::string line = chosen_line(d);
@@ -198,15 +255,11 @@ void import_ok(Widget, XtPointer client, XtPointer) {
     ImportFields &f = fields_of_dialog;
     pending.fields = f.fields && XmToggleButtonGetState(f.fields) ? 1 : 0;
     ImportJpegFields = pending.fields;
+    pending.mode = 0;
     const bool reel = f.svj && XmToggleButtonGetState(f.svj);
     kept_step = step;
     DbListFree(d);
-    if (!reel) {
-        start_import("");
-        return;
-    }
-    static const DbButton buttons[] = {{"OK", reel_ok}, {"Cancel", nullptr}};
-    DbCreaFileDialog("Import", DB_SVJ, ".svj", buttons, 2, XmSINGLE_SELECT, 1, 290, 335);
+    ask_reel_or_start(reel);
 }
 
 void preview_cb(Widget, XtPointer client, XtPointer) {
@@ -374,6 +427,63 @@ void InstallImportHooks() {
     job_type_hooks[JOB_IMPORT].free_data = free_import;
     job_type_hooks[JOB_IMPORT].finish = finish;
     job_type_hooks[JOB_IMPORT].remove_partial = remove_partial;
+}
+
+void ImportAbe(Widget parent, int width, int height) {
+    (void)width;
+    (void)height;
+    ImportFields &f = fields_of_dialog;
+    CreaLabel(parent, 20, 66, "Start:");
+    f.start = CreaText(parent, 70, 60, 70, 30, "1", 10, "start");
+    CreaLabel(parent, 160, 66, "End:");
+    f.end = CreaText(parent, 200, 60, 70, 30, "1", 10, "end");
+    CreaLabel(parent, 290, 66, "Step:");
+    f.step = CreaText(parent, 335, 60, 50, 30, "1", 10, "step");
+    set_number(f.step, kept_step);
+    f.svj = CreaToggleXY(parent, "Write SVJ", 20, 100);
+    XmToggleButtonSetState(f.svj, False, False);
+    CreaLabel(parent, 160, 106, "Quality:");
+    f.quality = CreaText(parent, 225, 100, 60, 30, "85", 3, "quality");
+}
+
+void AbeTextAdd(Widget parent) {
+    CreaLabel(parent, 20, 146, "Padding ");
+    Widget box = CreaRadioBox(parent, 90, 138, XmHORIZONTAL);
+    const char *labels[3] = {".1.", ".0001.", "dos"};
+    for (int i = 0; i < 3; i++) {
+        abekas.pad[i] = CreaToggle(box, labels[i]);
+        XmToggleButtonSetState(abekas.pad[i], i == 0 ? True : False, False);
+    }
+}
+
+ORVA_COMMAND(DbSelectAbekas) {
+    (void)w;
+    (void)client_data;
+    (void)call_data;
+    if (isPlayActive) return;
+    if (!db_current) {
+        PutCharMessage(mainform, "No database selected");
+        return;
+    }
+    if (!getenv(IMPORT_RECORD_ENV)) {
+        const std::string text =
+            std::string("Environment variable\n") + IMPORT_RECORD_ENV + "\nnot found\n";
+        PutCharMessage(mainform, text.c_str());
+        return;
+    }
+    const int W = 400, H = 240;
+    Widget d = CreaDialog(mainform, "Import Abekas", "abekas", W, H, 1, 1);
+    abekas.dialog = d;
+    CreaLabel(d, 20, 26, "Name:");
+    abekas.name = CreaText(d, 80, 20, 300, 30, "", 200, "abename");
+    ImportAbe(d, W, H);
+    AbeTextAdd(d);
+    Widget ok = CreaBottoneXY(d, "OK", 20, H - 50, 70, 35);
+    XtAddCallback(ok, XmNactivateCallback, abekas_ok, nullptr);
+    Widget cancel = CreaBottoneXY(d, "Cancel", W - 90, H - 50, 70, 35);
+    XtAddCallback(cancel, XmNactivateCallback, abekas_cancel, nullptr);
+    XtAddCallback(d, XmNdestroyCallback, abekas_destroyed, nullptr);
+    XtManageChild(d);
 }
 
 ORVA_COMMAND(DbSelectImport) {

@@ -29,5 +29,10 @@ void StartImport(Widget parent, ImportJob *job);
 // import leaves no clip. A window closed meanwhile is not touched; an image
 // clip's log is still written. Frees the job.
 void ImportFinish(ImportJob *job, int status);
+// The "Start:", "End:", "Step:" fields, the "Write SVJ" toggle and the
+// "Quality:" field of the remote import dialog in parent.
+void ImportAbe(Widget parent, int width, int height);
+// The "Padding " radio box (".1.", ".0001.", "dos"; ".1." on) in parent.
+void AbeTextAdd(Widget parent);
 // Registers the import's per-type process hooks (start-up).
 void InstallImportHooks();

@@ -192,3 +192,42 @@ TEST_F(ImportDialog, NotVideoSizeWithoutAReelIsRefused) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
+    unsetenv("ORVA_DSK_RECORD");
+    InDispatch([] { DbSelectAbekas(nullptr, nullptr, nullptr); });
+    EXPECT_EQ(Messages(mainform), Strings{"Environment variable\nORVA_DSK_RECORD\nnot found\n"});
+
+    // A stub rcp that logs its arguments and writes a frame of the video size.
+    const std::string bin = root_ + "/bin", args = root_ + "/args";
+    fs::create_directories(bin);
+    std::ofstream(bin + "/rcp") << "#!/bin/sh\nprintf '%s\\n' \"$1\" \"$2\" >> '" << args
+                                << "'\nhead -c 829440 /dev/zero > \"$2\"\n";
+    fs::permissions(bin + "/rcp", fs::perms::owner_all);
+    const std::string old_path = getenv("PATH");
+    setenv("PATH", (bin + ":" + old_path).c_str(), 1);
+    setenv("ORVA_DSK_RECORD", "dsk:it's $(x)", 1);
+    const int before = Windows();
+    InDispatch([] { DbSelectAbekas(nullptr, nullptr, nullptr); });
+    Widget dialog = Dialog("Import Abekas");
+    ASSERT_NE(dialog, nullptr);
+    XmTextSetString(XtNameToWidget(dialog, "*abename"), const_cast<char *>("take"));
+    XmTextSetString(XtNameToWidget(dialog, "*end"), const_cast<char *>("2"));
+    Press(ByLabel(dialog, "OK"));
+    EXPECT_EQ(Dialog("Import Abekas"), nullptr);
+    WaitJobs();
+    setenv("PATH", old_path.c_str(), 1);
+    unsetenv("ORVA_DSK_RECORD");
+    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_EQ(Windows(), before + 1);
+    std::ifstream in(args);
+    Strings lines;
+    for (std::string l; std::getline(in, l);)
+        lines.push_back(l);
+    EXPECT_EQ(lines, (Strings{"dsk:it's $(x)1", db_ + "IMAGES/take.1.yuv", "dsk:it's $(x)2",
+                              db_ + "IMAGES/take.2.yuv"}));
+}
+
+} // namespace
