@@ -30,6 +30,7 @@
 #include "editing/clip_names.h"
 #include "editing/image_seq.h"
 #include "editing/import.h"
+#include "editing/import_movie.h"
 #include "platform/sem.h"
 #include "ui/globals.h"
 #include "ui/messages.h"
@@ -92,6 +93,7 @@ void range_of(const std::string &shown, int &first, int &last) {
 int list_sequences(DbDialog *d) {
     std::vector<ImportSeq> seqs;
     if (ImportFileSearch(db_browse_dir, seqs) < 0) return -1;
+    ImportMovieSearch(db_browse_dir, seqs); // movies follow as plain files
     DbClearItems(d);
     for (const ImportSeq &s : seqs)
         DbAddItem(d, s.shown, s.shown.c_str());

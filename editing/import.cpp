@@ -18,6 +18,7 @@
 
 #include "editing/clip_names.h"
 #include "editing/image_seq.h"
+#include "editing/import_movie.h"
 #include "media/clip_log.h"
 #include "media/field.h"
 #include "media/fit.h"
@@ -237,21 +238,32 @@ void write_frames(ImportData &d, const FrameSource &src, int64_t count) {
         frame = own_frame.data();
     }
     std::vector<unsigned char> jpeg;
+    MovieSource movie;
+    if (d.movie && (!movie.open(d.in_basename) || movie.width() != pw || movie.height() != ph)) {
+        d.status->store(IMPORT_ERROR);
+        return;
+    }
     int64_t i = 0;
     for (; i < count; i++) {
         SemWait(0);
         d.progress->store(int(count - i));
         const int64_t n = ImportFrameNumber(d, i);
-        const std::string name = src.name(n);
-        int w = -1, h = -1;
-        bool good = src.fetch(n, name) && file_exists(name) && d.header &&
-                    d.header(name.c_str(), &w, &h) > 0;
-        if (good && (w != pw || h != ph)) {
-            set_status(d, IMPORT_EARLY);
-            break;
-        }
         unsigned char *target = d.fit ? picture.data() : frame;
-        if (good) good = d.read && d.read(name.c_str(), target, GLO_FIELDS) == 1;
+        bool good;
+        if (d.movie) {
+            // Reel frame n - 1 shows the movie's picture at (n - 1) / fps seconds.
+            good = movie.picture_at(double(n - 1) / fps, target);
+        } else {
+            const std::string name = src.name(n);
+            int w = -1, h = -1;
+            good = src.fetch(n, name) && file_exists(name) && d.header &&
+                   d.header(name.c_str(), &w, &h) > 0;
+            if (good && (w != pw || h != ph)) {
+                set_status(d, IMPORT_EARLY);
+                break;
+            }
+            if (good) good = d.read && d.read(name.c_str(), target, GLO_FIELDS) == 1;
+        }
         if (!good) {
             set_status(d, IMPORT_BLACK);
             std::memset(frame, 0, size_t(d.xsize) * d.ysize * 3);
@@ -362,10 +374,54 @@ void Import_data_dump(const ImportData &d) {
     fprintf(stderr, " clip_num %d\n", d.clip_num);
 }
 
+namespace {
+
+// A movie into a reel: the whole movie by default, its pictures fitted to
+// the video frame.
+int prepare_movie(const std::string &path, const std::string &reel, const std::string &db_dir,
+                  ImportData &d, std::string &message) {
+    if (reel.empty()) {
+        message = "You must write the svj to\nimport movies\n";
+        return PREPARE_ERROR;
+    }
+    MovieSource m;
+    std::vector<unsigned char> first;
+    if (m.open(path)) first.resize(size_t(m.width()) * m.height() * 3);
+    if (first.empty() || !m.picture_at(0, first.data())) {
+        message = "Error reading first picture\n";
+        return PREPARE_ERROR;
+    }
+    d.movie = 1;
+    d.in_basename = path;
+    d.out_name = reel;
+    d.svj = 1;
+    d.db_path = db_dir;
+    d.fields = 0;
+    d.format_num = 3;
+    d.ext_num = 0;
+    d.read = nullptr;
+    d.header = nullptr;
+    if (d.start < 1) d.start = 1;
+    if (d.start > m.frames()) d.start = m.frames();
+    if (d.end > m.frames()) d.end = m.frames();
+    if (d.end < d.start) d.end = d.start;
+    if (d.step < 1) d.step = 1;
+    std::unique_ptr<char, decltype(&free)> p(ClipName(dir_or_null(db_dir), reel.c_str(), 1), free);
+    d.preview = p ? p.get() : "";
+    d.xsize = m.width();
+    d.ysize = m.height();
+    if (d.xsize != VIDEO_SIZEX || d.ysize != VIDEO_SIZEY) ImportSetFit(d);
+    return PREPARE_START;
+}
+
+} // namespace
+
 int ImportPrepare(const std::string &path, const std::string &reel, const std::string &db_dir,
                   int mode, int fields, ImportData &d, std::string &message) {
     message.clear();
     d.mode = mode;
+    d.movie = 0;
+    if (mode == 0 && ImportIsMovie(path)) return prepare_movie(path, reel, db_dir, d, message);
     if (mode == 2) {
         d.format_num = 3;
         d.ext_num = YUV_EXT;

@@ -63,6 +63,7 @@ struct ImportData {
     int file_x = 0, file_y = 0; // picture size of the files when scaled
     int mode = 0;               // 0 files, 1 remote with kept files, 2 remote through one file
     int fields = 0;             // 1: JPEG field pairs into the reel
+    int movie = 0;              // 1: in_basename is a movie file, sampled at fps
 
     // Words the job writes and others read: frames still to do and the
     // status; they point at the process table entry's words, or at the

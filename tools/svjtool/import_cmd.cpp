@@ -12,6 +12,7 @@
 
 #include "editing/image_seq.h"
 #include "editing/import.h"
+#include "editing/import_movie.h"
 #include "media/fm_main.h"
 #include "platform/sem.h"
 
@@ -49,7 +50,7 @@ void range_of(const std::string &source, int &first, int &last) {
 int cmd_scan(int argc, char **argv) {
     (void)argc;
     std::vector<ImportSeq> list;
-    if (ImportFileSearch(argv[0], list) < 0) {
+    if (ImportFileSearch(argv[0], list) < 0 || ImportMovieSearch(argv[0], list) < 0) {
         fprintf(stderr, "svjtool: cannot read directory %s\n", argv[0]);
         return 1;
     }
@@ -113,7 +114,8 @@ int cmd_import(int argc, char **argv) {
     // is Start, Step below 1 is 1, Quality within 1 .. 100.
     ImportData d;
     d.start = have_start ? start : first;
-    d.end = have_end ? end : last;
+    // A movie's whole range is 1 .. its frame count, which the import finds.
+    d.end = have_end ? end : ImportIsMovie(source) ? 2147483647 : last;
     if (d.start < 1) d.start = 1;
     if (d.end < d.start) d.end = d.start;
     d.step = step < 1 ? 1 : step;
