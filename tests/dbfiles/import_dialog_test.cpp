@@ -11,6 +11,7 @@
 #include <Xm/ToggleB.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -228,6 +229,48 @@ TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
         lines.push_back(l);
     EXPECT_EQ(lines, (Strings{"dsk:it's $(x)1", db_ + "IMAGES/take.1.yuv", "dsk:it's $(x)2",
                               db_ + "IMAGES/take.2.yuv"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ImportDialog, ExistingReelIsReplacedOnlyWhenUnusedAndConfirmed) {
+    Pictures("walk", 2, 720, 576);
+    const std::string reel = db_ + "SVJ/walk.svj";
+    std::ofstream(reel) << "old";
+    // An open clip uses the reel: refused.
+    auto *clip = new FisicData;
+    clip->path = strdup(reel.c_str());
+    clip->complete = 1;
+    clip->next = first_fisic.load();
+    first_fisic = clip;
+    auto name_reel = [&](Widget dialog) {
+        XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
+        Press(ByLabel(dialog, "OK"));
+        Widget names = Dialog("DB idb - Import");
+        ASSERT_NE(names, nullptr);
+        XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>("walk"));
+        Press(ByLabel(names, "OK"));
+    };
+    Widget dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    name_reel(dialog);
+    EXPECT_EQ(Messages(mainform), Strings{"One or more files are in\nuse, cannot remove them."});
+    EXPECT_EQ(fs::file_size(reel), 3u);
+    first_fisic = clip->next.load();
+    FreeFisicData(clip);
+
+    // Unused: asked first, replaced on Yes.
+    dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    name_reel(dialog);
+    std::vector<Widget> boxes = Named(mainform, "warning");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(MessageOf(boxes[0]), "File exists. Overwrite?");
+    Press(XmMessageBoxGetChild(boxes[0], XmDIALOG_OK_BUTTON));
+    WaitJobs();
+    EXPECT_GT(fs::file_size(reel), 1000u);
 }
 
 } // namespace
