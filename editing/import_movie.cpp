@@ -16,6 +16,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
+#include <libavutil/display.h>
 #include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
@@ -68,7 +69,10 @@ struct MovieSource::State {
     AVFrame *cur = nullptr, *next = nullptr;
     bool have_cur = false, have_next = false, eof = false;
     int stream = -1;
-    int w = 0, h = 0, frames = 0;
+    int w = 0, h = 0, frames = 0; // the picture as shown (after rotation)
+    int sw = 0, sh = 0;           // the picture as coded
+    int turn = 0;                 // clockwise quarter turns that make it upright
+    std::vector<unsigned char> turned;
     double tb = 0, start = 0;
     std::vector<unsigned char> rgb;
     int sws_fmt = -1, sws_cs = -1, sws_range = -1;
@@ -108,14 +112,35 @@ struct MovieSource::State {
             }
         }
     }
+    // The coded picture rgb (sw x sh) turned upright into `turned` (w x h).
+    const unsigned char *upright() {
+        if (turn == 0) return rgb.data();
+        turned.resize(rgb.size());
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                int sx, sy;
+                if (turn == 1) { // clockwise: the left column becomes the top row
+                    sx = y;
+                    sy = sh - 1 - x;
+                } else if (turn == 2) {
+                    sx = sw - 1 - x;
+                    sy = sh - 1 - y;
+                } else {
+                    sx = sw - 1 - y;
+                    sy = x;
+                }
+                memcpy(&turned[(size_t(y) * w + x) * 3], &rgb[(size_t(sy) * sw + sx) * 3], 3);
+            }
+        return turned.data();
+    }
     bool convert(const AVFrame *f, unsigned char *frame) {
-        if (f->width != w || f->height != h) return false;
+        if (f->width != sw || f->height != sh) return false;
         const bool full = f->color_range == AVCOL_RANGE_JPEG || f->format == AV_PIX_FMT_YUVJ420P ||
                           f->format == AV_PIX_FMT_YUVJ422P || f->format == AV_PIX_FMT_YUVJ444P;
         const int space = sws_space(f->colorspace, h);
         if (!sws || f->format != sws_fmt || space != sws_cs || int(full) != sws_range) {
             sws_freeContext(sws);
-            sws = sws_getContext(w, h, AVPixelFormat(f->format), w, h, AV_PIX_FMT_RGB24,
+            sws = sws_getContext(sw, sh, AVPixelFormat(f->format), sw, sh, AV_PIX_FMT_RGB24,
                                  SWS_BILINEAR, nullptr, nullptr, nullptr);
             if (!sws) return false;
             sws_setColorspaceDetails(sws, sws_getCoefficients(space), full ? 1 : 0,
@@ -124,15 +149,17 @@ struct MovieSource::State {
             sws_cs = space;
             sws_range = full ? 1 : 0;
         }
-        const size_t row = size_t(w) * 3;
-        rgb.resize(row * size_t(h));
+        const size_t srow = size_t(sw) * 3;
+        rgb.resize(srow * size_t(sh));
         uint8_t *dst[4] = {rgb.data(), nullptr, nullptr, nullptr};
-        int stride[4] = {int(row), 0, 0, 0};
-        if (sws_scale(sws, f->data, f->linesize, 0, h, dst, stride) != h) return false;
+        int stride[4] = {int(srow), 0, 0, 0};
+        if (sws_scale(sws, f->data, f->linesize, 0, sh, dst, stride) != sh) return false;
+        const unsigned char *pic = upright();
+        const size_t row = size_t(w) * 3;
         // Picture line y goes to row y / 2 of its field (an odd last line is dropped).
         const int half = h / 2;
         for (int y = 0; y < 2 * half; y++)
-            memcpy(frame + size_t(y / 2 + half * (y % 2)) * row, rgb.data() + size_t(y) * row, row);
+            memcpy(frame + size_t(y / 2 + half * (y % 2)) * row, pic + size_t(y) * row, row);
         return true;
     }
 };
@@ -173,8 +200,17 @@ bool MovieSource::open(const std::string &path) {
     if (s->stream < 0 || !codec) return false;
     AVStream *st = s->fmt->streams[s->stream];
     if (!img_size_ok(st->codecpar->width, st->codecpar->height)) return false;
-    s->w = st->codecpar->width;
-    s->h = st->codecpar->height;
+    s->sw = s->w = st->codecpar->width;
+    s->sh = s->h = st->codecpar->height;
+    // A display matrix (phones) says how the coded picture is turned.
+    if (const uint8_t *m = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
+        const double ccw = av_display_rotation_get(reinterpret_cast<const int32_t *>(m));
+        if (!std::isnan(ccw)) {
+            const long q = std::lround(-ccw / 90.0);
+            s->turn = int(((q % 4) + 4) % 4);
+        }
+        if (s->turn % 2) std::swap(s->w, s->h);
+    }
     s->dec = avcodec_alloc_context3(codec);
     if (!s->dec || avcodec_parameters_to_context(s->dec, st->codecpar) < 0) return false;
     s->dec->thread_count = 1;

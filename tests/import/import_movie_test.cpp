@@ -142,3 +142,41 @@ TEST_F(ImportMovie, RefusedMovies) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ImportMovie, TurnedMoviesComeOutUpright) {
+    // Red above blue, stored with a display matrix turning it a quarter
+    // counterclockwise: shown upright, red is on the left.
+    const std::string coded = tmp.path("coded.mp4"), turned = tmp.path("turned.mp4");
+    ASSERT_EQ(system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+                      "'color=red:s=320x240:d=1,drawbox=y=120:h=120:c=blue:t=fill' -c:v libx264 "
+                      "-pix_fmt yuv420p '" +
+                      coded + "' && ffmpeg -nostdin -loglevel error -y -i '" + coded +
+                      "' -c copy -metadata:s:v:0 rotate=90 '" + turned + "'")
+                         .c_str()),
+              0);
+    MovieSource m;
+    ASSERT_TRUE(m.open(turned));
+    EXPECT_EQ(m.width(), 240);
+    EXPECT_EQ(m.height(), 320);
+    std::string message;
+    ImportData d;
+    const std::string reel = db + "SVJ/turned.svj";
+    ASSERT_EQ(Import(turned, reel, message, d), IMPORT_OK) << message;
+    fm_fileformat *f = fm_fileformat_allocate("svj");
+    ASSERT_EQ(fm_open(f, reel.c_str()), 0);
+    ASSERT_EQ(fm_read(f, 0), 0);
+    const unsigned char *row = f->buffer + size_t(f->height / 4) * f->width * 3;
+    const unsigned char *left = row + (f->width / 2 - 60) * 3,
+                        *right = row + (f->width / 2 + 60) * 3;
+    EXPECT_GT(left[0], 200);
+    EXPECT_LT(left[2], 60);
+    EXPECT_LT(right[0], 60);
+    EXPECT_GT(right[2], 200);
+    EXPECT_LT(row[0] + row[1] + row[2], 10) << "pillarboxed";
+    fm_close(f);
+    fm_fileformat_free(f);
+}
+
+} // namespace
