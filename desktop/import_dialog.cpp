@@ -308,7 +308,10 @@ void finish(int entry, int) {
     auto *job = static_cast<ImportJob *>(p.job_data);
     p.job_data = nullptr;
     p.import_data = nullptr;
-    if (job) ImportFinish(job, p.status.load());
+    if (!job) return;
+    // Closing the window took it from the entry: then there is none to replace.
+    job->window = p.window.load();
+    ImportFinish(job, p.status.load());
 }
 
 } // namespace

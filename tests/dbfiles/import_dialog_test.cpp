@@ -274,3 +274,49 @@ TEST_F(ImportDialog, ExistingReelIsReplacedOnlyWhenUnusedAndConfirmed) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
+    Pictures("walk", 3, 720, 576);
+    const int before = Windows();
+    // A reel import held at the pause gate, then stopped: no reel, no window.
+    SemSet(0, 1);
+    Widget dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
+    Press(ByLabel(dialog, "OK"));
+    Widget names = Dialog("DB idb - Import");
+    ASSERT_NE(names, nullptr);
+    XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>("held"));
+    Press(ByLabel(names, "OK"));
+    int entry = -1;
+    for (int i = 0; i < GENERAL_SPROC; i++)
+        if (pidData[i].pid.load() > 0 && pidData[i].type == JOB_IMPORT) entry = i;
+    ASSERT_GE(entry, 0);
+    EXPECT_EQ(Windows(), before + 1);
+    InDispatch([entry] { StopProcess(entry); });
+    WaitJobs();
+    SemSet(0, 0);
+    EXPECT_FALSE(fs::exists(db_ + "SVJ/held.svj"));
+    EXPECT_FALSE(fs::exists(db_ + "CLIP/held_Clip_1"));
+    EXPECT_EQ(Windows(), before);
+
+    // An image-clip import whose window is closed while it runs: the log is
+    // still written, and no window comes back.
+    SemSet(0, 1);
+    dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    Press(ByLabel(dialog, "OK"));
+    ASSERT_EQ(Windows(), before + 1);
+    WindowData *placeholder = last_window;
+    InDispatch([placeholder] { CloseOK(0, 0, placeholder, 0, 0); });
+    FreeClosedWindows();
+    SemSet(0, 0);
+    WaitJobs();
+    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_EQ(Windows(), before);
+    EXPECT_TRUE(fs::exists(db_ + "CLIP/walk_Img00_Log"));
+}
+
+} // namespace
