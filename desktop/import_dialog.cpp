@@ -14,6 +14,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "database/db_browser.h"
 #include "database/db_dialog.h"
@@ -52,6 +54,8 @@ struct ImportFields {
 };
 ImportFields fields_of_dialog;
 int kept_step = 1;
+// First and last number of each line of the open dialog's list.
+std::vector<std::pair<int, int>> list_ranges;
 
 // What the reel-name dialog imports once a name is given.
 struct PendingImport {
@@ -78,45 +82,43 @@ void set_number(Widget w, int v) {
     XmTextSetString(w, buf);
 }
 
-// First and last number of a list line "...[F...L]...", else 1 and 1.
-void range_of(const std::string &shown, int &first, int &last) {
-    first = last = 1;
-    const size_t open = shown.find('[');
-    if (open == std::string::npos) return;
-    int f, l;
-    if (sscanf(shown.c_str() + open, "[%d...%d]", &f, &l) == 2) {
-        first = f;
-        last = l;
-    }
-}
-
 int list_sequences(DbDialog *d) {
     std::vector<ImportSeq> seqs;
     if (ImportFileSearch(db_browse_dir, seqs) < 0) return -1;
     ImportMovieSearch(db_browse_dir, seqs); // movies follow as plain files
     DbClearItems(d);
-    for (const ImportSeq &s : seqs)
+    list_ranges.clear();
+    for (const ImportSeq &s : seqs) {
         DbAddItem(d, s.shown, s.shown.c_str());
+        list_ranges.emplace_back(s.first, s.last);
+    }
     if (d->list) XtVaSetValues(d->list, XmNitems, d->items.data(), XmNitemCount, d->count, NULL);
     if (d->label) LabelSetString(d->label, DbDirLabelText(db_browse_dir, d->label_chars).c_str());
     return 0;
 }
 
-// The chosen line of the import dialog, or "".
-std::string chosen_line(DbDialog *d) {
+// The chosen line of the import dialog, or "", with its first and last number.
+std::string chosen_line(DbDialog *d, int *first = nullptr, int *last = nullptr) {
     int *pos = nullptr, n = 0;
     if (!d->list || !XmListGetSelectedPos(d->list, &pos, &n) || n < 1) return "";
     const int i = pos[0] - 1;
     XtFree(reinterpret_cast<char *>(pos));
-    return i >= 0 && i < int(d->names.size()) ? d->names[size_t(i)] : "";
+    if (i < 0 || i >= int(d->names.size())) return "";
+    if (first && last) {
+        *first = *last = 1;
+        if (i < int(list_ranges.size())) {
+            *first = list_ranges[size_t(i)].first;
+            *last = list_ranges[size_t(i)].second;
+        }
+    }
+    return d->names[size_t(i)];
 }
 
 void select_cb(Widget, XtPointer, XtPointer) {
     ImportFields &f = fields_of_dialog;
     if (!f.dialog) return;
     int first, last;
-    range_of(chosen_line(f.dialog), first, last);
-    ImportSetStartEnd(first, last);
+    if (!chosen_line(f.dialog, &first, &last).empty()) ImportSetStartEnd(first, last);
 }
 
 void fit_yes(Widget, XtPointer client, XtPointer) {
@@ -275,8 +277,8 @@ void preview_cb(Widget, XtPointer client, XtPointer) {
     int ext = 0;
     const int style = GetBasename(std::string(db_browse_dir) + line, base, ext);
     if (style < 0) return;
-    int first, last;
-    range_of(line, first, last);
+    int first = 1, last = 1;
+    chosen_line(d, &first, &last);
     PreviewCreaWin(d->dialog, ext, base.c_str(), style, first);
 }
 

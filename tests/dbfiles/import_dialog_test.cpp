@@ -320,3 +320,23 @@ TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ImportDialog, MoviesAreListedWithTheirFrameCountAndNeedAReel) {
+    const std::string movie = db_ + "IMAGES/clip.mp4";
+    ASSERT_EQ(system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+                      "testsrc=size=320x240:rate=30:duration=2 -c:v libx264 -pix_fmt yuv420p '" +
+                      movie + "'")
+                         .c_str()),
+              0);
+    Widget dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Items(XtNameToWidget(dialog, "*list")), Strings{"clip.mp4"});
+    EXPECT_EQ(Text(dialog, "*start"), "1");
+    EXPECT_EQ(Text(dialog, "*end"), "50");
+    Press(ByLabel(dialog, "OK"));
+    EXPECT_EQ(Messages(mainform), Strings{"You must write the svj to\nimport movies\n"});
+}
+
+} // namespace
