@@ -19,8 +19,6 @@ static void not_available() {
 
 PENDING(DbSelectEdl)
 PENDING(DbSaveEdl)
-PENDING(DbSelectImport)
-PENDING(DbSelectAbekas)
 PENDING(SoftNewWin)
 PENDING(TendinaLR)
 PENDING(TendinaRL)

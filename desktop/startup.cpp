@@ -26,6 +26,7 @@
 #include "desktop/frame_stepping.h"
 #include "desktop/db_hooks.h"
 #include "desktop/export_commands.h"
+#include "desktop/import_dialog.h"
 #include "desktop/globals.h"
 #include "desktop/file_use.h"
 #include "desktop/info_window.h"
@@ -186,6 +187,7 @@ static void InstallDesktopHooks() {
     DbOpenReelHook = OpenFile;
     InstallDatabaseHooks();
     InstallExportHooks();
+    InstallImportHooks();
     InstallWorkFileHooks();
     DbOpenImageLogHook = OpenImageLog;
     DbInfoHook = InfoShowReels;

@@ -11,6 +11,8 @@
 //   svjtool decode REEL FRAME OUT [-s S]   a frame through the display reader
 //   svjtool read REEL FRAME OUT            a frame through the svj driver
 //   svjtool export -f FORMAT ... SRC... OUT frames of sources joined as one clip
+//   svjtool scan DIR                       the import dialog's list of a directory
+//   svjtool import -d DBDIR ... SOURCE [OUT.svj]  a sequence into a reel or image clip
 //
 // Frames are numbered from 0 here, as in the reel's table; the program shows
 // them from 1. Bad arguments print the usage and exit with status 2; a
@@ -46,6 +48,10 @@
 #include "editing/image_seq.h"
 #include "editing/segments.h"
 #include "platform/sem.h"
+
+// Import commands (import_cmd.cpp).
+int cmd_scan(int argc, char **argv);
+int cmd_import(int argc, char **argv);
 
 namespace {
 
@@ -544,6 +550,12 @@ const command commands[] = {
      "SOURCE a reel or a sequence such as name.[0001...0250].tga; FORMAT pic, tga, sgi, yuv, "
      "jpg, fields, svj, or a QuickTime movie: uncompressed, mvc2, jpeg, qt-uncompressed, "
      "qt-jpeg (-k 3: log size)"},
+    {"scan", "DIR", 1, 1, cmd_scan,
+     "list DIR's picture sequences and files as the import dialog does: text, first, last"},
+    {"import",
+     "-d DBDIR [-s S] [-e E] [-t STEP] [-q Q] [-fit] [-fields] [-remote] "
+     "[-n .1.|.0001.|dos] SOURCE [OUT.svj]",
+     3, -1, cmd_import, "import a sequence, picture or remote frames into a reel or image clip"},
 };
 
 void usage(FILE *out) {

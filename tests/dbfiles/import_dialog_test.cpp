@@ -1,0 +1,342 @@
+// IMPORT > "System ..." under the test X server: the list of the image
+// directory, Start and End filled from the chosen sequence, an image clip
+// and a reel made by the job and put on the desktop, and the messages of a
+// picture that is not of video size.
+#include <gtest/gtest.h>
+
+#include <Xm/Form.h>
+#include <Xm/List.h>
+#include <Xm/MessageB.h>
+#include <Xm/Text.h>
+#include <Xm/ToggleB.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "database/db_list.h"
+#include "desktop/clip_model.h"
+#include "desktop/commands.h"
+#include "desktop/desktop_area.h"
+#include "desktop/globals.h"
+#include "desktop/processes.h"
+#include "media/fm_main.h"
+#include "media/img_jpeg.h"
+#include "platform/jobs.h"
+#include "tests/desktop/desktop_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class ImportDialog : public DesktopFixture {
+  protected:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "orva-import-XXXXXX").string();
+        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+        root_ = tmpl;
+        db_ = root_ + "/idb/";
+        for (const char *s : {"SVJ", "CLIP", "WORK", "IMAGES"})
+            fs::create_directories(db_ + s);
+        std::ofstream(root_ + "/OrvaDB") << "DATABASE idb\nPATH " << db_ << "\n";
+        if (const char *old = getenv("ORVA_RSRC")) old_rsrc_ = old;
+        setenv("ORVA_RSRC", root_.c_str(), 1);
+        DbInitialize();
+        isPlayActive = 0;
+        DesktopFixture::SetUp();
+        fm_initialize(nullptr);
+    }
+    void TearDown() override {
+        CloseOK(1, 1, nullptr, 0, 0);
+        FreeClosedWindows();
+        DesktopFixture::TearDown();
+        DbFreeList();
+        old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
+        fs::remove_all(root_);
+    }
+    void Pictures(const std::string &base, int n, int w, int h) {
+        std::vector<unsigned char> p(size_t(w) * h * 3);
+        for (int i = 1; i <= n; i++) {
+            for (size_t k = 0; k < p.size(); k++)
+                p[k] = (unsigned char)(k / 3 % size_t(w) + size_t(i) * 40);
+            char name[64];
+            snprintf(name, sizeof name, "%s.%04d.jpg", base.c_str(), i);
+            ASSERT_EQ(glotojpg((db_ + "IMAGES/" + name).c_str(), w, h, p.data(), 90), 1);
+        }
+    }
+    static Widget Dialog(const std::string &title) {
+        std::vector<Widget> out;
+        CollectWidgets(
+            mainform,
+            [&](Widget w) {
+                return XtIsManaged(w) && XtIsSubclass(w, xmFormWidgetClass) && XtParent(w) &&
+                       XtIsShell(XtParent(w)) && TitleOf(w) == title;
+            },
+            out);
+        return out.size() == 1 ? out[0] : nullptr;
+    }
+    static Strings Items(Widget list) {
+        XmStringTable items = nullptr;
+        int n = 0;
+        XtVaGetValues(list, XmNitems, &items, XmNitemCount, &n, NULL);
+        Strings out;
+        for (int i = 0; i < n; i++) {
+            char *s = nullptr;
+            if (XmStringGetLtoR(items[i], const_cast<char *>(XmFONTLIST_DEFAULT_TAG), &s) && s) {
+                out.push_back(s);
+                XtFree(s);
+            }
+        }
+        return out;
+    }
+    static std::string Text(Widget dialog, const char *name) {
+        Widget t = XtNameToWidget(dialog, name);
+        if (!t) return "?";
+        char *s = XmTextGetString(t);
+        std::string out = s;
+        XtFree(s);
+        return out;
+    }
+    static Strings Messages(Widget root) {
+        Strings out;
+        for (Widget box : Named(root, "error")) {
+            out.push_back(MessageOf(box));
+            Press(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON));
+        }
+        return out;
+    }
+    // Waits for the running jobs and runs their end routines.
+    static void WaitJobs() {
+        for (int i = 0; i < 3000 && num_sproc > 0; i++) {
+            InDispatch([] { ReapEndedJobs(); });
+            usleep(2000);
+        }
+    }
+    // Opens the dialog and chooses line 1.
+    Widget OpenAndChoose() {
+        InDispatch([] { DbSelectImport(nullptr, nullptr, nullptr); });
+        Widget dialog = Dialog("DB idb - Import");
+        if (!dialog) return nullptr;
+        Widget list = XtNameToWidget(dialog, "*list");
+        InDispatch([list] { XmListSelectPos(list, 1, True); });
+        return dialog;
+    }
+    static int Windows() {
+        int n = 0;
+        for (WindowData *w = first_window; w; w = w->next)
+            n++;
+        return n;
+    }
+    std::string root_, db_, old_rsrc_;
+};
+
+TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
+    Pictures("walk", 3, 720, 576);
+    Widget dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Items(XtNameToWidget(dialog, "*list")), Strings{"walk.[0001...0003].jpg"});
+    EXPECT_EQ(Text(dialog, "*start"), "1");
+    EXPECT_EQ(Text(dialog, "*end"), "3");
+    EXPECT_EQ(Text(dialog, "*quality"), "85");
+    EXPECT_FALSE(XmToggleButtonGetState(ByLabel(dialog, "Write SVJ")));
+    Press(ByLabel(dialog, "OK"));
+    EXPECT_EQ(Dialog("DB idb - Import"), nullptr);
+    ASSERT_EQ(Windows(), 1);
+    EXPECT_EQ(first_window->total, 3);
+    WaitJobs();
+    EXPECT_TRUE(Messages(mainform).empty());
+    ASSERT_EQ(Windows(), 1);
+    ASSERT_NE(first_window->seg_first, nullptr);
+    FisicData *clip = first_window->seg_first->fisic;
+    ASSERT_NE(clip, nullptr);
+    ASSERT_NE(clip->pic, nullptr);
+    EXPECT_EQ(clip->frames, 3);
+    EXPECT_TRUE(fs::exists(db_ + "CLIP/walk_Img00_Log"));
+
+    // With "Write SVJ" and a name: a reel of the three pictures.
+    dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
+    Press(ByLabel(dialog, "OK"));
+    Widget names = Dialog("DB idb - Import");
+    ASSERT_NE(names, nullptr);
+    Widget text = XtNameToWidget(names, "*wtext");
+    ASSERT_NE(text, nullptr);
+    XmTextSetString(text, const_cast<char *>("walk"));
+    Press(ByLabel(names, "OK"));
+    WaitJobs();
+    EXPECT_TRUE(Messages(mainform).empty());
+    ASSERT_TRUE(fs::exists(db_ + "SVJ/walk.svj"));
+    fm_fileformat *f = fm_fileformat_allocate("svj");
+    ASSERT_EQ(fm_rheader(f, (db_ + "SVJ/walk.svj").c_str()), 0);
+    EXPECT_EQ(f->frames, 3);
+    fm_close(f);
+    fm_fileformat_free(f);
+    EXPECT_EQ(Windows(), 2);
+}
+
+TEST_F(ImportDialog, NotVideoSizeWithoutAReelIsRefused) {
+    Pictures("big", 2, 1024, 768);
+    const int before = Windows();
+    Widget dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    Press(ByLabel(dialog, "OK"));
+    EXPECT_EQ(Messages(mainform),
+              Strings{"You must write the svj to\nimport non video size images\n"});
+    EXPECT_EQ(Windows(), before);
+    EXPECT_FALSE(fs::exists(db_ + "CLIP/big_Img00_Clip_1"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
+    unsetenv("ORVA_DSK_RECORD");
+    InDispatch([] { DbSelectAbekas(nullptr, nullptr, nullptr); });
+    EXPECT_EQ(Messages(mainform), Strings{"Environment variable\nORVA_DSK_RECORD\nnot found\n"});
+
+    // A stub rcp that logs its arguments and writes a frame of the video size.
+    const std::string bin = root_ + "/bin", args = root_ + "/args";
+    fs::create_directories(bin);
+    std::ofstream(bin + "/rcp") << "#!/bin/sh\nprintf '%s\\n' \"$1\" \"$2\" >> '" << args
+                                << "'\nhead -c 829440 /dev/zero > \"$2\"\n";
+    fs::permissions(bin + "/rcp", fs::perms::owner_all);
+    const std::string old_path = getenv("PATH");
+    setenv("PATH", (bin + ":" + old_path).c_str(), 1);
+    setenv("ORVA_DSK_RECORD", "dsk:it's $(x)", 1);
+    const int before = Windows();
+    InDispatch([] { DbSelectAbekas(nullptr, nullptr, nullptr); });
+    Widget dialog = Dialog("Import Abekas");
+    ASSERT_NE(dialog, nullptr);
+    XmTextSetString(XtNameToWidget(dialog, "*abename"), const_cast<char *>("take"));
+    XmTextSetString(XtNameToWidget(dialog, "*end"), const_cast<char *>("2"));
+    Press(ByLabel(dialog, "OK"));
+    EXPECT_EQ(Dialog("Import Abekas"), nullptr);
+    WaitJobs();
+    setenv("PATH", old_path.c_str(), 1);
+    unsetenv("ORVA_DSK_RECORD");
+    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_EQ(Windows(), before + 1);
+    std::ifstream in(args);
+    Strings lines;
+    for (std::string l; std::getline(in, l);)
+        lines.push_back(l);
+    EXPECT_EQ(lines, (Strings{"dsk:it's $(x)1", db_ + "IMAGES/take.1.yuv", "dsk:it's $(x)2",
+                              db_ + "IMAGES/take.2.yuv"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ImportDialog, ExistingReelIsReplacedOnlyWhenUnusedAndConfirmed) {
+    Pictures("walk", 2, 720, 576);
+    const std::string reel = db_ + "SVJ/walk.svj";
+    std::ofstream(reel) << "old";
+    // An open clip uses the reel: refused.
+    auto *clip = new FisicData;
+    clip->path = strdup(reel.c_str());
+    clip->complete = 1;
+    clip->next = first_fisic.load();
+    first_fisic = clip;
+    auto name_reel = [&](Widget dialog) {
+        XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
+        Press(ByLabel(dialog, "OK"));
+        Widget names = Dialog("DB idb - Import");
+        ASSERT_NE(names, nullptr);
+        XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>("walk"));
+        Press(ByLabel(names, "OK"));
+    };
+    Widget dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    name_reel(dialog);
+    EXPECT_EQ(Messages(mainform), Strings{"One or more files are in\nuse, cannot remove them."});
+    EXPECT_EQ(fs::file_size(reel), 3u);
+    first_fisic = clip->next.load();
+    FreeFisicData(clip);
+
+    // Unused: asked first, replaced on Yes.
+    dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    name_reel(dialog);
+    std::vector<Widget> boxes = Named(mainform, "warning");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(MessageOf(boxes[0]), "File exists. Overwrite?");
+    Press(XmMessageBoxGetChild(boxes[0], XmDIALOG_OK_BUTTON));
+    WaitJobs();
+    EXPECT_GT(fs::file_size(reel), 1000u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
+    Pictures("walk", 3, 720, 576);
+    const int before = Windows();
+    // A reel import held at the pause gate, then stopped: no reel, no window.
+    SemSet(0, 1);
+    Widget dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
+    Press(ByLabel(dialog, "OK"));
+    Widget names = Dialog("DB idb - Import");
+    ASSERT_NE(names, nullptr);
+    XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>("held"));
+    Press(ByLabel(names, "OK"));
+    int entry = -1;
+    for (int i = 0; i < GENERAL_SPROC; i++)
+        if (pidData[i].pid.load() > 0 && pidData[i].type == JOB_IMPORT) entry = i;
+    ASSERT_GE(entry, 0);
+    EXPECT_EQ(Windows(), before + 1);
+    InDispatch([entry] { StopProcess(entry); });
+    WaitJobs();
+    SemSet(0, 0);
+    EXPECT_FALSE(fs::exists(db_ + "SVJ/held.svj"));
+    EXPECT_FALSE(fs::exists(db_ + "CLIP/held_Clip_1"));
+    EXPECT_EQ(Windows(), before);
+
+    // An image-clip import whose window is closed while it runs: the log is
+    // still written, and no window comes back.
+    SemSet(0, 1);
+    dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    Press(ByLabel(dialog, "OK"));
+    ASSERT_EQ(Windows(), before + 1);
+    WindowData *placeholder = last_window;
+    InDispatch([placeholder] { CloseOK(0, 0, placeholder, 0, 0); });
+    FreeClosedWindows();
+    SemSet(0, 0);
+    WaitJobs();
+    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_EQ(Windows(), before);
+    EXPECT_TRUE(fs::exists(db_ + "CLIP/walk_Img00_Log"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ImportDialog, MoviesAreListedWithTheirFrameCountAndNeedAReel) {
+    const std::string movie = db_ + "IMAGES/clip.mp4";
+    ASSERT_EQ(system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+                      "testsrc=size=320x240:rate=30:duration=2 -c:v libx264 -pix_fmt yuv420p '" +
+                      movie + "'")
+                         .c_str()),
+              0);
+    Widget dialog = OpenAndChoose();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Items(XtNameToWidget(dialog, "*list")), Strings{"clip.mp4"});
+    EXPECT_EQ(Text(dialog, "*start"), "1");
+    EXPECT_EQ(Text(dialog, "*end"), "50");
+    Press(ByLabel(dialog, "OK"));
+    EXPECT_EQ(Messages(mainform), Strings{"You must write the svj to\nimport movies\n"});
+}
+
+} // namespace
