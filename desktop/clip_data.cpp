@@ -248,11 +248,11 @@ FisicData *FreeFisicData(FisicData *fisic) {
     return next;
 }
 
-int OpenImageLog(const char *path) {
+FisicData *ImageLogClip(const char *path) {
     ClipLogHeader h;
     if (!clip_log_read_header(path, h, true) || !CheckDimensions(h.width, h.height) ||
         !clip_log_counts_valid(h) || h.complete != h.parts)
-        return 0;
+        return nullptr;
     auto *f = new FisicData;
     f->parts = h.parts;
     f->width = h.width;
@@ -270,9 +270,15 @@ int OpenImageLog(const char *path) {
     ReadClips(f, f->parts);
     if (!f->part.load()) {
         FreeFisicData(f);
-        return 0;
+        return nullptr;
     }
     AddFirstFisic(f);
+    return f;
+}
+
+int OpenImageLog(const char *path) {
+    FisicData *f = ImageLogClip(path);
+    if (!f) return 0;
     std::string base = f->pic->pattern;
     char title[1200];
     snprintf(title, sizeof title, "IS(%s)", GetName(base.data()));

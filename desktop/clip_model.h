@@ -42,6 +42,9 @@ void ReadClips(FisicData *fisic, int available);
 int UpdateLog(FisicData *fisic);
 // Opens a picture sequence from its log header into a new desktop window.
 int OpenImageLog(const char *path);
+// The clip of a picture sequence from its log header (checked, parts
+// loaded, added to the clip list); null when the log cannot be used.
+FisicData *ImageLogClip(const char *path);
 // Frees n part records with their tables and names.
 void FreeLogParts(LogPart *parts, int n);
 // Frees a physical clip and returns the next one of the list.

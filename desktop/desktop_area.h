@@ -27,6 +27,10 @@ void SetWindowVisible(WindowData *win);
 // text, its memo mode (on the desktop only), its selection (on the desktop
 // only) and its busy colours.
 void RepositionWindows();
+// Builds the window's widgets again where it stands (a placeholder whose clip
+// is now made gets its picture, buttons and slider), keeping its memo text
+// and mode, selection and busy colours.
+void RebuildWindow(WindowData *win);
 // "Rearrange" command: with the desktop not kept arranged and not empty, asks
 // "Are you sure?"; RearrangeNowOK closes the gaps once (slots 0, 1, 2, ... in
 // list order). Nothing during playback.

@@ -413,18 +413,54 @@ void ImportFinish(ImportJob *job, int status) {
         PutCharMessage(mainform, text.c_str());
     }
     if (made && !d.svj) ImportWriteImageLog(d);
-    if (win) CloseOK(0, 0, win, 0, 1);
+    FisicData *clip = nullptr;
     if (made && win) {
         if (d.svj) {
-            OpenFile(d.out_name.c_str());
+            int st = 0;
+            clip = CreaFisicData(d.out_name.c_str(), 0, &st);
+            if (clip && (st == 0 || st == 3)) {
+                FreeFisicData(clip);
+                clip = nullptr;
+            }
+            if (clip) {
+                clip->dir = DbGetDir(1);
+                AddFirstFisic(clip);
+            }
         } else {
             std::unique_ptr<char, decltype(&free)> log(
                 PicLogName(d.db_path.empty() ? nullptr : d.db_path.c_str(), d.in_basename.c_str(),
                            d.clip_num),
                 free);
-            if (!log || !OpenImageLog(log.get()))
-                PutCharMessage(mainform, "Error importing pictures\n");
+            if (log) clip = ImageLogClip(log.get());
         }
+        if (!clip) PutCharMessage(mainform, "Error importing pictures\n");
+    }
+    if (win && !clip) CloseOK(0, 0, win, 0, 1);
+    if (win && clip) {
+        // The placeholder becomes the clip's window where it stands, with
+        // its title, selection and memo.
+        free(win->image);
+        free(win->back);
+        win->image = win->back = nullptr;
+        win->width = clip->width;
+        win->height = clip->height;
+        win->start = GetStartFrame(clip);
+        win->in = win->current = 0;
+        win->out = clip->frames - 1;
+        win->total = clip->frames;
+        win->production = nullptr;
+        auto *seg = new Segment;
+        seg->last = clip->frames - 1;
+        seg->fisic = clip;
+        seg->next = seg->prev = seg;
+        win->seg_first = win->seg_last = win->seg_current = seg;
+        clip->refs++;
+        LoadFirstFrame(win);
+        RebuildWindow(win);
+        if (d.svj) UpdateLog(clip);
+        // Wake the log converter for the new clip.
+        SemSet(1, 0);
+        SemSet(2, 0);
     }
     delete job;
 }

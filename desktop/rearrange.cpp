@@ -30,7 +30,7 @@ int import_entry_of(const WindowData *win) {
 // Builds the window's widgets again in the area its `master` flag names,
 // keeping what the user sees of it: memo text and mode, selection, busy
 // colours, import progress.
-void rebuild_in_area(WindowData *win) {
+void rebuild_window(WindowData *win) {
     std::string memo_text;
     const bool memo_was_on = MemoShown(win);
     if (win->memo) {
@@ -99,7 +99,7 @@ void RepositionWindows() {
         if (!win->frame) continue;
         Widget area = win->master ? happyform : workform;
         const bool rebuilt = XtParent(win->frame) != area;
-        if (rebuilt) rebuild_in_area(win);
+        if (rebuilt) rebuild_window(win);
         // A master-area window's strip takes the colour of its (maybe new)
         // place in the timeline; a strip not made anew is also exposed again.
         if (win->master) {
@@ -139,4 +139,8 @@ ORVA_COMMAND(RearrangeNow) {
     (void)call_data;
     if (isPlayActive || defaults[DEF_REARRANGE] || !first_work) return;
     Warning(mainform, "Are you sure?", rearrange_yes, nullptr, nullptr, nullptr);
+}
+
+void RebuildWindow(WindowData *win) {
+    if (win && win->frame) rebuild_window(win);
 }

@@ -20,6 +20,7 @@
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "desktop/commands.h"
+#include "desktop/clip_operations.h"
 #include "desktop/desktop_area.h"
 #include "desktop/globals.h"
 #include "desktop/processes.h"
@@ -148,9 +149,20 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     EXPECT_EQ(Dialog("DB idb - Import"), nullptr);
     ASSERT_EQ(Windows(), 1);
     EXPECT_EQ(first_window->total, 3);
+    // The placeholder becomes the clip's window where it stands, keeping
+    // its title and selection.
+    WindowData *placeholder = first_window;
+    placeholder->slot = 4;
+    RebuildWindow(placeholder);
+    SetSelection(placeholder, 1);
     WaitJobs();
     EXPECT_TRUE(Messages(mainform).empty());
     ASSERT_EQ(Windows(), 1);
+    EXPECT_EQ(first_window, placeholder);
+    EXPECT_EQ(placeholder->slot, 4);
+    EXPECT_EQ(placeholder->selected, 1);
+    EXPECT_EQ(WindowTitle(placeholder), " IP(walk)");
+    EXPECT_NE(placeholder->scale, nullptr); // a clip window's slider, not the progress label
     ASSERT_NE(first_window->seg_first, nullptr);
     FisicData *clip = first_window->seg_first->fisic;
     ASSERT_NE(clip, nullptr);
