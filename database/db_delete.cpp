@@ -201,11 +201,7 @@ ORVA_COMMAND(DbRemoveImg) {
     (void)w;
     (void)client_data;
     (void)call_data;
-    if (isPlayActive) return;
-    if (!db_current) {
-        PutCharMessage(mainform, "No database selected");
-        return;
-    }
+    if (!DbCommandReady()) return;
     snprintf(db_browse_dir, sizeof db_browse_dir, "%s", db_image_dir);
     DbDialog *d = DbNewDialog();
     d->label_chars = DIR_LABEL_CHARS;

@@ -137,6 +137,15 @@ Widget DbCreaListDialog(Widget parent, DbDialog *d, const char *title, int width
     return d->dialog;
 }
 
+int DbCommandReady() {
+    if (isPlayActive) return 0;
+    if (!db_current) {
+        PutCharMessage(mainform, "No database selected");
+        return 0;
+    }
+    return 1;
+}
+
 std::string DbDialogDir(int subdir) {
     if (subdir < 0) return db_browse_dir;
     if (!db_current || subdir >= DB_NSUBDIR || !DbSubdir[subdir]) return "";

@@ -49,6 +49,10 @@ struct DbButton {
 // A new empty record; the caller fills it and hands it to DbCreaListDialog.
 DbDialog *DbNewDialog();
 
+// Whether a database command may go on: not while a clip plays (silently),
+// not without a current database ("No database selected").
+int DbCommandReady();
+
 // Adds one item: name is kept in names, shown (or name when shown is null)
 // becomes the item's toolkit string. Item arrays start with room for 64
 // entries and grow by 64.

@@ -238,11 +238,7 @@ void ExportFile(const char *path, Widget parent, DbDialog *d, int kind) {
 }
 
 void DbSelectExport(int frames, int kind) {
-    if (isPlayActive) return;
-    if (!db_current) {
-        PutCharMessage(mainform, "No database selected");
-        return;
-    }
+    if (!DbCommandReady()) return;
     const char *title = kind == EXPORT_KIND_REEL       ? "Save Reel"
                         : kind == EXPORT_KIND_PICTURES ? "Export"
                         : kind == EXPORT_KIND_MOVIE    ? "Save Clip"

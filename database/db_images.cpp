@@ -86,11 +86,7 @@ ORVA_COMMAND(DbSelectImages) {
     (void)w;
     (void)client_data;
     (void)call_data;
-    if (isPlayActive) return;
-    if (!db_current) {
-        PutCharMessage(mainform, "No database selected");
-        return;
-    }
+    if (!DbCommandReady()) return;
     const std::string dir = DbDialogDir(DB_CLIP);
     snprintf(db_browse_dir, sizeof db_browse_dir, "%s", dir.c_str());
     std::vector<std::string> logs;

@@ -503,11 +503,7 @@ ORVA_COMMAND(DbSelectAbekas) {
     (void)w;
     (void)client_data;
     (void)call_data;
-    if (isPlayActive) return;
-    if (!db_current) {
-        PutCharMessage(mainform, "No database selected");
-        return;
-    }
+    if (!DbCommandReady()) return;
     if (!getenv(IMPORT_RECORD_ENV)) {
         const std::string text =
             std::string("Environment variable\n") + IMPORT_RECORD_ENV + "\nnot found\n";
@@ -533,11 +529,7 @@ ORVA_COMMAND(DbSelectImport) {
     (void)w;
     (void)client_data;
     (void)call_data;
-    if (isPlayActive) return;
-    if (!db_current) {
-        PutCharMessage(mainform, "No database selected");
-        return;
-    }
+    if (!DbCommandReady()) return;
     snprintf(db_browse_dir, sizeof db_browse_dir, "%s", db_image_dir);
     DbDialog *d = DbNewDialog();
     d->label_chars = 31;
