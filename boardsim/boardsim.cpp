@@ -12,6 +12,7 @@
 #include "device/sv_protocol.h"
 #include "media/fm_format_svj.h"
 #include "media/svj.h"
+#include "media/video_globals.h"
 #include "platform/byteorder.h"
 #include "platform/fileio.h"
 
@@ -109,7 +110,11 @@ class Board {
     explicit Board(const Options &o) : opt_(o) {
         rate_ = o.ntsc ? 30 : 25;
         width_ = 720;
-        height_ = o.ntsc ? 486 : 576;
+        height_ = o.ntsc ? NTSC_PRESENTED : 576;
+        // Reels hold the stored frame: an NTSC field has padding lines on
+        // top, and its stored field 1 is the upper one.
+        stored_height_ = StoredHeight(height_);
+        pad_ = o.ntsc ? NTSC_PAD_LINES : 0;
         tape_ = o.tapedir;
         while (tape_.size() > 1 && tape_.back() == '/')
             tape_.pop_back();
@@ -196,6 +201,11 @@ class Board {
     // A data record from the host: the reel byte stream being played out,
     // ended by a comment block and FF FF FF E2 (the last record padded).
     void data(const uint8_t *p, size_t n) {
+        if (uyvy_want_) {
+            uyvy_.insert(uyvy_.end(), p, p + std::min<size_t>(n, uyvy_want_ - uyvy_.size()));
+            if (uyvy_.size() >= uyvy_want_) finish_uncompressed();
+            return;
+        }
         if (!playing_) return;
         play_.insert(play_.end(), p, p + n);
         static const uint8_t comment[4] = {0xFF, 0xFE, 0x00, 0xFE};
@@ -235,10 +245,22 @@ class Board {
         }
         const int frames = int(fields.size() / 2);
         uint32_t first = 0, last = 0;
-        strip_of_field(fields.front(), &first, width_, height_);
-        strip_of_field(fields[size_t(frames - 1) * 2], &last, width_, height_);
+        strip_of_field(fields.front(), &first, width_, pad_);
+        strip_of_field(fields[size_t(frames - 1) * 2], &last, width_, pad_);
         log_.line("OUT %d %s %s", frames, tc_text(first).c_str(), tc_text(last).c_str());
+        // The last frame stays on the output.
+        shown_ = {fields[size_t(frames - 1) * 2], fields[size_t(frames - 1) * 2 + 1]};
+        shown_pages_.clear();
+        live_ = false;
         if (!save_state_) return;
+        const int64_t count = std::min<int64_t>(
+            frames, params_[key(5, SV_P5_COUNT)] ? params_[key(5, SV_P5_COUNT)] : frames);
+        lay_edit(count, [&fields](int64_t i) { return &fields[size_t(i) * 2]; });
+    }
+
+    // An edit to tape: `count` frames (field pairs from frame(i)) become a
+    // reel in the tape directory and a line of the edits list.
+    template <typename FrameOf> void lay_edit(int64_t count, FrameOf frame) {
         save_state_ = 0;
         char name[64];
         std::string path;
@@ -246,13 +268,13 @@ class Board {
             snprintf(name, sizeof name, "edit-%d.svj", ++edits_made_);
             path = tape_ + "/" + name;
         } while (access(path.c_str(), F_OK) == 0);
-        fm_svj_file *file = fm_svj_file_create(path.c_str(), width_, height_ / 2);
+        fm_svj_file *file = fm_svj_file_create(path.c_str(), width_, stored_height_);
         bool ok = file != nullptr;
-        for (int i = 0; ok && i < frames; ++i)
-            ok = fm_svj_field_write_mem(file, fields[2 * i].data(), fields[2 * i].size(), i, 0) ==
-                     0 &&
-                 fm_svj_field_write_mem(file, fields[2 * i + 1].data(), fields[2 * i + 1].size(), i,
-                                        1) == 0;
+        for (int64_t i = 0; ok && i < count; ++i) {
+            const std::vector<uint8_t> *f = frame(i);
+            ok = fm_svj_field_write_mem(file, f[0].data(), f[0].size(), int(i), 0) == 0 &&
+                 fm_svj_field_write_mem(file, f[1].data(), f[1].size(), int(i), 1) == 0;
+        }
         if (file && fm_svj_file_close(file) != 0) ok = false;
         if (!ok) {
             fprintf(stderr, "boardsim: cannot store the edit %s (%d)\n", path.c_str(), fm_errno);
@@ -260,14 +282,85 @@ class Board {
             vtr_error_ = 12;
             return;
         }
-        const int64_t count = std::min<int64_t>(
-            frames, params_[key(5, SV_P5_COUNT)] ? params_[key(5, SV_P5_COUNT)] : frames);
         FILE *e = fopen((tape_ + "/edits").c_str(), "a");
         if (e) {
             fprintf(e, "%s %lld %s\n", tc_text(tc_of(edit_start_)).c_str(), (long long)count, name);
             fclose(e);
         }
         log_.line("EDIT %s %lld %s", tc_text(tc_of(edit_start_)).c_str(), (long long)count, name);
+    }
+
+    // An edit started with nothing played for it (the host holds a frame
+    // and asks for the edit alone): what the output shows is recorded,
+    // the held frame `count` times, or the pages shown from board memory.
+    void edit_from_output() {
+        int64_t count = params_[key(5, SV_P5_COUNT)];
+        if (count < 1 || count > kMaxEditFrames) count = 1;
+        if (live_) {
+            shown_.assign(2, {});
+            fields_at(position(), edits(), &shown_[0], &shown_[1]);
+            live_ = false;
+        }
+        if (shown_pages_.empty()) {
+            if (shown_.size() != 2) shown_ = frame_fields(black_frame());
+            lay_edit(count, [this](int64_t) { return shown_.data(); });
+            return;
+        }
+        std::vector<std::vector<uint8_t>> pages;
+        const auto list = edits();
+        for (uint32_t pg : shown_pages_) {
+            std::vector<uint8_t> f0, f1;
+            fields_at(page_frame(pg), list, &f0, &f1);
+            pages.push_back(std::move(f0));
+            pages.push_back(std::move(f1));
+        }
+        const int64_t n = int64_t(shown_pages_.size());
+        lay_edit(count, [&pages, n](int64_t i) { return &pages[size_t(std::min(i, n - 1)) * 2]; });
+    }
+
+    Frame black_frame() const {
+        Frame f;
+        f.width = width_;
+        f.height = height_;
+        f.rgb.assign(size_t(width_) * size_t(height_) * 3, 0);
+        return f;
+    }
+    std::vector<std::vector<uint8_t>> frame_fields(const Frame &fr) {
+        const int q = int(params_[key(7, SV_P7_QUALITY)]);
+        return {encode_field(fr, pad_ ? 1 : 0, q, pad_), encode_field(fr, pad_ ? 0 : 1, q, pad_)};
+    }
+    // The tape position whose frame a memory page holds.
+    int64_t page_frame(uint32_t page) const {
+        auto it = pages_.find(page);
+        return it == pages_.end() ? 0 : it->second;
+    }
+
+    // An uncompressed frame from the host has arrived: it is shown (and laid
+    // onto tape when an edit waits for it).
+    void finish_uncompressed() {
+        Frame fr = black_frame();
+        for (size_t px = 0; px + 1 < size_t(width_) * size_t(height_); px += 2) {
+            const uint8_t *s = &uyvy_[px * 2];
+            const int u = s[0] - 128, v = s[2] - 128;
+            for (int k = 0; k < 2; ++k) {
+                const int y = (s[1 + 2 * k] - 16) * 298;
+                uint8_t *d = &fr.rgb[(px + size_t(k)) * 3];
+                auto clamp = [](int c) { return uint8_t(c < 0 ? 0 : c > 255 ? 255 : c); };
+                d[0] = clamp((y + 409 * v + 128) >> 8);
+                d[1] = clamp((y - 100 * u - 208 * v + 128) >> 8);
+                d[2] = clamp((y + 516 * u + 128) >> 8);
+            }
+        }
+        uyvy_want_ = 0;
+        uyvy_.clear();
+        uint32_t tc = 0;
+        const bool strip = read_strip(fr, &tc);
+        log_.line("DISPLAY host %dx%d %s", width_, height_,
+                  strip ? tc_text(tc).c_str() : "no-strip");
+        shown_ = frame_fields(fr);
+        shown_pages_.clear();
+        live_ = false;
+        if (save_state_) edit_from_output();
     }
 
     void take_vtr_fault() {
@@ -354,6 +447,8 @@ class Board {
         case key(5, SV_P5_LOAD):
             return load_state_;
         case key(5, SV_P5_SAVE):
+            // An edit with no data played for it records the output.
+            if (save_state_ && !playing_ && !uyvy_want_) edit_from_output();
             return 0;
         case key(8, SV_P8_MEMORY):
             return opt_.memory ? 1 : 0;
@@ -415,7 +510,7 @@ class Board {
         if (g == 0) { // action
             if (is_query) {
                 log_.line("Q %x %x", g, p);
-                *value = 0;
+                *value = p == SV_ACT_DISPLAY_STATE && uyvy_want_ ? 1 : 0;
                 return 0;
             }
             log_.line("A %x %x", p, arg);
@@ -482,6 +577,26 @@ class Board {
         if (n == SV_ACT_DISPLAY_HOST) {
             playing_ = params_[key(2, SV_P2_XFER_MODE)] == SV_XFER_JPEG;
             play_.clear();
+            uyvy_.clear();
+            uyvy_want_ = playing_ ? 0 : size_t(width_) * size_t(height_) * 2;
+        }
+        if (n == SV_ACT_BLACK || n == SV_ACT_LIVE) {
+            // Black, or the input: the tape where it stands.
+            shown_.clear();
+            shown_pages_.clear();
+            live_ = n == SV_ACT_LIVE;
+        }
+        if (opt_.memory && n == SV_ACT_RECORD_MEMORY) record_pages(arg);
+        if (opt_.memory && (n == SV_ACT_OUTPUT_MEMORY || n == SV_ACT_GOTO_PAGE)) {
+            const uint32_t first = n == SV_ACT_GOTO_PAGE ? arg : params_[key(1, SV_P1_START_PAGE)];
+            const uint32_t last = n == SV_ACT_GOTO_PAGE ? arg : params_[key(1, SV_P1_END_PAGE)];
+            shown_pages_.clear();
+            live_ = false;
+            for (uint32_t pg = first; pg <= last && pg < kPages; ++pg)
+                shown_pages_.push_back(pg);
+            log_.line("DISPLAY pages %u %u", first, last);
+            if (n == SV_ACT_OUTPUT_MEMORY && save_state_ && !shown_pages_.empty())
+                edit_from_output();
         }
         if (n == SV_ACT_STOP_INPUT || n == SV_ACT_STOP_OUTPUT) {
             rec_abort();
@@ -517,8 +632,8 @@ class Board {
         }
         const Frame fr = unrecorded_frame(width_, height_, tape_name_, tc_of(pos));
         const int q = int(params_[key(7, SV_P7_QUALITY)]);
-        *f0 = encode_field(fr, 0, q);
-        *f1 = encode_field(fr, 1, q);
+        *f0 = encode_field(fr, pad_ ? 1 : 0, q, pad_);
+        *f1 = encode_field(fr, pad_ ? 0 : 1, q, pad_);
         return true;
     }
 
@@ -545,6 +660,19 @@ class Board {
         return ok;
     }
 
+    // Recording into board memory: each page from the start page up to
+    // (not including) the end page holds one frame of the tape, from the
+    // edit start (after a load) or where the tape stands.
+    void record_pages(uint32_t start_arg) {
+        const uint32_t first = params_[key(1, SV_P1_START_PAGE)];
+        const uint32_t end = std::min<uint32_t>(params_[key(1, SV_P1_END_PAGE)], kPages);
+        const int64_t in = load_state_ ? int64_t(start_arg) : position();
+        for (uint32_t pg = first; pg < end; ++pg)
+            pages_[pg] = in + (pg - first);
+        load_state_ = 0;
+        log_.line("PAGES %u %u %s", first, end, tc_text(tc_of(in)).c_str());
+    }
+
     void record(uint32_t start_arg) {
         const uint32_t mode = params_[key(2, SV_P2_XFER_MODE)];
         int64_t count = params_[key(2, SV_P2_XFER_COUNT)];
@@ -562,7 +690,7 @@ class Board {
             if (fd < 0) return;
             close(fd);
             rec_path_ = tmpl;
-            rec_file_ = fm_svj_file_create(tmpl, width_, height_ / 2);
+            rec_file_ = fm_svj_file_create(tmpl, width_, stored_height_);
             rec_fd_ = open(tmpl, O_RDONLY | O_CLOEXEC);
             if (!rec_file_ || rec_fd_ < 0) {
                 rec_abort();
@@ -670,7 +798,7 @@ class Board {
     std::string pending_, data_fault_, record_fault_;
     long pending_arg_ = 0;
     bool no_signal_ = false;
-    int rate_, width_, height_;
+    int rate_, width_, height_, stored_height_, pad_;
     std::string tape_, tape_name_;
     std::map<uint32_t, uint32_t> params_;
     uint32_t vtr_fault_ = 0;
@@ -678,6 +806,17 @@ class Board {
              field_ticks_ = 0;
     bool playing_ = false;
     std::vector<uint8_t> play_;
+    // An uncompressed frame being sent for display: bytes due and received.
+    size_t uyvy_want_ = 0;
+    std::vector<uint8_t> uyvy_;
+    // The output: a held frame's two fields (none: black), or memory pages.
+    std::vector<std::vector<uint8_t>> shown_;
+    std::vector<uint32_t> shown_pages_;
+    bool live_ = false; // the output shows the input
+    // Board memory: page -> the tape position whose frame it holds.
+    static constexpr uint32_t kPages = 4096;
+    static constexpr int64_t kMaxEditFrames = 100000;
+    std::map<uint32_t, int64_t> pages_;
     int edits_made_ = 0;
     int64_t position_ = 0, edit_start_ = 0;
     Clock::time_point mode_since_ = Clock::now(), born_ = Clock::now(), stream_start_;
@@ -804,6 +943,12 @@ int main(int argc, char **argv) {
             if (c >= 0) {
                 conns.push_back(c);
                 board.log().line("CONNECT");
+                // Who connected: the peer's process, user and group.
+                ucred cred{};
+                socklen_t len = sizeof cred;
+                if (getsockopt(c, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0)
+                    board.log().line("PEER pid %d uid %u gid %u connections %zu", int(cred.pid),
+                                     unsigned(cred.uid), unsigned(cred.gid), conns.size());
             }
         }
         for (size_t i = 1; i < p.size(); ++i) {

@@ -36,6 +36,54 @@ void digit(Frame &f, int x, int y, int d, int s) {
     if (m & 0x01) fill(f, x, y + h - t / 2, w, t, 255, 255, 255); // g
 }
 
+// A 5 x 7 font (rows top down, bit 4 the leftmost column) for the tape name:
+// digits, letters (lower case drawn as upper case), "-", "_" and "."; any
+// other character is drawn as a hollow box.
+const uint8_t kGlyphs[][7] = {
+    {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}, {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E},
+    {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}, {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E},
+    {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}, {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E},
+    {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}, {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08},
+    {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}, {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C},
+    {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}, {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E},
+    {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}, {0x1C, 0x12, 0x11, 0x11, 0x11, 0x12, 0x1C},
+    {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}, {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10},
+    {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}, {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11},
+    {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}, {0x07, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C},
+    {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11}, {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F},
+    {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11}, {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11},
+    {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}, {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10},
+    {0x0E, 0x11, 0x11, 0x11, 0x15, 0x12, 0x0D}, {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11},
+    {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}, {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04},
+    {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}, {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04},
+    {0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A}, {0x11, 0x11, 0x0A, 0x04, 0x0A, 0x11, 0x11},
+    {0x11, 0x11, 0x11, 0x0A, 0x04, 0x04, 0x04}, {0x1F, 0x01, 0x02, 0x04, 0x08, 0x10, 0x1F},
+    {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1F},
+    {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}, {0x1F, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1F},
+};
+
+const uint8_t *glyph(char c) {
+    if (c >= '0' && c <= '9') return kGlyphs[c - '0'];
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    if (c >= 'A' && c <= 'Z') return kGlyphs[10 + (c - 'A')];
+    if (c == '-') return kGlyphs[36];
+    if (c == '_') return kGlyphs[37];
+    if (c == '.') return kGlyphs[38];
+    return kGlyphs[39];
+}
+
+// Text in white from (x, y), each font dot s x s pixels, cut at max_x.
+void text(Frame &f, int x, int y, const std::string &t, int s, int max_x) {
+    for (char c : t) {
+        if (x + 5 * s > max_x) break;
+        const uint8_t *g = glyph(c);
+        for (int row = 0; row < 7; ++row)
+            for (int col = 0; col < 5; ++col)
+                if (g[row] & (0x10 >> col)) fill(f, x + col * s, y + row * s, s, s, 255, 255, 255);
+        x += 6 * s;
+    }
+}
+
 } // namespace
 
 Frame unrecorded_frame(int width, int height, const std::string &tape, uint32_t tc) {
@@ -57,7 +105,7 @@ Frame unrecorded_frame(int width, int height, const std::string &tape, uint32_t 
     fill(f, 88 + 16 * 33, 32, 16, 32, 0, 0, 0);
     // Tape name and timecode on a black band.
     fill(f, 60, height / 2 - 100, width - 120, 220, 0, 0, 0);
-    (void)tape; // the name is not drawn yet: no font in the simulator
+    text(f, kNameX, height / 2 + kNameDy, tape, kNameDot, width - 60);
     const int s = 8;
     int x = 80;
     for (int i = 0; i < 4; ++i) {
@@ -74,9 +122,13 @@ Frame unrecorded_frame(int width, int height, const std::string &tape, uint32_t 
     return f;
 }
 
-bool read_strip(const Frame &f, uint32_t *tc) {
-    auto level = [&f](int cell) {
-        const int x = 88 + 16 * cell + 8, y = 48;
+namespace {
+
+// The strip read on line y of f.
+bool read_strip_at(const Frame &f, int y, uint32_t *tc) {
+    if (y < 0 || y >= f.height || f.width < 88 + 16 * 34) return false;
+    auto level = [&f, y](int cell) {
+        const int x = 88 + 16 * cell + 8;
         return f.rgb[(size_t(y) * f.width + x) * 3 + 1];
     };
     if (level(0) < 128 || level(33) >= 128) return false;
@@ -85,6 +137,12 @@ bool read_strip(const Frame &f, uint32_t *tc) {
         if (level(bit + 1) >= 128) w |= 1u << bit;
     *tc = w;
     return true;
+}
+
+} // namespace
+
+bool read_strip(const Frame &f, uint32_t *tc) {
+    return read_strip_at(f, 48, tc);
 }
 
 namespace {
@@ -98,8 +156,9 @@ void jump_exit(j_common_ptr c) {
     longjmp(reinterpret_cast<JumpError *>(c->err)->jump, 1);
 }
 
-// Decodes a field into every second line of f; holds the jump point, with
-// nothing between it and the jump that needs a destructor.
+// Decodes a field of f->width pixels into f (one line per field line);
+// holds the jump point, with nothing between it and the jump that needs a
+// destructor.
 bool decode_field(const std::vector<uint8_t> &jpeg, Frame *f) {
     jpeg_decompress_struct d{};
     JumpError err{};
@@ -114,12 +173,15 @@ bool decode_field(const std::vector<uint8_t> &jpeg, Frame *f) {
     jpeg_read_header(&d, TRUE);
     d.out_color_space = JCS_RGB;
     jpeg_start_decompress(&d);
-    if (int(d.output_width) != f->width || int(d.output_height) * 2 != f->height) {
+    if (int(d.output_width) != f->width || d.output_height < 1 || d.output_height > 4096 ||
+        d.output_components != 3) {
         jpeg_destroy_decompress(&d);
         return false;
     }
+    f->height = int(d.output_height);
+    f->rgb.assign(size_t(f->width) * size_t(f->height) * 3, 0);
     while (d.output_scanline < d.output_height) {
-        JSAMPROW row = &f->rgb[size_t(d.output_scanline) * 2 * f->width * 3];
+        JSAMPROW row = &f->rgb[size_t(d.output_scanline) * f->width * 3];
         jpeg_read_scanlines(&d, &row, 1);
     }
     jpeg_finish_decompress(&d);
@@ -129,15 +191,14 @@ bool decode_field(const std::vector<uint8_t> &jpeg, Frame *f) {
 
 } // namespace
 
-bool strip_of_field(const std::vector<uint8_t> &jpeg, uint32_t *tc, int width, int height) {
+bool strip_of_field(const std::vector<uint8_t> &jpeg, uint32_t *tc, int width, int pad) {
     Frame f;
     f.width = width;
-    f.height = height;
-    f.rgb.assign(size_t(width) * height * 3, 0);
-    return decode_field(jpeg, &f) && read_strip(f, tc);
+    // Frame line 48 is line 24 of either field, below its padding.
+    return decode_field(jpeg, &f) && read_strip_at(f, 24 + pad, tc);
 }
 
-std::vector<uint8_t> encode_field(const Frame &f, int field, int quality) {
+std::vector<uint8_t> encode_field(const Frame &f, int field, int quality, int pad) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -146,7 +207,7 @@ std::vector<uint8_t> encode_field(const Frame &f, int field, int quality) {
     unsigned long size = 0;
     jpeg_mem_dest(&c, &out, &size);
     c.image_width = JDIMENSION(f.width);
-    c.image_height = JDIMENSION(f.height / 2);
+    c.image_height = JDIMENSION(f.height / 2 + pad);
     c.input_components = 3;
     c.in_color_space = JCS_RGB;
     jpeg_set_defaults(&c);
@@ -157,9 +218,11 @@ std::vector<uint8_t> encode_field(const Frame &f, int field, int quality) {
     c.comp_info[1].v_samp_factor = c.comp_info[2].v_samp_factor = 1;
     c.write_JFIF_header = FALSE;
     jpeg_start_compress(&c, TRUE);
+    const std::vector<uint8_t> padding(size_t(f.width) * 3, kPadValue);
     while (c.next_scanline < c.image_height) {
-        const int y = int(c.next_scanline) * 2 + field;
-        JSAMPROW row = const_cast<JSAMPROW>(&f.rgb[size_t(y) * f.width * 3]);
+        const int y = (int(c.next_scanline) - pad) * 2 + field;
+        JSAMPROW row =
+            const_cast<JSAMPROW>(y < 0 ? padding.data() : &f.rgb[size_t(y) * f.width * 3]);
         jpeg_write_scanlines(&c, &row, 1);
     }
     jpeg_finish_compress(&c);

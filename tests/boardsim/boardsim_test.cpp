@@ -4,6 +4,9 @@
 #include "device/sv.h"
 #include "device/sv_protocol.h"
 #include "media/svj.h"
+#include "media/svjr.h"
+#include "media/video_globals.h"
+#include "tests/boardsim/sim_fixture.h"
 #include "tests/media/reel_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
@@ -18,74 +22,13 @@
 #include <unistd.h>
 #include <vector>
 
+using board_test::exists;
+using board_test::kBin;
+using board_test::Sim;
 using reel_test::run_command;
 using reel_test::temp_dir;
 
 namespace {
-
-const std::string kBin = ORVA_BIN_DIR;
-
-bool exists(const std::string &p) {
-    struct stat st {};
-    return stat(p.c_str(), &st) == 0;
-}
-
-// boardsim as a child process, ready when it returns.
-class Sim {
-  public:
-    Sim(const temp_dir &dir, std::vector<std::string> extra) : dir_(dir) {
-        mkdir(dir.path("tape").c_str(), 0755);
-        std::vector<std::string> args = {kBin + "/boardsim/boardsim",
-                                         dir.path("sock"),
-                                         dir.path("tape"),
-                                         "--speed",
-                                         "0",
-                                         "--log",
-                                         dir.path("log")};
-        args.insert(args.end(), extra.begin(), extra.end());
-        int out[2];
-        if (pipe(out) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            close(out[0]);
-            std::vector<char *> argv;
-            for (auto &a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        char buf[64] = {};
-        const ssize_t n = read(out[0], buf, sizeof buf - 1);
-        ready_ = n > 0 && std::string(buf, size_t(n)) == "boardsim: ready\n";
-        close(out[0]);
-    }
-    ~Sim() { stop(); }
-    int stop() {
-        if (pid_ <= 0) return -1;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return status;
-    }
-    bool ready() const { return ready_; }
-    std::string tool(const std::string &args) const {
-        return "SCSIVIDEO_CMD=SCSI,dev=" + dir_.path("sock") + ",timeout=1 " + kBin +
-               "/tools/boardtool " + args;
-    }
-    std::string log() const {
-        std::ifstream in(dir_.path("log"));
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-  private:
-    const temp_dir &dir_;
-    pid_t pid_ = -1;
-    bool ready_ = false;
-};
 
 // The timecode word in the strip of field 0 of a frame of a reel.
 uint32_t strip_of(const temp_dir &dir, const std::string &reel, int frame) {
@@ -126,7 +69,71 @@ TEST(BoardSim, GrabOnANewTapeShowsEachFramesTimecode) {
     EXPECT_EQ(log.rfind("CONNECT\n", 0), 0u) << log;
     EXPECT_NE(log.find("C 7 81 55\n"), std::string::npos);
     EXPECT_NE(log.find("GRAB 01:00:00:00 25\n"), std::string::npos);
+    EXPECT_NE(log.find("\nPEER pid "), std::string::npos) << log;
     EXPECT_NE(log.find("CLOSE\n"), std::string::npos);
+}
+
+// The timecode word in the strip of every frame of a reel as the display
+// reader decodes it (bottom-up B, G, R rows; the strip on picture line 48).
+std::vector<uint32_t> decoded_strips(const std::string &reel) {
+    std::vector<uint32_t> words;
+    fm_fileformat *r = svjr_open(reel.c_str(), 1, 0, 1);
+    if (r == nullptr) return words;
+    for (int k = 0; k < r->frames; ++k) {
+        if (svjr_read(r, r->buffer, k) != 0) {
+            words.push_back(0xdeadbeef);
+            continue;
+        }
+        const unsigned char *row = r->buffer + size_t(r->height - 1 - 48) * r->width * 3;
+        auto green = [&](int cell) { return row[(88 + 16 * cell + 8) * 3 + 1]; };
+        uint32_t w = 0;
+        for (int b = 0; b < 32; ++b)
+            if (green(b + 1) >= 128) w |= 1u << b;
+        words.push_back(green(0) >= 128 && green(33) < 128 ? w : 0xdeadbeef);
+    }
+    svjr_close(r->state);
+    std::free(r->buffer);
+    std::free(r);
+    return words;
+}
+
+TEST(BoardSim, GrabbedAndRepackedReelsDecodeInEachStandard) {
+    struct Case {
+        const char *standard;
+        int mode;
+        std::vector<uint32_t> strips; // 01:00:00:00 and the next frames
+    } cases[] = {
+        {"pal", 0, {0x00000001u, 0x01000001u, 0x02000001u, 0x03000001u}},
+        {"ntsc", 1, {0x00000001u, 0x01000001u, 0x02000001u, 0x03000001u}},
+    };
+    for (const Case &c : cases) {
+        temp_dir dir;
+        Sim sim(dir, {"--standard", c.standard});
+        ASSERT_TRUE(sim.ready());
+        SetVideoMode(c.mode);
+        const std::string reel = dir.path("g.svj");
+        auto r = run_command(sim.tool("grab 01:00:00:00 01:00:00:03 " + reel + " -q 85"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(decoded_strips(reel), c.strips) << c.standard;
+        // Its fields packed into a reel of the same frame size decode alike.
+        std::string pack = kBin + "/tools/svjtool pack " + dir.path("p.svj") + " 720 " +
+                           std::to_string(StoredHeight(VIDEO_SIZEY));
+        for (int k = 0; k < 4; ++k)
+            for (int f = 0; f < 2; ++f) {
+                const std::string jpg = dir.path("f" + std::to_string(2 * k + f) + ".jpg");
+                ASSERT_EQ(run_command(kBin + "/tools/svjtool field " + reel + " " +
+                                      std::to_string(k) + " " + std::to_string(f) + " " + jpg)
+                              .status,
+                          0);
+                pack += " " + jpg;
+            }
+        ASSERT_EQ(run_command(pack).status, 0);
+        EXPECT_EQ(decoded_strips(dir.path("p.svj")), c.strips) << c.standard;
+        EXPECT_EQ(
+            run_command(kBin + "/tools/svjtool decode " + reel + " 3 " + dir.path("d.tga")).status,
+            0);
+    }
+    SetVideoMode(0);
 }
 
 TEST(BoardSim, APlayedReelBecomesAnEditThatLaterGrabsReturn) {
@@ -171,6 +178,20 @@ TEST(BoardSim, AnUncompressedFrameBecomesATargaPicture) {
     for (int b = 0; b < 32; ++b)
         if (green(b + 1) >= 128) w |= 1u << b;
     EXPECT_EQ(w, 0x12000003u);
+    // The tape's name "tape" above the timecode: the top dot row of "T" is
+    // full, that of "A" starts dark; 5 x 7 dots of 4 pixels, 24 a letter.
+    auto name_dot = [&](int letter, int col, int row) {
+        const int x = 80 + 24 * letter + 4 * col + 2, y = 576 / 2 - 80 + 4 * row + 2;
+        return px[18 + (size_t(576 - 1 - y) * 720 + size_t(x)) * 3 + 1] >= 128;
+    };
+    const struct {
+        int letter, col, row;
+        bool lit;
+    } dots[] = {{0, 0, 0, true},  {0, 4, 0, true}, {0, 0, 1, false}, {0, 2, 6, true},
+                {1, 0, 0, false}, {1, 1, 0, true}, {1, 0, 3, true},  {2, 0, 6, true},
+                {2, 4, 6, false}, {3, 0, 0, true}, {3, 4, 1, false}, {4, 0, 0, false}};
+    for (const auto &d : dots)
+        EXPECT_EQ(name_dot(d.letter, d.col, d.row), d.lit) << d.letter << d.col << d.row;
 }
 
 TEST(BoardSim, VtrCommandsAndStatus) {
@@ -279,4 +300,50 @@ TEST(BoardSim, AHostBehindByMoreThanTheBufferLosesData) {
         svj_close(h);
         sv_close(sv);
     }
+}
+
+// What an edit lays onto tape when no reel is played for it: the frame the
+// output holds (a reel's held frame, a frame sent uncompressed, board memory
+// pages), checked by grabbing the edited range back.
+TEST(BoardSim, EditsWithoutPlayedDataRecordTheOutput) {
+    temp_dir dir;
+    Sim sim(dir, {});
+    ASSERT_TRUE(sim.ready());
+    const std::string g = dir.path("g.svj"), back = dir.path("back.svj");
+    ASSERT_EQ(run_command(sim.tool("grab 01:00:00:00 01:00:00:24 " + g)).status, 0);
+    auto grab_back = [&](const std::string &in, const std::string &out) {
+        unlink(back.c_str());
+        EXPECT_EQ(run_command(sim.tool("grab " + in + " " + out + " " + back)).status, 0);
+        return decoded_strips(back);
+    };
+    using W = std::vector<uint32_t>;
+    // A held frame of a reel, laid four times.
+    ASSERT_EQ(run_command(sim.tool("play " + g + " 3 0")).status, 0);
+    auto r = run_command(sim.tool("edit 02:00:00:00 4"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(grab_back("02:00:00:00", "02:00:00:04"),
+              (W{0x03000001u, 0x03000001u, 0x03000001u, 0x03000001u, 0x04000002u}));
+    EXPECT_EQ(run_command(sim.tool("edit 02:00:00:00")).status, 1);
+    EXPECT_EQ(run_command(sim.tool("edit 02:00:00:00 0")).status, 1);
+
+    sv_handle *sv = sv_open(("SCSI,dev=" + dir.path("sock")).c_str());
+    ASSERT_NE(sv, nullptr);
+    // Board memory: three pages from 01:00:00:10 shown onto tape at 03:00:00:00.
+    EXPECT_EQ(sv_record(sv, nullptr, 0, nullptr, nullptr, 5, 3, 0x10000001u), 0);
+    EXPECT_EQ(sv_display(sv, nullptr, 0, 720, 576, 5, 3, 0x00000003u), 0);
+    // An uncompressed frame of 01:00:00:20 sent from the host, laid twice.
+    std::vector<unsigned char> uyvy(720 * 576 * 2);
+    EXPECT_EQ(sv_record(sv, uyvy.data(), int(uyvy.size()), nullptr, nullptr, 0, 1, 0x20000001u), 0);
+    EXPECT_EQ(sv_display(sv, uyvy.data(), int(uyvy.size()), 720, 576, 0, 2, 0x00000004u), 0);
+    sv_close(sv);
+    EXPECT_EQ(grab_back("03:00:00:00", "03:00:00:02"), (W{0x10000001u, 0x11000001u, 0x12000001u}));
+    EXPECT_EQ(grab_back("04:00:00:00", "04:00:00:02"), (W{0x20000001u, 0x20000001u, 0x02000004u}));
+    sim.stop();
+    const std::string log = sim.log();
+    EXPECT_NE(log.find("EDIT 02:00:00:00 4 edit-1.svj\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("PAGES 5 8 01:00:00:10\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("DISPLAY pages 5 7\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("EDIT 03:00:00:00 3 edit-2.svj\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("DISPLAY host 720x576 01:00:00:20\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("EDIT 04:00:00:00 2 edit-3.svj\n"), std::string::npos) << log;
 }

@@ -1,6 +1,7 @@
 // boardtool: drives the video board from the command line through the board
 // library: status, VTR transport, grabbing a reel from tape, and the
-// timecode text form, and playing a reel out (onto tape with -t). The board is the one of
+// timecode text form, playing a reel out (onto tape with -t), and laying the
+// frame the output holds onto tape (edit). The board is the one of
 // SCSIVIDEO_CMD, or -d SETUP.
 //
 // Exit status: 0 done; 2 when a grab ended with code 31 or 22 (the reel is
@@ -21,6 +22,7 @@ int usage() {
                     "       boardtool [-d SETUP] vtr stop|play|forward|rewind|pause|goto TC|jog N\n"
                     "       boardtool [-d SETUP] grab IN OUT REEL [-q Q]\n"
                     "       boardtool [-d SETUP] play REEL [FIRST COUNT] [-t TC]\n"
+                    "       boardtool [-d SETUP] edit TC COUNT\n"
                     "       boardtool [-d SETUP] frame TC OUT.tga\n"
                     "       boardtool asc2tc TEXT\n"
                     "       boardtool tc2asc WORD\n");
@@ -140,6 +142,19 @@ int play(sv_handle *sv, const std::vector<std::string> &args) {
     return rc ? fail(rc) : 0;
 }
 
+// Records what the output shows (a held frame) COUNT times onto tape at TC.
+int edit(sv_handle *sv, const std::vector<std::string> &args) {
+    if (args.size() != 2) return usage();
+    uint32_t tc = 0;
+    int rc = sv_asc2tc(sv, args[0].c_str(), &tc);
+    if (rc) return fail(rc);
+    char *end = nullptr;
+    const long count = strtol(args[1].c_str(), &end, 10);
+    if (*end || end == args[1].c_str() || count < 1 || count > 100000) return usage();
+    rc = sv_vtredit(sv, tc, int(count));
+    return rc ? fail(rc) : 0;
+}
+
 // Grabs the uncompressed frame at a tape position into a Targa picture.
 int frame(sv_handle *sv, const std::vector<std::string> &args) {
     if (args.size() != 2) return usage();
@@ -200,7 +215,8 @@ int main(int argc, char **argv) {
         printf("%s\n", text);
         return 0;
     }
-    if (verb != "status" && verb != "vtr" && verb != "grab" && verb != "play" && verb != "frame")
+    if (verb != "status" && verb != "vtr" && verb != "grab" && verb != "play" && verb != "frame" &&
+        verb != "edit")
         return usage();
     sv_handle *sv = sv_open(setup);
     if (!sv) {
@@ -223,6 +239,8 @@ int main(int argc, char **argv) {
         rc = grab(sv, args);
     } else if (verb == "frame") {
         rc = frame(sv, args);
+    } else if (verb == "edit") {
+        rc = edit(sv, args);
     } else {
         rc = play(sv, args);
     }
