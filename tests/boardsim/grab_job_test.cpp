@@ -1,0 +1,173 @@
+// The compressed grab's body against the simulated board: names, reels
+// taken as they are, a stop in the middle of a range and a lost board.
+#include "device/sv.h"
+#include "media/svj.h"
+#include "media/video_globals.h"
+#include "platform/jobs.h"
+#include "tests/boardsim/sim_fixture.h"
+#include "vtr/grab_job.h"
+#include "vtr/timecode.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using board_test::exists;
+using board_test::Sim;
+using reel_test::temp_dir;
+
+namespace {
+
+Timecode tc(const char *text) {
+    Timecode w = 0;
+    vtr_asc2tc(text, &w);
+    return w;
+}
+
+int frames_of(const std::string &reel) {
+    svj_handle *h = svj_open(reel.c_str());
+    if (!h) return -1;
+    const int n = int(svj_info(h, 8));
+    svj_close(h);
+    return n;
+}
+
+size_t count_of(const std::string &text, const std::string &what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+struct Board {
+    explicit Board(const temp_dir &dir)
+        : sv(sv_open(("SCSI,dev=" + dir.path("sock") + ",timeout=1").c_str())) {}
+    ~Board() {
+        if (sv) sv_close(sv);
+    }
+    sv_handle *sv;
+};
+
+GrabJob job_of(sv_handle *sv, const temp_dir &dir, std::vector<TcEntry> entries) {
+    mkdir(dir.path("SVJ").c_str(), 0755);
+    GrabJob job;
+    job.sv = sv;
+    job.base = dir.path("SVJ/reel1");
+    job.quality = 85;
+    job.entries = std::move(entries);
+    return job;
+}
+
+} // namespace
+
+TEST(GrabJob, GrabsEachRangeOnceAndTakesReelsThatAreThere) {
+    SetVideoMode(0);
+    temp_dir dir;
+    Sim sim(dir, {});
+    ASSERT_TRUE(sim.ready());
+    Board board(dir);
+    ASSERT_NE(board.sv, nullptr);
+    const std::string first = dir.path("SVJ/reel1_15f90_15fa8_85.svj");
+    const std::string second = dir.path("SVJ/reel1_15fb3_15fb7_85.svj");
+    GrabJob job = job_of(board.sv, dir,
+                         {{tc("01:00:00:00"), tc("01:00:00:24"), 1},
+                          {tc("01:00:01:10"), tc("01:00:01:05"), 1}, // Out before In
+                          {tc("01:00:01:10"), tc("01:00:01:14"), 1}});
+    // Left by a failed grab: not a reel, so it is grabbed again.
+    reel_test::write_file(second, reel_test::bytes({'x'}));
+    EXPECT_EQ(RunGrabJob(&job), 2);
+    const struct {
+        const char *name;
+        int skipped, has_reel, recorded, frames;
+    } want[] = {{"reel1_15f90_15fa8_85.svj", 0, 1, 1, 25},
+                {"", 1, 0, 0, -1},
+                {"reel1_15fb3_15fb7_85.svj", 0, 1, 1, 5}};
+    ASSERT_EQ(job.results.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        const GrabResult &r = job.results[i];
+        EXPECT_EQ(r.error, 0) << i;
+        EXPECT_EQ(r.running, 0) << i;
+        EXPECT_EQ(r.skipped, want[i].skipped) << i;
+        EXPECT_EQ(r.has_reel, want[i].has_reel) << i;
+        EXPECT_EQ(r.recorded, want[i].recorded) << i;
+        EXPECT_EQ(r.name.empty() ? "" : r.name.substr(r.name.rfind('/') + 1), want[i].name) << i;
+        if (*want[i].name) {
+            EXPECT_EQ(frames_of(r.name), want[i].frames) << i;
+        }
+    }
+    EXPECT_EQ(job.results[0].name, first);
+    // Again: every reel is there, nothing is recorded.
+    EXPECT_EQ(RunGrabJob(&job), 0);
+    EXPECT_EQ(job.results[0].has_reel + job.results[2].has_reel, 2);
+    EXPECT_EQ(job.results[0].recorded + job.results[2].recorded, 0);
+    sim.stop();
+    EXPECT_EQ(count_of(sim.log(), "GRAB "), 2u) << sim.log();
+}
+
+namespace {
+
+struct Running {
+    GrabJob *job;
+    static void body(void *p) { RunGrabJob(static_cast<Running *>(p)->job); }
+};
+
+} // namespace
+
+TEST(GrabJob, AStopInTheThirdRangeKeepsTheFirstTwo) {
+    SetVideoMode(0);
+    temp_dir dir;
+    Sim sim(dir, {"--speed", "1"});
+    ASSERT_TRUE(sim.ready());
+    Board board(dir);
+    ASSERT_NE(board.sv, nullptr);
+    GrabJob job = job_of(board.sv, dir,
+                         {{tc("01:00:00:00"), tc("01:00:00:04"), 0},
+                          {tc("01:00:01:00"), tc("01:00:01:04"), 0},
+                          {tc("01:00:02:00"), tc("01:00:09:24"), 0}});
+    Running run{&job};
+    const int id = JobStart(&Running::body, &run);
+    ASSERT_GT(id, 0);
+    // Stop once the third range is being recorded.
+    const auto t0 = std::chrono::steady_clock::now();
+    while (sim.log().find("GRAB 01:00:02:00") == std::string::npos &&
+           std::chrono::steady_clock::now() - t0 < std::chrono::seconds(30))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(JobStop(id), 0);
+    JobJoinAll();
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
+    EXPECT_LT(ms, 1000.0);
+    ASSERT_EQ(job.results.size(), 3u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(job.results[i].has_reel, 1) << i;
+        EXPECT_EQ(frames_of(job.results[i].name), 5) << i;
+    }
+    EXPECT_EQ(job.results[2].running, 1);
+    EXPECT_EQ(job.results[2].has_reel, 0);
+    EXPECT_FALSE(exists(job.results[2].name));
+}
+
+TEST(GrabJob, ALostBoardGivesAnErrorWithinTheTimeoutAndNoFile) {
+    SetVideoMode(0);
+    for (const char *fault : {"disconnect-data", "disconnect@6", "stall@6"}) {
+        temp_dir dir;
+        Sim sim(dir, {"--fault", fault});
+        ASSERT_TRUE(sim.ready());
+        Board board(dir);
+        ASSERT_NE(board.sv, nullptr);
+        GrabJob job = job_of(board.sv, dir, {{tc("01:00:00:00"), tc("01:00:00:24"), 0}});
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(RunGrabJob(&job), 0) << fault;
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        // The one-second steps of the VTR load and one timeout (1 s).
+        EXPECT_LT(s, 6.0) << fault;
+        EXPECT_NE(job.results[0].error, 0) << fault;
+        EXPECT_EQ(job.results[0].running, 0) << fault;
+        EXPECT_EQ(job.results[0].has_reel, 0) << fault;
+        EXPECT_FALSE(exists(job.results[0].name)) << fault;
+    }
+}
