@@ -335,20 +335,88 @@ class Board {
         return it == pages_.end() ? 0 : it->second;
     }
 
+    // Uncompressed frames move as device frames: UYVY rows of the stored
+    // frame, the lines of one field after those of the other (PAL: the
+    // upper field first; NTSC: the lower one first, each half starting with
+    // its padding lines). The row of picture line y:
+    size_t device_row(int y) const {
+        const int half = stored_height_ / 2;
+        if (pad_) return size_t(pad_ + y / 2 + (y % 2 ? 0 : half));
+        return size_t(y / 2 + (y % 2 ? half : 0));
+    }
+
+    // The picture of the tape at a position: an edit's frame decoded, or
+    // the generated picture.
+    Frame tape_frame(int64_t pos, const std::vector<Edit> &list) {
+        for (auto e = list.rbegin(); e != list.rend(); ++e) {
+            if (pos < e->in || pos >= e->in + e->count) continue;
+            std::vector<uint8_t> f0, f1;
+            Frame fr = black_frame();
+            if (reel_fields(tape_ + "/" + e->file, int(pos - e->in), &f0, &f1) &&
+                fields_to_frame(f0, f1, &fr))
+                return fr;
+        }
+        return unrecorded_frame(width_, height_, tape_name_, tc_of(pos));
+    }
+    bool fields_to_frame(const std::vector<uint8_t> &f0, const std::vector<uint8_t> &f1,
+                         Frame *fr) const {
+        Frame a, b;
+        a.width = b.width = width_;
+        if (!decode_field_lines(f0, &a) || !decode_field_lines(f1, &b)) return false;
+        // Stored field 0 holds the even lines (NTSC: the odd ones).
+        for (int y = 0; y < height_; ++y) {
+            const Frame &src = (y % 2 == 0) == (pad_ == 0) ? a : b;
+            const int line = pad_ + y / 2;
+            if (line >= src.height) continue;
+            memcpy(&fr->rgb[size_t(y) * width_ * 3], &src.rgb[size_t(line) * width_ * 3],
+                   size_t(width_) * 3);
+        }
+        return true;
+    }
+
+    std::vector<uint8_t> device_frame(const Frame &fr) const {
+        const size_t row = size_t(width_) * 2;
+        std::vector<uint8_t> out(row * size_t(stored_height_));
+        for (size_t i = 0; i + 1 < out.size(); i += 2) { // padding: black
+            out[i] = 128;
+            out[i + 1] = 16;
+        }
+        auto Y = [](const uint8_t *c) {
+            return uint8_t(16 + (66 * c[0] + 129 * c[1] + 25 * c[2]) / 256);
+        };
+        for (int y = 0; y < height_; ++y) {
+            uint8_t *d = &out[device_row(y) * row];
+            for (int x = 0; x + 1 < width_; x += 2) {
+                const uint8_t *a = &fr.rgb[(size_t(y) * width_ + x) * 3], *b = a + 3;
+                const int r = (a[0] + b[0]) / 2, g = (a[1] + b[1]) / 2, bl = (a[2] + b[2]) / 2;
+                d[x * 2] = uint8_t(128 + (-38 * r - 74 * g + 112 * bl) / 256);
+                d[x * 2 + 1] = Y(a);
+                d[x * 2 + 2] = uint8_t(128 + (112 * r - 94 * g - 18 * bl) / 256);
+                d[x * 2 + 3] = Y(b);
+            }
+        }
+        return out;
+    }
+
     // An uncompressed frame from the host has arrived: it is shown (and laid
     // onto tape when an edit waits for it).
     void finish_uncompressed() {
         Frame fr = black_frame();
-        for (size_t px = 0; px + 1 < size_t(width_) * size_t(height_); px += 2) {
-            const uint8_t *s = &uyvy_[px * 2];
-            const int u = s[0] - 128, v = s[2] - 128;
-            for (int k = 0; k < 2; ++k) {
-                const int y = (s[1 + 2 * k] - 16) * 298;
-                uint8_t *d = &fr.rgb[(px + size_t(k)) * 3];
-                auto clamp = [](int c) { return uint8_t(c < 0 ? 0 : c > 255 ? 255 : c); };
-                d[0] = clamp((y + 409 * v + 128) >> 8);
-                d[1] = clamp((y - 100 * u - 208 * v + 128) >> 8);
-                d[2] = clamp((y + 516 * u + 128) >> 8);
+        auto clamp = [](int c) { return uint8_t(c < 0 ? 0 : c > 255 ? 255 : c); };
+        const size_t row = size_t(width_) * 2;
+        for (int y = 0; y < height_; ++y) {
+            const size_t at = device_row(y) * row;
+            if (at + row > uyvy_.size()) continue;
+            for (int x = 0; x + 1 < width_; x += 2) {
+                const uint8_t *s = &uyvy_[at + size_t(x) * 2];
+                const int u = s[0] - 128, v = s[2] - 128;
+                for (int k = 0; k < 2; ++k) {
+                    const int l = (s[1 + 2 * k] - 16) * 298;
+                    uint8_t *d = &fr.rgb[(size_t(y) * width_ + x + k) * 3];
+                    d[0] = clamp((l + 409 * v + 128) >> 8);
+                    d[1] = clamp((l - 100 * u - 208 * v + 128) >> 8);
+                    d[2] = clamp((l + 516 * u + 128) >> 8);
+                }
             }
         }
         uyvy_want_ = 0;
@@ -702,20 +770,8 @@ class Board {
             rec_lost_ = false;
             rec_list_ = list;
         } else {
-            // One uncompressed UYVY frame of the generated picture.
-            const Frame fr = unrecorded_frame(width_, height_, tape_name_, tc_of(in));
-            stream_.resize(size_t(width_) * height_ * 2);
-            for (size_t px = 0; px + 1 < size_t(width_) * height_; px += 2) {
-                const uint8_t *a = &fr.rgb[px * 3], *b = &fr.rgb[px * 3 + 3];
-                auto Y = [](const uint8_t *c) {
-                    return uint8_t(16 + (66 * c[0] + 129 * c[1] + 25 * c[2]) / 256);
-                };
-                const int r = (a[0] + b[0]) / 2, g = (a[1] + b[1]) / 2, bl = (a[2] + b[2]) / 2;
-                stream_[px * 2] = uint8_t(128 + (-38 * r - 74 * g + 112 * bl) / 256);
-                stream_[px * 2 + 1] = Y(a);
-                stream_[px * 2 + 2] = uint8_t(128 + (112 * r - 94 * g - 18 * bl) / 256);
-                stream_[px * 2 + 3] = Y(b);
-            }
+            // One uncompressed frame of the tape in the device frame layout.
+            stream_ = device_frame(tape_frame(in, list));
             // The data channel moves whole chunks: the last one is padded.
             stream_.resize((stream_.size() + SV_CHUNK_BYTES - 1) / SV_CHUNK_BYTES * SV_CHUNK_BYTES,
                            0);

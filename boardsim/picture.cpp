@@ -191,6 +191,10 @@ bool decode_field(const std::vector<uint8_t> &jpeg, Frame *f) {
 
 } // namespace
 
+bool decode_field_lines(const std::vector<uint8_t> &jpeg, Frame *f) {
+    return decode_field(jpeg, f);
+}
+
 bool strip_of_field(const std::vector<uint8_t> &jpeg, uint32_t *tc, int width, int pad) {
     Frame f;
     f.width = width;

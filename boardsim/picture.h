@@ -28,6 +28,10 @@ Frame unrecorded_frame(int width, int height, const std::string &tape, uint32_t 
 // framing cells (white, black) are not there.
 bool read_strip(const Frame &f, uint32_t *tc);
 
+// Decodes a field JPEG f->width pixels wide into f, one line per field
+// line (f->height becomes the field's height).
+bool decode_field_lines(const std::vector<uint8_t> &jpeg, Frame *f);
+
 // Value of the padding lines on top of each stored NTSC field.
 constexpr uint8_t kPadValue = 16;
 

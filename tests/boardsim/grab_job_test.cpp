@@ -171,3 +171,77 @@ TEST(GrabJob, ALostBoardGivesAnErrorWithinTheTimeoutAndNoFile) {
         EXPECT_FALSE(exists(job.results[0].name)) << fault;
     }
 }
+
+namespace {
+
+// The timecode word in the strip of a Targa frame file (rows bottom-up,
+// the strip on picture line 48).
+uint32_t tga_strip(const std::string &name) {
+    const auto px = reel_test::read_file(name);
+    if (px.size() != 18u + 720u * 576u * 3u) return 0xdeadbeef;
+    auto green = [&](int cell) {
+        return px[18 + (size_t(576 - 1 - 48) * 720 + 88 + 16 * cell + 8) * 3 + 1];
+    };
+    if (green(0) < 128 || green(33) >= 128) return 0xdeadbeef;
+    uint32_t w = 0;
+    for (int b = 0; b < 32; ++b)
+        if (green(b + 1) >= 128) w |= 1u << b;
+    return w;
+}
+
+} // namespace
+
+TEST(GrabJob, D1GrabWritesNumberedFramesAndResumesFromThem) {
+    SetVideoMode(0);
+    temp_dir dir;
+    Sim sim(dir, {});
+    ASSERT_TRUE(sim.ready());
+    Board board(dir);
+    ASSERT_NE(board.sv, nullptr);
+    mkdir(dir.path("IMAGES").c_str(), 0755);
+    FILE *log = fopen(dir.path("thumbs").c_str(), "w+");
+    ASSERT_NE(log, nullptr);
+    const struct {
+        int step, style;
+        std::vector<const char *> files; // numbered frames, by tape frame
+        std::vector<uint32_t> strips;
+    } cases[] = {
+        {1,
+         0,
+         {"reel1_15f90.1.tga", "reel1_15f90.2.tga", "reel1_15f90.3.tga", "reel1_15f90.4.tga",
+          "reel1_15f90.5.tga"},
+         {0x00000001u, 0x01000001u, 0x02000001u, 0x03000001u, 0x04000001u}},
+        {2,
+         2,
+         {"reel1_15f900001.tga", "reel1_15f900003.tga", "reel1_15f900005.tga"},
+         {0x00000001u, 0x02000001u, 0x04000001u}},
+    };
+    size_t grabs = 0;
+    for (const auto &c : cases) {
+        D1Job job;
+        job.sv = board.sv;
+        job.base = dir.path("IMAGES/reel1");
+        job.step = c.step;
+        job.style = c.style;
+        job.format = 1;
+        job.log_fd = fileno(log);
+        job.entries = {{tc("01:00:00:00"), tc("01:00:00:04"), 0}};
+        EXPECT_EQ(RunGrabD1Job(&job), 1);
+        ASSERT_EQ(job.results.size(), 1u);
+        EXPECT_EQ(job.results[0].error, 0);
+        EXPECT_EQ(job.results[0].grabbed, int(c.files.size()));
+        EXPECT_EQ(job.results[0].thumbs.size(), c.files.size());
+        for (size_t k = 0; k < c.files.size(); ++k)
+            EXPECT_EQ(tga_strip(dir.path(std::string("IMAGES/") + c.files[k])), c.strips[k])
+                << c.files[k];
+        grabs += c.files.size();
+        // Again: every frame file is read back, none is grabbed.
+        EXPECT_EQ(RunGrabD1Job(&job), 1);
+        EXPECT_EQ(job.results[0].grabbed, 0);
+        EXPECT_EQ(job.results[0].read_back, int(c.files.size()));
+        EXPECT_EQ(job.results[0].thumbs.size(), c.files.size());
+    }
+    fclose(log);
+    sim.stop();
+    EXPECT_EQ(count_of(sim.log(), "GRAB "), grabs) << sim.log();
+}

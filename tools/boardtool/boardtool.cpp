@@ -170,11 +170,16 @@ int frame(sv_handle *sv, const std::vector<std::string> &args) {
     int gw = 0, gh = 0;
     rc = sv_record(sv, uyvy.data(), int(uyvy.size()), &gw, &gh, 0, 1, 0);
     if (rc) return fail(rc);
-    // UYVY (top line first) to the program's bottom-up B, G, R lines.
+    // The device frame (UYVY rows, one field's lines after the other's:
+    // PAL upper field first; NTSC lower field first, each half of 248 rows
+    // starting with 5 padding rows) to the program's bottom-up B, G, R lines.
     std::vector<unsigned char> bgr(size_t(w * h * 3));
     auto clamp = [](int v) { return (unsigned char)(v < 0 ? 0 : v > 255 ? 255 : v); };
+    const bool ntsc = h == 486;
     for (int64_t y = 0; y < h; ++y) {
-        const unsigned char *src = &uyvy[size_t(y * w * 2)];
+        const int64_t row = ntsc ? 5 + y / 2 + (y % 2 ? 0 : 248) : y / 2 + (y % 2 ? h / 2 : 0);
+        if (row >= h) continue; // beyond what a transfer of w x h x 2 bytes holds
+        const unsigned char *src = &uyvy[size_t(row * w * 2)];
         unsigned char *dst = &bgr[size_t((h - 1 - y) * w * 3)];
         for (int64_t x = 0; x < w; ++x) {
             const int u = src[(x / 2) * 4] - 128, v = src[(x / 2) * 4 + 2] - 128;
