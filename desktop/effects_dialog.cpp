@@ -27,6 +27,7 @@
 #include "editing/derived_window.h"
 #include "editing/frame_map.h"
 #include "editing/segments.h"
+#include "platform/sem.h"
 #include "media/fm_types.h"
 #include "media/svjr.h"
 #include "media/video_globals.h"
@@ -76,13 +77,13 @@ void effect_process(void *data) {
     if (entry >= 0) pidData[entry].status = failed;
 }
 
+void restore_colours();
+
 void finish(int entry, int pid) {
     EndEffectProcess(pid, pidData[entry].status.load());
     pidData[entry].window = nullptr;
     pidData[entry].output.clear();
-    for (WindowData *w = first_work; w; w = w->next)
-        RestoreFrameColor(w);
-    if (summa_window) RestoreFrameColor(summa_window);
+    restore_colours();
 }
 
 // Undoes a piece made by MakeEffectPiece that no job will render: its
@@ -265,15 +266,27 @@ int StartEffectProcess(WindowData *w, Segment *first, Segment *last) {
     return 1;
 }
 
-void EndEffectProcess(int pid, int status) {
-    EffectJob *job = nullptr;
-    for (size_t k = 0; k < effect_jobs.size(); k++)
-        if (effect_jobs[k]->pid == pid) {
-            job = effect_jobs[k];
-            effect_jobs.erase(effect_jobs.begin() + long(k));
-            break;
-        }
-    if (!job) return;
+namespace {
+
+// Ends of jobs waiting for the converter to finish removing clips.
+struct Deferred {
+    EffectJob *job;
+    int status;
+};
+std::vector<Deferred> deferred;
+
+void restore_colours() {
+    for (WindowData *w = first_work; w; w = w->next)
+        RestoreFrameColor(w);
+    if (summa_window) RestoreFrameColor(summa_window);
+}
+
+// Turns the job's pieces into clips of their outputs. The converter reads the
+// `path` and `pic` of every clip only while it serves a removal (semaphore 3
+// set); the fields are published only when it does not, so no reader ever
+// sees them half written. False when the job must wait.
+bool end_job(EffectJob *job, int status) {
+    if (SemGet(3) != 0) return false;
     bool error = false;
     for (auto &piece : job->pieces) {
         FisicData *c = piece->clip;
@@ -282,8 +295,6 @@ void EndEffectProcess(int pid, int status) {
         if (made && EffectReelOutput(d->a.clip, d->b.clip)) {
             fm_fileformat *reader = svjr_open(d->out.c_str(), 8, 1, 0);
             if (reader) {
-                // Published before busy is cleared: whoever sees the clip
-                // no longer busy sees its reel.
                 c->path = strdup(d->out.c_str());
                 c->reader = reader;
             } else {
@@ -310,6 +321,8 @@ void EndEffectProcess(int pid, int status) {
         d->b.clip->refs--;
         delete d;
         if (made) {
+            // Cleared after the clip's reel or pictures are in place: whoever
+            // sees it no longer busy sees them.
             c->busy = 0;
             UpdateLog(c);
         }
@@ -317,6 +330,33 @@ void EndEffectProcess(int pid, int status) {
     }
     delete job;
     if (error && status != STATUS_STOPPED) say("Error creating effect.");
+    return true;
+}
+
+void retry_deferred(XtPointer, XtIntervalId *) {
+    std::vector<Deferred> waiting;
+    waiting.swap(deferred);
+    for (const Deferred &d : waiting)
+        if (!end_job(d.job, d.status)) deferred.push_back(d);
+    restore_colours();
+    if (!deferred.empty() && mainform)
+        XtAppAddTimeOut(XtWidgetToApplicationContext(mainform), 100, retry_deferred, nullptr);
+}
+
+} // namespace
+
+void EndEffectProcess(int pid, int status) {
+    EffectJob *job = nullptr;
+    for (size_t k = 0; k < effect_jobs.size(); k++)
+        if (effect_jobs[k]->pid == pid) {
+            job = effect_jobs[k];
+            effect_jobs.erase(effect_jobs.begin() + long(k));
+            break;
+        }
+    if (!job || end_job(job, status)) return;
+    deferred.push_back({job, status});
+    if (deferred.size() == 1 && mainform)
+        XtAppAddTimeOut(XtWidgetToApplicationContext(mainform), 100, retry_deferred, nullptr);
 }
 
 namespace {

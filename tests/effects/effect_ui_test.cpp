@@ -213,4 +213,60 @@ TEST_F(EffectUi, FailedStartAndStopLeaveNothing) {
     EXPECT_FALSE(exists(dir + "/SVJ/a_Fake01.svj"));
 }
 
+TEST_F(EffectUi, EndWaitsWhileClipsAreRemoved) {
+    ReelWindow(20, "a");
+    ReelWindow(20, "b");
+    SemSet(3, 1); // the converter is serving a removal
+    WindowData *w = EffectRun(4, 0, 0, EFFECT_CENTER);
+    ASSERT_NE(w, nullptr);
+    FisicData *t = w->seg_first->fisic;
+    Finish();
+    EXPECT_TRUE(t->busy.load());
+    EXPECT_EQ(t->path, nullptr);
+    SemSet(3, 0);
+    for (int k = 0; k < 200 && t->busy.load(); k++) {
+        usleep(10000);
+        Pump();
+    }
+    EXPECT_FALSE(t->busy.load());
+    ASSERT_NE(t->path, nullptr);
+    EXPECT_EQ(std::string(t->path), dir + "/SVJ/a_Fake01.svj");
+}
+
+TEST_F(EffectUi, TransitionAcrossACutMakesTwoPieces) {
+    // A: 6 frames of clip "a" then 6 of clip "c"; a 4-frame transition at
+    // A's end (After, Out at 9) crosses nothing, one at Out 7 crosses the cut.
+    WindowData *a = ReelWindow(6, "a");
+    FisicData *c = NewClip(6);
+    WriteLog(c, 1);
+    WriteReel(c, dir + "/SVJ/c.svj");
+    auto *s = new Segment;
+    s->first = 0;
+    s->last = 5;
+    s->offset = 6;
+    s->fisic = c;
+    c->refs++;
+    s->prev = a->seg_first;
+    s->next = a->seg_first;
+    a->seg_first->next = a->seg_first->prev = s;
+    a->seg_last = s;
+    a->total = 12;
+    Marks(a, 0, 7);
+    ReelWindow(12, "b");
+    SemSet(0, 1);
+    WindowData *w = EffectRun(4, 0, 0, EFFECT_CENTER);
+    ASSERT_NE(w, nullptr);
+    // Window frames 4, 5 of A come from "a", 6, 7 from "c".
+    Segment *first = w->seg_first, *second = first->next;
+    ASSERT_NE(second, first);
+    EXPECT_EQ(first->last - first->first + 1, 2);
+    EXPECT_EQ(second->offset, 2);
+    EXPECT_TRUE(exists(dir + "/SVJ/a_Fake01.svj"));
+    EXPECT_TRUE(exists(dir + "/SVJ/c_Fake01.svj"));
+    Finish();
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_FALSE(first->fisic->busy.load());
+    EXPECT_FALSE(second->fisic->busy.load());
+}
+
 } // namespace
