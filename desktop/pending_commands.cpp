@@ -19,12 +19,6 @@ static void not_available() {
 
 PENDING(DbSelectEdl)
 PENDING(DbSaveEdl)
-PENDING(SoftNewWin)
-PENDING(TendinaLR)
-PENDING(TendinaRL)
-PENDING(TendinaUD)
-PENDING(TendinaDU)
 PENDING(StlnExport)
-PENDING(UserEffect)
 PENDING(RecollectSelected)
 PENDING(RecollectHappy)

@@ -25,6 +25,7 @@
 #include "desktop/exit.h"
 #include "desktop/frame_stepping.h"
 #include "desktop/db_hooks.h"
+#include "desktop/effects_dialog.h"
 #include "desktop/export_commands.h"
 #include "desktop/import_dialog.h"
 #include "desktop/globals.h"
@@ -187,6 +188,7 @@ static void InstallDesktopHooks() {
     DbOpenReelHook = OpenFile;
     InstallDatabaseHooks();
     InstallExportHooks();
+    InstallEffectHooks();
     InstallImportHooks();
     InstallWorkFileHooks();
     DbOpenImageLogHook = OpenImageLog;

@@ -13,6 +13,7 @@
 //   svjtool export -f FORMAT ... SRC... OUT frames of sources joined as one clip
 //   svjtool scan DIR                       the import dialog's list of a directory
 //   svjtool import -d DBDIR ... SOURCE [OUT.svj]  a sequence into a reel or image clip
+//   svjtool effect EFFECT N A AFIRST B BFIRST OUT  a transition rendered at full size
 //
 // Frames are numbered from 0 here, as in the reel's table; the program shows
 // them from 1. Bad arguments print the usage and exit with status 2; a
@@ -49,9 +50,13 @@
 #include "editing/segments.h"
 #include "platform/sem.h"
 
+#include "tools/svjtool/sources.h"
+
 // Import commands (import_cmd.cpp).
 int cmd_scan(int argc, char **argv);
 int cmd_import(int argc, char **argv);
+// Transition effects (effect_cmd.cpp).
+int cmd_effect(int argc, char **argv);
 
 namespace {
 
@@ -320,6 +325,8 @@ const export_format export_formats[] = {
     {"qt-jpeg", EXPORT_KIND_REEL, EXPORT_MOVIE_BASE + 4},
 };
 
+} // namespace
+
 // A source in the import list's form, "base[first...last]ext" or
 // "base.[0001...0250].ext", as a picture-sequence clip; null when the text
 // is not of that form or names an extension no reader takes.
@@ -379,6 +386,8 @@ void free_clip(FisicData *f) {
     std::free(f->path);
     delete f;
 }
+
+namespace {
 
 const char *export_status_message(int status) {
     switch (status) {
@@ -556,6 +565,10 @@ const command commands[] = {
      "-d DBDIR [-s S] [-e E] [-t STEP] [-q Q] [-fit] [-fields] [-remote] "
      "[-n .1.|.0001.|dos] SOURCE [OUT.svj]",
      3, -1, cmd_import, "import a sequence, picture or remote frames into a reel or image clip"},
+    {"effect", "EFFECT N A AFIRST B BFIRST OUT", 7, 7, cmd_effect,
+     "render an N-frame transition: frame i mixes A's frame AFIRST+i with B's BFIRST+i; EFFECT "
+     "softcut, wipe-lr, wipe-rl, wipe-tb, wipe-bt or a plug-in .so; a reel OUT when A or B is "
+     "one, else pictures OUT.0001... in A's numbering and format"},
 };
 
 void usage(FILE *out) {
