@@ -7,6 +7,8 @@
 #   OUTDIR    where the pictures go (default docs/images)
 #   BUILDDIR  the build tree holding desktop/orva and tools/ (default build)
 #
+# SCREENSHOTS_WAIT: seconds to wait for each window (default 10).
+#
 # Exits 1, naming it, when a window it waits for does not appear. Each
 # picture is one function, called once at the end: a new picture is a new
 # function and one more line there.
@@ -66,7 +68,7 @@ start_orva() {
 # wait_window NAME-REGEX WHAT [SECONDS] -> id of the visible window; fails
 # naming WHAT when it does not appear in time.
 wait_window() {
-  local id tries=$(( ${3:-10} * 10 ))
+  local id tries=$(( ${3:-${SCREENSHOTS_WAIT:-10}} * 10 ))
   for _ in $(seq 1 "$tries"); do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
     if [ -n "$id" ]; then
