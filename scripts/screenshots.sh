@@ -8,6 +8,9 @@
 #   BUILDDIR  the build tree holding desktop/orva and tools/ (default build)
 #
 # SCREENSHOTS_WAIT: seconds to wait for each window (default 10).
+# SCREENSHOTS_BOARD=1: the program runs with the board simulator (boardsim on
+# a tape folder of the demo, as scripts/run.sh starts it), for pictures that
+# show the board's parts.
 #
 # Exits 1, naming it, when a window it waits for does not appear. Each
 # picture is one function, called once at the end: a new picture is a new
@@ -27,9 +30,10 @@ fail() {
 }
 cleanup() {
   [ -n "${orva_pid:-}" ] && kill "$orva_pid" 2>/dev/null && wait "$orva_pid" 2>/dev/null
+  [ -n "${board_pid:-}" ] && kill "$board_pid" 2>/dev/null && wait "$board_pid" 2>/dev/null
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   [ -n "${tmp:-}" ] && rm -rf "$tmp"
-  orva_pid="" xvfb_pid="" tmp=""
+  orva_pid="" board_pid="" xvfb_pid="" tmp=""
 }
 trap 'cleanup' EXIT
 trap 'fail "interrupted"' INT TERM
@@ -56,9 +60,29 @@ start_x() {
   export DISPLAY=":$(head -1 "$fd_file")"
 }
 
-start_orva() {
+# The board simulator on the demo's tape folder; the program started after
+# this opens the board through SCSIVIDEO_CMD.
+start_board() {
+  local sim=$build/boardsim/boardsim
+  [ -x "$sim" ] || fail "no boardsim at $sim (build first)"
+  mkdir -p "$tmp/demo/tape"
+  "$sim" "$tmp/board" "$tmp/demo/tape" --log "$tmp/boardsim.log" >"$tmp/board.out" 2>&1 &
+  board_pid=$!
+  for _ in $(seq 1 50); do
+    grep -q "boardsim: ready" "$tmp/board.out" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q "boardsim: ready" "$tmp/board.out" || fail "the board simulator did not start"
+  export SCSIVIDEO_CMD="SCSI,dev=$tmp/board"
+}
+
+make_demo() {
   "$demo_tool" "$tmp/demo" >/dev/null || fail "orva-demo failed"
-  (cd "$tmp" && ORVA_RSRC="$tmp/demo" ORVA_NO_DETACH=1 USER=x exec "$prog" >"$tmp/orva.log" 2>&1) &
+}
+
+# start_orva [ARGS...]: the program on the demo database.
+start_orva() {
+  (cd "$tmp" && ORVA_RSRC="$tmp/demo" ORVA_NO_DETACH=1 USER=x exec "$prog" "$@" >"$tmp/orva.log" 2>&1) &
   orva_pid=$!
   wait_window '^Orva$' "the main window" >/dev/null
 }
@@ -251,6 +275,8 @@ shot_import() {
 }
 
 start_x
+make_demo
+[ "${SCREENSHOTS_BOARD:-0}" = 1 ] && start_board
 start_orva
 open_all_reels
 fill_master
