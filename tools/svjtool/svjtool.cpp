@@ -13,6 +13,8 @@
 //   svjtool export -f FORMAT ... SRC... OUT frames of sources joined as one clip
 //   svjtool scan DIR                       the import dialog's list of a directory
 //   svjtool import -d DBDIR ... SOURCE [OUT.svj]  a sequence into a reel or image clip
+//   svjtool fx FXFILE [NAME PARAMS IN OUT] effects of an effect database, a command line
+//   svjtool custom -d DBDIR ... FXFILE NAME IN.svj OUT  a whole custom effect
 //
 // Frames are numbered from 0 here, as in the reel's table; the program shows
 // them from 1. Bad arguments print the usage and exit with status 2; a
@@ -52,6 +54,9 @@
 // Import commands (import_cmd.cpp).
 int cmd_scan(int argc, char **argv);
 int cmd_import(int argc, char **argv);
+// Custom effect commands (custom_cmd.cpp).
+int cmd_fx(int argc, char **argv);
+int cmd_custom(int argc, char **argv);
 
 namespace {
 
@@ -556,6 +561,13 @@ const command commands[] = {
      "-d DBDIR [-s S] [-e E] [-t STEP] [-q Q] [-fit] [-fields] [-remote] "
      "[-n .1.|.0001.|dos] SOURCE [OUT.svj]",
      3, -1, cmd_import, "import a sequence, picture or remote frames into a reel or image clip"},
+    {"fx", "FXFILE [NAME PARAMS IN OUT]", 1, 5, cmd_fx,
+     "list the effects of an effect database (name, type, command, parameters), or print the "
+     "command line of one frame"},
+    {"custom", "-d DBDIR [-f pic|tga|sgi|yuv] [-q Q] [-p PARAMS] FXFILE NAME IN.svj OUT", 5, -1,
+     cmd_custom,
+     "run a custom effect on every frame of IN.svj: into the reel OUT (.svj), else the pictures "
+     "OUT as an image clip of DBDIR"},
 };
 
 void usage(FILE *out) {
