@@ -234,8 +234,8 @@ bool StlnSelectCommand(const std::vector<FxEffect> &effects, const std::string &
         if (!is_option(grammar[j])) continue;
         cmd.option_count++;
         std::string words;
-        for (size_t k = j + 1; k < grammar.size() && !is_option(grammar[k]) &&
-                               grammar[k] != "IN" && grammar[k] != "OUT";
+        for (size_t k = j + 1; k < grammar.size() && !is_option(grammar[k]) && grammar[k] != "IN" &&
+                               grammar[k] != "OUT";
              k++)
             words += grammar[k] + " ";
         if (!words.empty()) parameters += grammar[j] + " " + words;
@@ -306,18 +306,30 @@ std::string StlnBuildCommand(const FxCommand &cmd, const std::string &in, const 
     const std::string i = " " + FxShellWord(in), o = " " + FxShellWord(out);
     const std::string &c = cmd.command;
     switch (cmd.type) {
-    case 1: return c + i;
-    case 2: return c + i + opts;
-    case 3: return c + i + opts + o;
-    case 4: return c + i + o;
-    case 5: return c + i + o + opts;
-    case 6: return c + o + opts + i;
-    case 7: return c + o + i;
-    case 8: return c + o + i + opts;
-    case 9: return c + opts + o + i;
-    case 10: return c + opts + i;
-    case 11: return c + opts + i + o;
-    default: return "";
+    case 1:
+        return c + i;
+    case 2:
+        return c + i + opts;
+    case 3:
+        return c + i + opts + o;
+    case 4:
+        return c + i + o;
+    case 5:
+        return c + i + o + opts;
+    case 6:
+        return c + o + opts + i;
+    case 7:
+        return c + o + i;
+    case 8:
+        return c + o + i + opts;
+    case 9:
+        return c + opts + o + i;
+    case 10:
+        return c + opts + i;
+    case 11:
+        return c + opts + i + o;
+    default:
+        return "";
     }
 }
 

@@ -43,12 +43,12 @@ extern int svj_fx;
 struct StlnJob {
     ExportData *exp = nullptr; // range, style, chosen path, frame-map copy
     FxCommand command;
-    int format = 1;  // picture format 0 .. 3
+    int format = 1; // picture format 0 .. 3
     int quality = 85;
-    bool svj = true; // results into a reel
-    std::string in_base;  // the frames given to the program ("ex_NN")
-    std::string out_base; // the program's results ("im_NN", or the chosen path)
-    std::string reel;     // the result reel when svj
+    bool svj = true;                   // results into a reel
+    std::string in_base;               // the frames given to the program ("ex_NN")
+    std::string out_base;              // the program's results ("im_NN", or the chosen path)
+    std::string reel;                  // the result reel when svj
     std::vector<std::string> reserved; // names made with O_EXCL to hold the sequences
     ImportData *import = nullptr;      // the import of the results
     std::atomic<int> own_status{0}, own_progress{0};
@@ -63,8 +63,7 @@ struct StlnJob {
 // the message to show: "Error in creating effect\n", or the program search's
 // message. Nothing is left behind on failure; exp is freed then.
 StlnJob *StlnPrepare(ExportData *exp, const FxCommand &command, int format, int quality,
-                     const std::string &image_dir, const std::string &db_dir,
-                     std::string &message);
+                     const std::string &image_dir, const std::string &db_dir, std::string &message);
 
 // The file of output number `number` of a sequence of the job.
 std::string StlnFrameName(const StlnJob &job, const std::string &base, int number);
