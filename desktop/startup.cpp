@@ -27,6 +27,7 @@
 #include "desktop/db_hooks.h"
 #include "desktop/export_commands.h"
 #include "desktop/import_dialog.h"
+#include "desktop/standalone_fx.h"
 #include "desktop/globals.h"
 #include "desktop/file_use.h"
 #include "desktop/info_window.h"
@@ -188,6 +189,7 @@ static void InstallDesktopHooks() {
     InstallDatabaseHooks();
     InstallExportHooks();
     InstallImportHooks();
+    InstallCustomHooks();
     InstallWorkFileHooks();
     DbOpenImageLogHook = OpenImageLog;
     DbInfoHook = InfoShowReels;

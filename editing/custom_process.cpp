@@ -289,6 +289,31 @@ void StlnFreeJob(StlnJob *job) {
     delete job;
 }
 
+void StlnCopyImport(const ImportData &from, ImportData &to) {
+    to.in_basename = from.in_basename;
+    to.out_name = from.out_name;
+    to.db_path = from.db_path;
+    to.xsize = from.xsize;
+    to.ysize = from.ysize;
+    to.start = from.start;
+    to.end = from.end;
+    to.step = from.step;
+    to.quality = from.quality;
+    to.ext_num = from.ext_num;
+    to.format_num = from.format_num;
+    to.svj = from.svj;
+    to.clip_num = from.clip_num;
+    to.read = from.read;
+    to.header = from.header;
+    to.fit = from.fit;
+    to.file_x = from.file_x;
+    to.file_y = from.file_y;
+    to.mode = from.mode;
+    to.fields = from.fields;
+    to.movie = from.movie;
+    to.preview = from.preview;
+}
+
 void StlnRemoveResults(const ImportData &d) {
     for (long long n = d.start; n <= d.end; n += d.step > 0 ? d.step : 1)
         ::unlink(ImportFrameName(d, n).c_str());

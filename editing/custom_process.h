@@ -97,5 +97,8 @@ bool StlnImportReady(ImportData &d, std::string &message);
 // the import fails or is stopped.
 void StlnImportWrite(void *data);
 
+// Copies the words of an import record (not its progress and status).
+void StlnCopyImport(const ImportData &from, ImportData &to);
+
 // Removes the result pictures of the import d (of a reel effect).
 void StlnRemoveResults(const ImportData &d);
