@@ -93,7 +93,7 @@ std::string temporaries(const std::string &dir) {
 // A database (its name full of shell characters) with a PAL reel of three
 // frames, and programs: "rec" records its arguments one a line and copies
 // its last-but-one argument to its last; "none" writes nothing; "slow"
-// sleeps.
+// copies its first argument to its second, then sleeps.
 class CustomJob : public ::testing::Test {
   protected:
     temp_dir tmp;
@@ -112,7 +112,7 @@ class CustomJob : public ::testing::Test {
                        q(record) + "; done\ncp \"$prev\" \"$last\"\n",
                    0755);
         write_text(tmp.path("none"), "#!/bin/sh\nexit 0\n", 0755);
-        write_text(tmp.path("slow"), "#!/bin/sh\nsleep 30\n", 0755);
+        write_text(tmp.path("slow"), "#!/bin/sh\ncp \"$1\" \"$2\"\nsleep 30\n", 0755);
         fx = tmp.path("OrvaFX");
         write_text(fx, "rec : " + tmp.path("rec") + " -v value IN OUT ;\n" +
                            "none : " + tmp.path("none") + " IN OUT ;\n" +
@@ -255,12 +255,17 @@ TEST_F(CustomBody, StoppedJobEndsAtOnceAndLeavesNothing) {
     ASSERT_TRUE(job) << message;
     const int id = JobStart(StlnEffectProcess, job);
     ASSERT_GT(id, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Stopped while the program of the first frame runs, its result written.
+    for (int i = 0; i < 1000 && !exists(images + "im_01.1.tga"); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto t0 = std::chrono::steady_clock::now();
     ASSERT_EQ(JobStop(id), 0);
     JobJoinAll();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
     EXPECT_EQ(job->progress->load(), 0);
+    // The first frame's result was written before the stop.
+    EXPECT_EQ(temporaries(images), "im_01.1.tga ");
     Free_Fake(job, false);
     EXPECT_EQ(temporaries(images), "");
     StlnFreeJob(job);
