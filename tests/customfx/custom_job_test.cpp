@@ -281,3 +281,27 @@ TEST_F(CustomBody, FailedPreparationLeavesNoReservation) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FxCli, ListsEffectsAndPrintsTheCommandLine) {
+    temp_dir tmp;
+    const std::string fx = tmp.path("OrvaFX"), tool = std::string(ORVA_BIN_DIR) + "/tools/svjtool";
+    write_text(fx, "blur : convert IN -blur radius OUT ;\nx : p OUT ;\nbad : p -a IN -b ;\n"
+                   "rb : /usr/bin/blur -r radius IN OUT ;\n_END\nignored");
+    CmdResult r = run("{ " + tool + " fx " + q(fx) + " 2>/dev/null; }");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "blur\t3\tconvert\t-blur radius \n"
+                     "bad\t0\tp\t\n"
+                     "rb\t11\t/usr/bin/blur\t-r radius \n");
+    r = run("{ " + tool + " fx " + q(fx) + " >/dev/null; }");
+    EXPECT_EQ(r.out, "Syntax error: 'IN' not found in 'x' description\n"
+                     "bad: Syntax error: last item must be 'IN' or 'OUT'\n");
+    r = run("{ " + tool + " fx " + q(fx) + " rb '-r 5' 'in file' \"it's\" 2>/dev/null; }");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "/usr/bin/blur -r '5' 'in file' 'it'\\''s'\n");
+    EXPECT_EQ(run(tool + " fx " + q(fx) + " rb '-q 5' a b").status, 1);
+    EXPECT_EQ(run(tool + " fx " + q(tmp.path("none"))).status, 1);
+}
+
+} // namespace
