@@ -17,6 +17,7 @@
 #include "database/db_files.h"
 #include "database/db_list.h"
 #include "editing/clip_records.h"
+#include "editing/custom_process.h"
 #include "editing/export.h"
 #include "editing/image_seq.h"
 #include "ui/globals.h"
@@ -120,7 +121,9 @@ std::string text_of(Widget w) {
 void show_dir(DbDialog *d) {
     ExportControls *c = controls(d);
     if (!d->label || !c) return;
-    const std::string dir = c->kind == EXPORT_KIND_REEL ? DbDialogDir(DB_SVJ) : db_browse_dir;
+    const std::string dir = c->kind == EXPORT_KIND_REEL || c->kind == EXPORT_KIND_FX_REEL
+                                ? DbDialogDir(DB_SVJ)
+                                : std::string(db_browse_dir);
     LabelSetString(d->label, DbDirLabelText(dir, d->label_chars).c_str());
 }
 
@@ -130,7 +133,7 @@ int list_export(DbDialog *d) {
     ExportControls *c = controls(d);
     std::vector<std::string> names;
     DbClearItems(d);
-    if (c && c->kind == EXPORT_KIND_REEL) {
+    if (c && (c->kind == EXPORT_KIND_REEL || c->kind == EXPORT_KIND_FX_REEL)) {
         if (DbListFiles(DbDialogDir(DB_SVJ).c_str(), ".svj", names) != 0) return -1;
         for (const std::string &n : names)
             DbAddItem(d, n);
@@ -158,6 +161,8 @@ int chosen_format(ExportControls *c) {
             if (XmToggleButtonGetState(c->movies[m])) return EXPORT_MOVIE_BASE + m;
         return c->kind == EXPORT_KIND_REEL ? EXPORT_SVJ : EXPORT_MOVIE_BASE;
     }
+    // A custom effect into pictures writes the format of its own dialog.
+    if (c->kind == EXPORT_KIND_FX_PICS) return ext_fx;
     return EXPORT_SVJ;
 }
 
@@ -187,9 +192,9 @@ void ok_cb(Widget, XtPointer client, XtPointer) {
     auto *d = static_cast<DbDialog *>(client);
     ExportControls *c = controls(d);
     const std::string name = text_of(d->text);
-    const std::string dir = c->kind == EXPORT_KIND_REEL && chosen_format(c) == EXPORT_SVJ
-                                ? DbDialogDir(DB_SVJ)
-                                : std::string(db_browse_dir);
+    const bool reel = (c->kind == EXPORT_KIND_REEL && chosen_format(c) == EXPORT_SVJ) ||
+                      c->kind == EXPORT_KIND_FX_REEL;
+    const std::string dir = reel ? DbDialogDir(DB_SVJ) : std::string(db_browse_dir);
     ExportFile((dir + name).c_str(), d->dialog, d, c->kind);
 }
 

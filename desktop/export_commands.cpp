@@ -10,6 +10,7 @@
 #include "desktop/commands.h"
 #include "desktop/globals.h"
 #include "desktop/processes.h"
+#include "desktop/standalone_fx.h"
 #include "editing/clip_records.h"
 #include "editing/derived_window.h"
 #include "editing/export.h"
@@ -58,6 +59,9 @@ bool written_by_job(const char *path) {
 }
 
 int start_export(ExportData *data) {
+    // Kinds 4 and 5 are custom effects: their job is of its own type.
+    if (data->kind == EXPORT_KIND_FX_REEL || data->kind == EXPORT_KIND_FX_PICS)
+        return StlnExportFile(data);
     if (num_sproc >= GENERAL_SPROC) {
         FreeExportData(data);
         say("Too many running processes.\nTry again later.");

@@ -397,6 +397,30 @@ void StartImport(Widget parent, ImportJob *job) {
     p.slot = entry;
 }
 
+ImportJob *NewImportJob() {
+    return new ImportJob;
+}
+
+ImportData &ImportJobData(ImportJob *job) {
+    return job->data;
+}
+
+int StartImportInWindow(ImportJob *job, WindowData *win, void (*body)(void *)) {
+    ImportData &d = job->data;
+    const int entry = Sproc(body ? body : ImportWrite, job, JOB_IMPORT);
+    if (entry < 0) {
+        ImportAbandon(d);
+        delete job;
+        return -1;
+    }
+    PidData &p = pidData[entry];
+    p.output = d.svj ? d.out_name : d.in_basename;
+    job->window = win;
+    p.window = win;
+    p.slot = entry;
+    return entry;
+}
+
 void ImportFinish(ImportJob *job, int status) {
     ImportData &d = job->data;
     WindowData *win = job->window && WindowListed(job->window) ? job->window : nullptr;

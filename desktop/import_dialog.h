@@ -7,7 +7,9 @@
 
 #include <string>
 
+struct ImportData;
 struct ImportJob;
+struct WindowData;
 
 // Writes first and last ("%i") into the dialog's Start and End fields.
 void ImportSetStartEnd(int first, int last);
@@ -24,6 +26,14 @@ void ImportFile(ImportJob *job, const std::string &path, const std::string &reel
 // Starts the job with its window on the desktop, or refuses when too many
 // jobs run. The job is freed by its end routine.
 void StartImport(Widget parent, ImportJob *job);
+// A new import job, and the import record it carries.
+ImportJob *NewImportJob();
+ImportData &ImportJobData(ImportJob *job);
+// Starts an import whose window already stands (the window of a custom
+// effect, which goes on to show the import of its results): body runs as the
+// job (ImportWrite when null; it gets the job, whose record comes first).
+// Returns the entry, or -1 after freeing the job.
+int StartImportInWindow(ImportJob *job, WindowData *win, void (*body)(void *));
 // The end of an import job: the clip is made (reel or image clip) and
 // replaces the window of the clip being produced; a stopped or failed
 // import leaves no clip. A window closed meanwhile is not touched; an image

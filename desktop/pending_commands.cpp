@@ -19,6 +19,5 @@ static void not_available() {
 
 PENDING(DbSelectEdl)
 PENDING(DbSaveEdl)
-PENDING(StlnExport)
 PENDING(RecollectSelected)
 PENDING(RecollectHappy)

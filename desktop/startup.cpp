@@ -28,6 +28,7 @@
 #include "desktop/effects_dialog.h"
 #include "desktop/export_commands.h"
 #include "desktop/import_dialog.h"
+#include "desktop/standalone_fx.h"
 #include "desktop/globals.h"
 #include "desktop/file_use.h"
 #include "desktop/info_window.h"
@@ -190,6 +191,7 @@ static void InstallDesktopHooks() {
     InstallExportHooks();
     InstallEffectHooks();
     InstallImportHooks();
+    InstallCustomHooks();
     InstallWorkFileHooks();
     DbOpenImageLogHook = OpenImageLog;
     DbInfoHook = InfoShowReels;

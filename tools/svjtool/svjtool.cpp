@@ -14,6 +14,8 @@
 //   svjtool scan DIR                       the import dialog's list of a directory
 //   svjtool import -d DBDIR ... SOURCE [OUT.svj]  a sequence into a reel or image clip
 //   svjtool effect EFFECT N A AFIRST B BFIRST OUT  a transition rendered at full size
+//   svjtool fx FXFILE [NAME PARAMS IN OUT] effects of an effect database, a command line
+//   svjtool custom -d DBDIR ... FXFILE NAME IN.svj OUT  a whole custom effect
 //
 // Frames are numbered from 0 here, as in the reel's table; the program shows
 // them from 1. Bad arguments print the usage and exit with status 2; a
@@ -57,6 +59,9 @@ int cmd_scan(int argc, char **argv);
 int cmd_import(int argc, char **argv);
 // Transition effects (effect_cmd.cpp).
 int cmd_effect(int argc, char **argv);
+// Custom effect commands (custom_cmd.cpp).
+int cmd_fx(int argc, char **argv);
+int cmd_custom(int argc, char **argv);
 
 namespace {
 
@@ -569,6 +574,13 @@ const command commands[] = {
      "render an N-frame transition: frame i mixes A's frame AFIRST+i with B's BFIRST+i; EFFECT "
      "softcut, wipe-lr, wipe-rl, wipe-tb, wipe-bt or a plug-in .so; a reel OUT when A or B is "
      "one, else pictures OUT.0001... in A's numbering and format"},
+    {"fx", "FXFILE [NAME PARAMS IN OUT]", 1, 5, cmd_fx,
+     "list the effects of an effect database (name, type, command, parameters), or print the "
+     "command line of one frame"},
+    {"custom", "-d DBDIR [-f pic|tga|sgi|yuv] [-q Q] [-p PARAMS] FXFILE NAME IN.svj OUT", 5, -1,
+     cmd_custom,
+     "run a custom effect on every frame of IN.svj: into the reel OUT (.svj), else the pictures "
+     "OUT as an image clip of DBDIR"},
 };
 
 void usage(FILE *out) {

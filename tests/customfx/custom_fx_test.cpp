@@ -1,0 +1,260 @@
+// Custom effects without the desktop: the effect database as the dialog
+// reads it, the eleven grammar types and their syntax errors, the Parameters
+// field, the program search, and the command line of one frame.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "editing/custom_fx.h"
+#include "tests/media/reel_fixtures.h"
+
+namespace {
+
+using reel_test::ScopedEnv;
+using reel_test::temp_dir;
+
+std::string names_of(const std::vector<FxEffect> &effects) {
+    std::string s;
+    for (const FxEffect &e : effects)
+        s += e.name + ",";
+    return s;
+}
+
+std::string joined(const std::vector<std::string> &messages) {
+    std::string s;
+    for (const std::string &m : messages)
+        s += m + "|";
+    return s;
+}
+
+TEST(FxDatabase, DeclarationsAndTheirErrors) {
+    struct Case {
+        const char *text, *names, *messages;
+    } cases[] = {
+        {"blur : /usr/bin/blur -r radius IN OUT ; _END", "blur,", ""},
+        {"a:b IN ; _END", "", "Syntax error: ':' expected|"},
+        {"x : p OUT ; y : q IN ; _END", "y,", "Syntax error: 'IN' not found in 'x' description|"},
+        {"x : p IN ; y : q IN ; x : r IN ; z : s IN ; _END", "x,y,",
+         "Syntax error: command 'x' declared twice|"},
+        {"x : ; _END", "", "Syntax error: command name expected|"},
+        {"x : p -a IN _END", "", "Syntax error: ';' missing|"},
+        {"x : p fixed _END", "", "Syntax error: ';' missing|"},
+        {"x : p IN ; _END y : q IN ;", "x,", ""},
+        {"x : p IN ;", "", "Cannot find '_END' in ORVA_FX file|"},
+        {"x : p IN ; _END", "x,", ""},
+    };
+    for (const Case &c : cases) {
+        std::vector<FxEffect> effects;
+        std::vector<std::string> messages;
+        FxParseDatabase(c.text, effects, messages);
+        EXPECT_EQ(names_of(effects), c.names) << c.text;
+        EXPECT_EQ(joined(messages), c.messages) << c.text;
+    }
+    std::vector<FxEffect> effects;
+    std::vector<std::string> messages;
+    FxParseDatabase("blur :\n/usr/bin/blur  -r\tradius IN OUT ; _END", effects, messages);
+    ASSERT_EQ(effects.size(), 1u);
+    EXPECT_EQ(effects[0].description, "/usr/bin/blur -r radius IN OUT ;");
+}
+
+TEST(FxDatabase, CountsAreKept) {
+    std::string many, fixed = "x : p";
+    for (int i = 0; i <= FX_MAX_EFFECTS; i++)
+        many += "e" + std::to_string(i) + " : p IN ; ";
+    for (int i = 0; i <= FX_MAX_FIXED_WORDS; i++)
+        fixed += " w";
+    std::vector<FxEffect> effects;
+    std::vector<std::string> messages;
+    FxParseDatabase(many + "_END", effects, messages);
+    EXPECT_EQ(effects.size(), size_t(FX_MAX_EFFECTS));
+    EXPECT_EQ(joined(messages), "Syntax error in command definition|");
+    messages.clear();
+    FxParseDatabase(fixed + " IN ; _END", effects, messages);
+    EXPECT_TRUE(effects.empty());
+    EXPECT_EQ(joined(messages), "Syntax error in command definition|");
+    // Long texts are kept whole.
+    const std::string word(300, 'v');
+    FxParseDatabase("long : p " + word + " IN ; _END", effects, messages);
+    ASSERT_EQ(effects.size(), 1u);
+    EXPECT_EQ(effects[0].description, "p " + word + " IN ;");
+}
+
+TEST(FxDatabase, FileAndPlace) {
+    temp_dir tmp;
+    std::string path, message;
+    {
+        ScopedEnv rsrc("ORVA_RSRC", tmp.dir().c_str());
+        EXPECT_TRUE(FxDatabasePath(path, message));
+        EXPECT_EQ(path, tmp.dir() + "/OrvaFX");
+    }
+    {
+        ScopedEnv rsrc("ORVA_RSRC", nullptr), pwd("PWD", "/some/dir/");
+        EXPECT_TRUE(FxDatabasePath(path, message));
+        EXPECT_EQ(path, "/some/dir/OrvaFX");
+    }
+    {
+        ScopedEnv rsrc("ORVA_RSRC", "");
+        EXPECT_FALSE(FxDatabasePath(path, message));
+        EXPECT_EQ(message, "Cannot find ORVA effect database");
+    }
+    std::vector<FxEffect> effects;
+    std::vector<std::string> messages;
+    EXPECT_FALSE(FxReadDatabase(tmp.path("OrvaFX"), effects, messages));
+    EXPECT_EQ(joined(messages), "Cannot open " + tmp.path("OrvaFX") + " file|");
+    EXPECT_FALSE(FxReadDatabase(tmp.dir(), effects, messages)); // a directory
+}
+
+// Each grammar: type, message, Parameters template, and the command line
+// with in "i", out "o" and every declared option set to "v".
+TEST(FxGrammar, ElevenTypesAndErrors) {
+    struct Case {
+        const char *grammar;
+        int type;
+        const char *message, *parameters, *line;
+    } cases[] = {
+        {"IN", 1, "", "", "c 'i'"},
+        {"IN -a x", 2, "", "-a x ", "c 'i' -a 'v'"},
+        {"IN -a x -b y OUT", 3, "", "-a x -b y ", "c 'i' -a 'v' -b 'v' 'o'"},
+        {"IN OUT", 4, "", "", "c 'i' 'o'"},
+        {"IN OUT w -b", 5, "", "", "c 'i' 'o' w 'v' -b 'v'"},
+        {"OUT -a x IN", 6, "", "-a x ", "c 'o' -a 'v' 'i'"},
+        {"OUT IN", 7, "", "", "c 'o' 'i'"},
+        {"OUT IN -a x", 8, "", "-a x ", "c 'o' 'i' -a 'v'"},
+        {"-a x OUT IN", 9, "", "-a x ", "c -a 'v' 'o' 'i'"},
+        {"-a x IN", 10, "", "-a x ", "c -a 'v' 'i'"},
+        {"-r radius IN OUT", 11, "", "-r radius ", "c -r 'v' 'i' 'o'"},
+        {"OUT", 0, "Syntax error: 'IN' missing", "", ""},
+        {"IN -a", 0, "Syntax error", "", ""},
+        {"OUT -a x", 0, "Syntax error", "-a x ", ""},
+        {"-a x OUT", 0, "Syntax error: 'IN' missing", "-a x ", ""},
+        {"-a x y", 0, "Syntax error: last item must be 'IN' or 'OUT'", "-a x y ", ""},
+    };
+    for (const Case &c : cases) {
+        const std::vector<FxEffect> effects{{"e", std::string("c ") + c.grammar + " ;"}};
+        FxCommand cmd;
+        std::string parameters, message;
+        ASSERT_TRUE(StlnSelectCommand(effects, "e", cmd, parameters, message)) << c.grammar;
+        EXPECT_EQ(cmd.type, c.type) << c.grammar;
+        EXPECT_EQ(message, c.message) << c.grammar;
+        EXPECT_EQ(parameters, c.parameters) << c.grammar;
+        EXPECT_EQ(cmd.command, "c") << c.grammar;
+        for (FxOption &o : cmd.options) {
+            o.value = "v";
+            o.set = true;
+        }
+        EXPECT_EQ(StlnBuildCommand(cmd, "i", "o"), c.line) << c.grammar;
+    }
+}
+
+TEST(FxGrammar, SelectionFailuresAndOptionCount) {
+    std::vector<FxEffect> effects{{"e", ""}, {"f", "p fixed -a x IN -b ;"}};
+    FxCommand cmd;
+    std::string parameters, message;
+    EXPECT_FALSE(StlnSelectCommand(effects, "g", cmd, parameters, message));
+    EXPECT_EQ(message, "Couldn't find command name");
+    EXPECT_FALSE(StlnSelectCommand(effects, "e", cmd, parameters, message));
+    EXPECT_EQ(message, "Couldn't find command description");
+    ASSERT_TRUE(StlnSelectCommand(effects, "f", cmd, parameters, message));
+    EXPECT_EQ(cmd.command, "p fixed");
+    EXPECT_EQ(cmd.option_count, 2);
+    EXPECT_EQ(cmd.type, 0); // "-a x IN -b" begins with an option and ends with neither
+    EXPECT_EQ(message, "Syntax error: last item must be 'IN' or 'OUT'");
+    std::string many = "p IN";
+    for (int i = 0; i <= FX_MAX_OPTIONS; i++)
+        many += " -o" + std::to_string(i);
+    effects = {{"m", many + " ;"}};
+    ASSERT_TRUE(StlnSelectCommand(effects, "m", cmd, parameters, message));
+    EXPECT_EQ(cmd.type, 0);
+    EXPECT_EQ(message, "Syntax error in command definition");
+}
+
+TEST(FxParameters, FieldIntoOptions) {
+    std::vector<FxEffect> effects{{"blur", "/usr/bin/blur -r radius -s a b IN OUT ;"}};
+    struct Case {
+        const char *field;
+        bool ok;
+        const char *message, *line;
+    } cases[] = {
+        {"", true, "", "/usr/bin/blur 'in' 'out'"},
+        {"-r 5", true, "", "/usr/bin/blur -r '5' 'in' 'out'"},
+        {"  -s 1   2 -r 3", true, "", "/usr/bin/blur -r '3' -s '1' '2' 'in' 'out'"},
+        {"-r -5", true, "", "/usr/bin/blur -r '-5' 'in' 'out'"},
+        {"-s", true, "", "/usr/bin/blur -s 'in' 'out'"},
+        {"5 -r", false, "Syntax error: parameter required", ""},
+        {"-x 1", false, "Syntax error: parameter '-x' not declared", ""},
+    };
+    for (const Case &c : cases) {
+        FxCommand cmd;
+        std::string parameters, message;
+        ASSERT_TRUE(StlnSelectCommand(effects, "blur", cmd, parameters, message));
+        EXPECT_EQ(cmd.type, 11);
+        EXPECT_EQ(StlnParseParameters(c.field, cmd, message), c.ok) << c.field;
+        EXPECT_EQ(message, c.message) << c.field;
+        if (c.ok) {
+            EXPECT_EQ(StlnBuildCommand(cmd, "in", "out"), c.line) << c.field;
+        }
+    }
+}
+
+TEST(FxProgram, FoundInPathPwdOrAsAbsolutePath) {
+    temp_dir a, b;
+    const std::string prog = b.path("fxprog");
+    FILE *f = std::fopen(prog.c_str(), "w");
+    ASSERT_TRUE(f);
+    std::fclose(f);
+    std::string found, message;
+    {
+        ScopedEnv path("PATH", (a.dir() + ":" + b.dir()).c_str());
+        EXPECT_TRUE(FxFindProgram("fxprog -x IN", found, message));
+        EXPECT_EQ(found, prog);
+        EXPECT_FALSE(FxFindProgram("nosuch IN", found, message));
+        EXPECT_EQ(message, "Program ' nosuch' not in path");
+    }
+    {
+        ScopedEnv path("PATH", nullptr), pwd("PWD", b.dir().c_str());
+        EXPECT_TRUE(FxFindProgram("fxprog", found, message));
+        EXPECT_EQ(found, prog);
+    }
+    {
+        ScopedEnv path("PATH", nullptr), pwd("PWD", nullptr), home("HOME", nullptr);
+        EXPECT_FALSE(FxFindProgram("fxprog", found, message));
+        EXPECT_EQ(message, "Cannot find program:\n'fxprog'");
+    }
+    EXPECT_TRUE(FxFindProgram(prog + " a", found, message));
+    EXPECT_FALSE(FxFindProgram(a.path("fxprog"), found, message));
+    EXPECT_EQ(message, "Cannot find program:\n'" + a.path("fxprog") + "'");
+}
+
+TEST(FxQuoting, ShellReadsBackEveryWordLiterally) {
+    temp_dir tmp;
+    const std::string record = tmp.path("args");
+    const std::string pwned = tmp.path("pwned");
+    const std::string hostile[] = {"plain",
+                                   "two words",
+                                   "it's",
+                                   "a;b",
+                                   "$(touch " + pwned + ")",
+                                   "`touch " + pwned + "`",
+                                   "\"q\"",
+                                   "\\",
+                                   "*",
+                                   "$HOME",
+                                   "-"};
+    for (const std::string &w : hostile) {
+        const std::string line = "printf '%s' " + FxShellWord(w) + " > " + FxShellWord(record);
+        ASSERT_EQ(std::system(line.c_str()), 0) << w;
+        FILE *f = std::fopen(record.c_str(), "r");
+        ASSERT_TRUE(f);
+        char buf[256] = {};
+        size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+        std::fclose(f);
+        EXPECT_EQ(std::string(buf, n), w);
+    }
+    struct stat st;
+    EXPECT_NE(stat(pwned.c_str(), &st), 0);
+}
+
+} // namespace
