@@ -13,6 +13,7 @@
 //   svjtool export -f FORMAT ... SRC... OUT frames of sources joined as one clip
 //   svjtool scan DIR                       the import dialog's list of a directory
 //   svjtool import -d DBDIR ... SOURCE [OUT.svj]  a sequence into a reel or image clip
+//   svjtool playreel SRC FIRST LAST OUT [...]     a segment's frames in play order
 //
 // Frames are numbered from 0 here, as in the reel's table; the program shows
 // them from 1. Bad arguments print the usage and exit with status 2; a
@@ -52,6 +53,8 @@
 // Import commands (import_cmd.cpp).
 int cmd_scan(int argc, char **argv);
 int cmd_import(int argc, char **argv);
+// A segment's play reel (playreel_cmd.cpp).
+int cmd_playreel(int argc, char **argv);
 
 namespace {
 
@@ -556,6 +559,8 @@ const command commands[] = {
      "-d DBDIR [-s S] [-e E] [-t STEP] [-q Q] [-fit] [-fields] [-remote] "
      "[-n .1.|.0001.|dos] SOURCE [OUT.svj]",
      3, -1, cmd_import, "import a sequence, picture or remote frames into a reel or image clip"},
+    {"playreel", "SRC FIRST LAST OUT [--map m0,m1,... --period A] [--invert-fields]", 4, -1,
+     cmd_playreel, "copy frames FIRST..LAST (from 0, by the frame rule) in play order into OUT"},
 };
 
 void usage(FILE *out) {
