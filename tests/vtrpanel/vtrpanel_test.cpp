@@ -17,6 +17,9 @@
 #include <thread>
 
 #include "database/db_list.h"
+#include "desktop/invert_process.h"
+#include "editing/clip_records.h"
+#include "editing/play_reel.h"
 #include "device/sv.h"
 #include "tests/media/reel_fixtures.h"
 #include "ui/globals.h"
@@ -376,6 +379,61 @@ TEST_F(VtrPanelTest, QualityButtonsStepAndRepeat) {
     EXPECT_EQ(LabelOf(W("lab2")), "D1"); // 84 + 19 passes 100
     PumpFor(500);
     EXPECT_EQ(LabelOf(W("lab2")), "D1");
+}
+
+} // namespace
+
+namespace {
+
+int continued = 0;
+void Continue() {
+    ++continued;
+}
+
+// Runs the reaper until the preparation has been collected.
+void ReapAll() {
+    for (int i = 0; i < 500 && !play_jobs.empty(); ++i) {
+        ReapEndedJobs();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+TEST_F(VtrPanelTest, PreparationBuildsPlayReelsOrLeavesNothingWhenStopped) {
+    const std::string reel = dir.path("src.svj");
+    ASSERT_EQ(reel_test::store_reel(reel, reel_test::make_fields(12, 64, 32), 64, 32), "");
+    FisicData clip;
+    clip.path = strdup(reel.c_str());
+    Segment back;
+    back.first = 9;
+    back.last = 2;
+    back.fisic = &clip;
+    const struct {
+        bool stop;
+        int continued;
+        bool kept;
+    } cases[] = {{true, 0, false}, {false, 1, false}};
+    for (const auto &c : cases) {
+        continued = 0;
+        AddInvertProcess(&back, nullptr, Continue);
+        ASSERT_EQ(SprocInvertSvj(), 1);
+        EXPECT_EQ(SemGet(0), 1);
+        EXPECT_FALSE(XtIsSensitive(W("play")));
+        if (c.stop) StopInvertProcess();
+        ReapAll();
+        EXPECT_TRUE(play_jobs.empty());
+        EXPECT_EQ(continued, c.continued) << c.stop;
+        EXPECT_EQ(SemGet(0), 0);
+        EXPECT_TRUE(XtIsSensitive(W("play")));
+        // Without a current database the new reel is not adopted: it is removed.
+        EXPECT_FALSE(std::filesystem::exists(dir.path("src_Play01.svj"))) << c.stop;
+    }
+    free(clip.path);
+}
+
+TEST_F(VtrPanelTest, DispWithoutSequencesToPrepareGoesStraightOn) {
+    Press(W("Disp"));
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Not available yet."});
+    EXPECT_TRUE(play_jobs.empty());
 }
 
 } // namespace
