@@ -20,6 +20,7 @@
 #include "desktop/invert_process.h"
 #include "editing/clip_records.h"
 #include "editing/play_reel.h"
+#include "media/fm_main.h"
 #include "device/sv.h"
 #include "tests/media/reel_fixtures.h"
 #include "ui/globals.h"
@@ -119,6 +120,7 @@ class VtrPanelTest : public DesktopFixture {
         sv = sv_open("");
         ASSERT_NE(sv, nullptr);
         sv_semaphore(sv, 1, 0, 4);
+        fm_initialize(&sv);
         static char arg0[] = "orva";
         static char *argv[] = {arg0, nullptr};
         int argc = 1;
@@ -133,6 +135,7 @@ class VtrPanelTest : public DesktopFixture {
     }
     void TearDown() override {
         DesktopFixture::TearDown();
+        fm_deinitialize();
         if (sv) sv_close(sv);
         sv = nullptr;
         vtr_board = nullptr;
@@ -424,10 +427,41 @@ TEST_F(VtrPanelTest, PreparationBuildsPlayReelsOrLeavesNothingWhenStopped) {
         EXPECT_EQ(continued, c.continued) << c.stop;
         EXPECT_EQ(SemGet(0), 0);
         EXPECT_TRUE(XtIsSensitive(W("play")));
-        // Without a current database the new reel is not adopted: it is removed.
+        // A reel of another frame size than the video's is not adopted: removed.
         EXPECT_FALSE(std::filesystem::exists(dir.path("src_Play01.svj"))) << c.stop;
     }
     free(clip.path);
+}
+
+TEST_F(VtrPanelTest, APreparedReelBecomesAClipOfTheCurrentDatabase) {
+    const std::string db = dir.path("db") + "/";
+    ASSERT_EQ(system(("mkdir -p " + db + "SVJ " + db + "CLIP " + db + "WORK").c_str()), 0);
+    const std::string reel = db + "SVJ/src.svj";
+    ASSERT_EQ(reel_test::store_reel(reel, reel_test::make_fields(12, 720, 288), 720, 576), "");
+    DbInitialize();
+    DbAppendEntry(DbMakeEntry("vtrdb", db.c_str()));
+    DbNameSetDatabase("vtrdb");
+    FisicData *const listed_before = first_fisic.load();
+    FisicData clip;
+    clip.path = strdup(reel.c_str());
+    Segment back;
+    back.first = 9;
+    back.last = 2;
+    back.fisic = &clip;
+    continued = 0;
+    AddInvertProcess(&back, nullptr, Continue);
+    ASSERT_EQ(SprocInvertSvj(), 1);
+    ReapAll();
+    EXPECT_EQ(continued, 1);
+    const std::string made = db + "SVJ/src_Play01.svj";
+    EXPECT_TRUE(std::filesystem::exists(made));
+    bool listed = false;
+    for (FisicData *f = first_fisic.load(); f; f = f->next.load())
+        if (f->path && made == f->path) listed = f->frames == 8;
+    EXPECT_TRUE(listed);
+    first_fisic = listed_before; // the new clip's reel goes with the directory
+    free(clip.path);
+    DbFreeList();
 }
 
 TEST_F(VtrPanelTest, DispWithoutSequencesToPrepareGoesStraightOn) {
