@@ -448,11 +448,27 @@ TEST_F(VtrPanelTest, APreparedReelBecomesAClipOfTheCurrentDatabase) {
     back.first = 9;
     back.last = 2;
     back.fisic = &clip;
+    back.next = back.prev = &back;
+    back.offset = 0;
+    clip.refs = 1;
+    // The summa window of a master area whose first stretch runs backwards.
+    WindowData summa;
+    summa.seg_first = summa.seg_last = &back;
+    WindowData *const summa_before = summa_window;
+    summa_window = &summa;
     continued = 0;
-    AddInvertProcess(&back, nullptr, Continue);
-    ASSERT_EQ(SprocInvertSvj(), 1);
+    PreparePlaySequences(Continue);
+    ASSERT_EQ(play_jobs.size(), 1u);
+    EXPECT_EQ(Named(app_shell, "warning").size(), 1u); // "Working"
     ReapAll();
+    summa_window = summa_before;
     EXPECT_EQ(continued, 1);
+    EXPECT_TRUE(Named(app_shell, "warning").empty());
+    EXPECT_EQ(back.first, 0);
+    EXPECT_EQ(back.last, 7);
+    EXPECT_NE(back.fisic, &clip);
+    EXPECT_EQ(clip.refs.load(), 0);
+    summa.seg_first = summa.seg_last = nullptr;
     const std::string made = db + "SVJ/src_Play01.svj";
     EXPECT_TRUE(std::filesystem::exists(made));
     bool listed = false;
