@@ -20,6 +20,7 @@
 #include "desktop/invert_process.h"
 #include "editing/clip_records.h"
 #include "editing/play_reel.h"
+#include "vtr/vtr_env.h"
 #include "media/fm_main.h"
 #include "device/sv.h"
 #include "tests/media/reel_fixtures.h"
@@ -478,6 +479,31 @@ TEST_F(VtrPanelTest, APreparedReelBecomesAClipOfTheCurrentDatabase) {
     first_fisic = listed_before; // the new clip's reel goes with the directory
     free(clip.path);
     DbFreeList();
+}
+
+TEST_F(VtrPanelTest, PrerollSettingsReachTheBoardWithoutTheEnvironment) {
+    setenv("SCSIVIDEO_MASTER", "00:00:03:00,3,", 1);
+    setenv("SCSI_D1", "7", 1);
+    InitVtrEnv();
+    setenv("SCSIVIDEO_MASTER", "00:00:09:00,5,", 1); // changed after: not read
+    const struct {
+        void (*mode)();
+        const char *integer;
+    } cases[] = {{SetD1_MODE, "C 5 1a 7"}, {SetSVJ_MODE, "C 5 1a 3"}};
+    for (const auto &c : cases) {
+        c.mode();
+        const size_t from = sim->lines();
+        EXPECT_EQ(sv_vtrpreroll(sv, 0x00000001u, 0, 0), 0);
+        std::ifstream in(dir.path("log"));
+        std::string line, seen;
+        for (size_t i = 0; std::getline(in, line); ++i)
+            if (i >= from && line.rfind("C 5 1a ", 0) == 0) seen = line;
+        EXPECT_EQ(seen, c.integer);
+    }
+    sv_set_master(nullptr);
+    unsetenv("SCSIVIDEO_MASTER");
+    unsetenv("SCSI_D1");
+    InitVtrEnv();
 }
 
 TEST_F(VtrPanelTest, DispWithoutSequencesToPrepareGoesStraightOn) {
