@@ -506,6 +506,47 @@ TEST_F(VtrPanelTest, PrerollSettingsReachTheBoardWithoutTheEnvironment) {
     InitVtrEnv();
 }
 
+int ended = -1;
+void Ended(int aborted) {
+    ended = aborted;
+}
+// A VTR job that runs until it is stopped, or once through with data set.
+void Working(void *data) {
+    for (int i = 0; i < 500 && !data; ++i) {
+        JobCheckStop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+TEST_F(VtrPanelTest, VtrJobFrameWaitsAbortsAndEnds) {
+    const struct {
+        bool abort;
+        int aborted;
+    } cases[] = {{true, 1}, {false, 0}};
+    static int once = 1;
+    for (const auto &c : cases) {
+        ended = -1;
+        StartVtrProcess("Grab", Working, c.abort ? nullptr : &once, Ended);
+        ASSERT_GT(VtrJobPid(), 0);
+        EXPECT_EQ(SemGet(0), 1);
+        const auto boxes = Named(app_shell, "warning");
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(MessageOf(boxes[0]), "Click stop to abort");
+        EXPECT_EQ(TitleOf(boxes[0]), "Grab");
+        EXPECT_FALSE(XtIsSensitive(W("Grab")));
+        if (c.abort) Press(ByLabel(boxes[0], "Stop"));
+        for (int i = 0; i < 500 && ended < 0; ++i) {
+            ReapEndedJobs();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        Pump();
+        EXPECT_EQ(ended, c.aborted) << c.abort;
+        EXPECT_EQ(SemGet(0), 0);
+        EXPECT_TRUE(Named(app_shell, "warning").empty());
+        EXPECT_TRUE(XtIsSensitive(W("Grab")));
+    }
+}
+
 TEST_F(VtrPanelTest, DispWithoutSequencesToPrepareGoesStraightOn) {
     Press(W("Disp"));
     EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Not available yet."});
