@@ -16,6 +16,7 @@
 //   svjtool effect EFFECT N A AFIRST B BFIRST OUT  a transition rendered at full size
 //   svjtool fx FXFILE [NAME PARAMS IN OUT] effects of an effect database, a command line
 //   svjtool custom -d DBDIR ... FXFILE NAME IN.svj OUT  a whole custom effect
+//   svjtool playreel SRC FIRST LAST OUT [...]     a segment's frames in play order
 //
 // Frames are numbered from 0 here, as in the reel's table; the program shows
 // them from 1. Bad arguments print the usage and exit with status 2; a
@@ -62,6 +63,8 @@ int cmd_effect(int argc, char **argv);
 // Custom effect commands (custom_cmd.cpp).
 int cmd_fx(int argc, char **argv);
 int cmd_custom(int argc, char **argv);
+// A segment's play reel (playreel_cmd.cpp).
+int cmd_playreel(int argc, char **argv);
 
 namespace {
 
@@ -581,6 +584,8 @@ const command commands[] = {
      cmd_custom,
      "run a custom effect on every frame of IN.svj: into the reel OUT (.svj), else the pictures "
      "OUT as an image clip of DBDIR"},
+    {"playreel", "SRC FIRST LAST OUT [--map m0,m1,... --period A] [--invert-fields]", 4, -1,
+     cmd_playreel, "copy frames FIRST..LAST (from 0, by the frame rule) in play order into OUT"},
 };
 
 void usage(FILE *out) {
