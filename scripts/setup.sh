@@ -11,7 +11,7 @@ packages=(
   xfonts-base xfonts-75dpi xfonts-100dpi
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-apps x11-utils imagemagick libjpeg-turbo-progs ffmpeg
+  xvfb xauth xdotool x11-apps x11-utils imagemagick libjpeg-turbo-progs ffmpeg man-db
 )
 missing=()
 for p in "${packages[@]}"; do
