@@ -17,6 +17,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-scripts/setup.sh "$build" -DCMAKE_BUILD_TYPE=Release -DORVA_BENCH=OFF
+# Only what the package holds is built: the programs and the generated files.
+targets="orva boardsim orva_install_files orva_changelog"
+for d in tools/*/; do targets="$targets $(basename "$d")"; done
+ORVA_BUILD_TARGETS=$targets scripts/setup.sh "$build" -DCMAKE_BUILD_TYPE=Release -DORVA_BENCH=OFF
 (cd "$build" && fakeroot cpack -G DEB > cpack.log) || { cat "$build/cpack.log"; exit 1; }
 ls "$build"/orva_*_amd64.deb

@@ -28,4 +28,5 @@ fi
 build=${1:-build}
 shift || true
 cmake -S . -B "$build" -G Ninja "$@" >/dev/null
-cmake --build "$build"
+# ORVA_BUILD_TARGETS (space-separated) builds only those targets.
+cmake --build "$build" ${ORVA_BUILD_TARGETS:+--target $ORVA_BUILD_TARGETS}
