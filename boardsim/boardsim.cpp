@@ -15,6 +15,7 @@
 #include "media/video_globals.h"
 #include "platform/byteorder.h"
 #include "platform/fileio.h"
+#include "orva_version.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -881,10 +882,13 @@ class Board {
     size_t stream_at_ = 0;
 };
 
+const char usage_text[] = "usage: boardsim SOCKET TAPEDIR [--standard pal|ntsc] [--speed X] "
+                          "[--preroll S] [--buffer MB] [--version N] [--no-memory] [--no-genlock] "
+                          "[--log FILE] [--fault KIND[@N]]...\n"
+                          "       boardsim --help | --version\n";
+
 int usage() {
-    fprintf(stderr, "usage: boardsim SOCKET TAPEDIR [--standard pal|ntsc] [--speed X] "
-                    "[--preroll S] [--buffer MB] [--version N] [--no-memory] [--no-genlock] "
-                    "[--log FILE] [--fault KIND[@N]]...\n");
+    fputs(usage_text, stderr);
     return 2;
 }
 
@@ -912,6 +916,16 @@ bool parse_fault(const std::string &spec, Fault *f) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // Alone, --version prints the program's version; followed by a number
+    // it sets the version number the simulated board reports.
+    if (argc == 2 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
+        fputs(usage_text, stdout);
+        return 0;
+    }
+    if (argc == 2 && !strcmp(argv[1], "--version")) {
+        printf("boardsim %s\n", ORVA_VERSION);
+        return 0;
+    }
     Options o;
     std::vector<std::string> pos;
     for (int i = 1; i < argc; ++i) {

@@ -11,7 +11,7 @@ packages=(
   xfonts-base xfonts-75dpi xfonts-100dpi
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-apps x11-utils imagemagick libjpeg-turbo-progs ffmpeg python3
+  xvfb xauth xdotool x11-apps x11-utils imagemagick libjpeg-turbo-progs ffmpeg python3 man-db
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -28,4 +28,5 @@ fi
 build=${1:-build}
 shift || true
 cmake -S . -B "$build" -G Ninja "$@" >/dev/null
-cmake --build "$build"
+# ORVA_BUILD_TARGETS (space-separated) builds only those targets.
+cmake --build "$build" ${ORVA_BUILD_TARGETS:+--target $ORVA_BUILD_TARGETS}

@@ -8,6 +8,7 @@
 // kept); 1 otherwise, with the board's message on standard error.
 #include "device/sv.h"
 #include "media/img_tga.h"
+#include "orva_version.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,15 +18,19 @@
 
 namespace {
 
+const char usage_text[] =
+    "usage: boardtool [-d SETUP] status [--repeat N]\n"
+    "       boardtool [-d SETUP] vtr stop|play|forward|rewind|pause|goto TC|jog N\n"
+    "       boardtool [-d SETUP] grab IN OUT REEL [-q Q]\n"
+    "       boardtool [-d SETUP] play REEL [FIRST COUNT] [-t TC]\n"
+    "       boardtool [-d SETUP] edit TC COUNT\n"
+    "       boardtool [-d SETUP] frame TC OUT.tga\n"
+    "       boardtool asc2tc TEXT\n"
+    "       boardtool tc2asc WORD\n"
+    "       boardtool --help | --version\n";
+
 int usage() {
-    fprintf(stderr, "usage: boardtool [-d SETUP] status [--repeat N]\n"
-                    "       boardtool [-d SETUP] vtr stop|play|forward|rewind|pause|goto TC|jog N\n"
-                    "       boardtool [-d SETUP] grab IN OUT REEL [-q Q]\n"
-                    "       boardtool [-d SETUP] play REEL [FIRST COUNT] [-t TC]\n"
-                    "       boardtool [-d SETUP] edit TC COUNT\n"
-                    "       boardtool [-d SETUP] frame TC OUT.tga\n"
-                    "       boardtool asc2tc TEXT\n"
-                    "       boardtool tc2asc WORD\n");
+    fputs(usage_text, stderr);
     return 1;
 }
 
@@ -196,6 +201,14 @@ int frame(sv_handle *sv, const std::vector<std::string> &args) {
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 2 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
+        fputs(usage_text, stdout);
+        return 0;
+    }
+    if (argc == 2 && !strcmp(argv[1], "--version")) {
+        printf("boardtool %s\n", ORVA_VERSION);
+        return 0;
+    }
     const char *setup = nullptr;
     int i = 1;
     if (i + 1 < argc && strcmp(argv[i], "-d") == 0) {

@@ -24,6 +24,7 @@
 #include "media/img_util.h"
 #include "media/video_globals.h"
 #include "platform/fileio.h"
+#include "orva_version.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ const char *const usage_text =
     "usage: imgtool info FILE\n"
     "       imgtool convert [-q QUALITY] IN OUT\n"
     "       imgtool fit [-q QUALITY] IN OUT\n"
+    "       imgtool --help | --version\n"
     "IN and OUT are .pic, .tga, .sgi, .rgb, .bw, .rgba, .yuv, .jpg or .jpeg files\n"
     "(any case, but .pic in lower case); QUALITY (1-100) is the JPEG quality, 75\n"
     "by default. fit scales IN into a 720 x 576 frame.\n";
@@ -153,6 +155,10 @@ int main(int argc, char **argv) {
             std::fputs(usage_text, stdout);
             return 0;
         }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("imgtool %s\n", ORVA_VERSION);
+        return 0;
+    }
     if (argc < 2) return usage_error(nullptr, nullptr);
     const std::string cmd = argv[1];
     if (cmd != "info" && cmd != "convert" && cmd != "fit")

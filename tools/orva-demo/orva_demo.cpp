@@ -21,6 +21,7 @@
 #include "media/fm_main.h"
 #include "media/video_globals.h"
 #include "platform/fileio.h"
+#include "orva_version.h"
 
 namespace {
 
@@ -181,9 +182,14 @@ int main(int argc, char **argv) {
     static const char usage[] = "usage: orva-demo DIR\n"
                                 "  makes a demo clip database in DIR (created when missing;\n"
                                 "  it must not hold a database yet). A DIR that begins with\n"
-                                "  '-' is written ./-NAME.\n";
+                                "  '-' is written ./-NAME.\n"
+                                "       orva-demo --help | --version\n";
     if (argc == 2 && (!strcmp(argv[1], "-h") || !strcmp(argv[1], "--help"))) {
         fputs(usage, stdout);
+        return 0;
+    }
+    if (argc == 2 && !strcmp(argv[1], "--version")) {
+        printf("orva-demo %s\n", ORVA_VERSION);
         return 0;
     }
     if (argc != 2) {

@@ -52,6 +52,7 @@
 #include "editing/image_seq.h"
 #include "editing/segments.h"
 #include "platform/sem.h"
+#include "orva_version.h"
 
 #include "tools/svjtool/sources.h"
 
@@ -594,9 +595,12 @@ void usage(FILE *out) {
         std::string line = std::string(c.name) + " " + c.args;
         std::fprintf(out, "  %-36s %s\n", line.c_str(), c.help);
     }
-    std::fprintf(out, "\nFRAME counts from 0, as in the reel's frame table; the program shows\n"
-                      "frames counted from 1 (its frame 1 is FRAME 0 here).\n"
-                      "Exit status: 0 done, 1 failed, 2 bad arguments.\n");
+    std::fprintf(out,
+                 "\nFRAME counts from 0, as in the reel's frame table; the program shows\n"
+                 "frames counted from 1 (its frame 1 is FRAME 0 here).\n"
+                 "Exit status: 0 done, 1 failed, 2 bad arguments.\n"
+                 "%s --help prints this text, %s --version the version.\n",
+                 program, program);
 }
 
 } // namespace
@@ -609,6 +613,10 @@ int main(int argc, char **argv) {
     std::string name = argv[1];
     if (name == "help" || name == "-h" || name == "--help") {
         usage(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("%s %s\n", program, ORVA_VERSION);
         return 0;
     }
     for (const command &c : commands) {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "editing/work_file.h"
+#include "orva_version.h"
 
 namespace {
 
@@ -111,8 +112,11 @@ void usage(FILE *out) {
         std::string line = std::string(c.name) + " " + c.args;
         std::fprintf(out, "  %-16s %s\n", line.c_str(), c.help);
     }
-    std::fprintf(out, "\nFrames count from 0, as stored; the program shows them from 1.\n"
-                      "Exit status: 0 done, 1 failed, 2 bad arguments.\n");
+    std::fprintf(out,
+                 "\nFrames count from 0, as stored; the program shows them from 1.\n"
+                 "Exit status: 0 done, 1 failed, 2 bad arguments.\n"
+                 "%s --help prints this text, %s --version the version.\n",
+                 program, program);
 }
 
 } // namespace
@@ -128,6 +132,10 @@ int main(int argc, char **argv) {
     const std::string name = argv[1];
     if (name == "help" || name == "-h" || name == "--help") {
         usage(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("%s %s\n", program, ORVA_VERSION);
         return 0;
     }
     for (const command &c : commands) {
