@@ -14,6 +14,14 @@
 // motion effect plays; "FCM: DROP FRAME" and "FCM: NON-DROP FRAME" set the
 // frame count mode of the events after them. Every other line (title,
 // "*" comments, "EFFECTS NAME IS", ...) is ignored.
+//
+// Counting: In..Out inclusive, so In equal to Out is one frame. A ";" or ","
+// before the frames of a source label, or "FCM: DROP FRAME", makes the event
+// drop-frame: skipped at 25 fps; at 30 its labels are kept and the count
+// leaves out labels 00 and 01 of every minute not divisible by ten (such a
+// label is invalid). An M2 line after an entry of its reel makes the range
+// tc .. tc + n, or tc - n .. tc for a negative speed, where n = ceil(record
+// length * |speed| / fps) and the record length is record Out - record In.
 #pragma once
 
 #include <cstddef>
