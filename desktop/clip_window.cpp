@@ -33,6 +33,7 @@
 #include "ui/widgets.h"
 #include "vtr/timecode.h"
 #include "vtr/timeline.h"
+#include "vtr/vtr_panel.h"
 
 int XBAND = 0, XSHIFT = 0, YSHIFTH = 2, YSHIFTW = 23, YSHIFTS = 23;
 Pixel clip_normal_shadow = 0, clip_normal_fg = 0;
@@ -41,10 +42,6 @@ int clip_normal_known = 0;
 namespace {
 
 constexpr const char *kInProgress = "Import process still in progress";
-
-void not_available() {
-    PutCharMessage(mainform, "Not available yet.");
-}
 
 enum { KIND_DESKTOP = 0, KIND_MASTER = 1, KIND_SUMMA = 2 };
 
@@ -70,8 +67,8 @@ void summa_tc_press(Widget, XtPointer, XEvent *ev, Boolean *) {
 }
 void summa_in_press(Widget, XtPointer, XEvent *ev, Boolean *) {
     // With the board open, a click copies the master position into the VTR
-    // panel's In field (CopyIn, with the VTR panel).
-    if (ev->type == ButtonPress && sv) not_available();
+    // panel's In field.
+    if (ev->type == ButtonPress && sv) CopyIn(master_tc);
 }
 
 // The guard of the window buttons: nothing while a clip plays, and a

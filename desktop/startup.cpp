@@ -30,6 +30,7 @@
 #include "desktop/globals.h"
 #include "desktop/file_use.h"
 #include "desktop/info_window.h"
+#include "desktop/invert_process.h"
 #include "database/db_commands.h"
 #include "editing/clip_remove.h"
 #include "ui/icons.h"
@@ -50,6 +51,7 @@
 #include "desktop/zoom_view.h"
 #include "platform/sem.h"
 #include "vtr/timeline.h"
+#include "vtr/vtr_panel.h"
 
 // ---- globals of the main process ----
 
@@ -60,11 +62,6 @@ int defaults[5];
 char init_work_name[1024], exit_work_name[1024];
 
 static void NullAction(Widget, XEvent *, String *, Cardinal *) {}
-
-// Actions of the VTR panel's timecode fields, which come with the panel;
-// until then they do nothing when their translations fire.
-static void Goto_In(Widget, XEvent *, String *, Cardinal *) {}
-static void Goto_Out(Widget, XEvent *, String *, Cardinal *) {}
 
 static XtActionsRec actions[] = {
     {const_cast<char *>("NullAction"), NullAction},
@@ -196,6 +193,7 @@ static void InstallDesktopHooks() {
     TmSetWindowVisibleHook(SetWindowVisible);
     TmSetScaleHook(ScaleValue);
     InstallDefaultsHooks();
+    InstallVtrHooks();
 }
 
 void BuildMainWindow(const StartupOptions &opt) {
@@ -221,6 +219,8 @@ void BuildMainWindow(const StartupOptions &opt) {
         if (sv_videomode(sv, VIDEO_MODE) != 0) PutCharMessage(app_shell, "Video mode problems");
         if (sv_sync(sv, SYNC_MODE) != 0) PutCharMessage(app_shell, "Sync problems");
     }
+    vtr_board = sv;
+    if (sv && vtrform) CreaVtrWidget(vtrform, W, H);
     CreaLogoWindow(W);
     TmCreaGlw(background_rgb, foreground_rgb);
     Init_defaults(1);

@@ -185,6 +185,10 @@ int sv_live(sv_handle *sv);
 int sv_wait(sv_handle *sv, int poll);
 int sv_vtrmaster(sv_handle *sv, int operation, int argument);
 int sv_vtrpreroll(sv_handle *sv, uint32_t inpoint, int record, int display);
+// Sets the preroll settings sv_vtrpreroll reads, in the form of
+// SCSIVIDEO_MASTER ("time,integer,flags..."), in place of the environment;
+// null returns to the environment. Safe to call while jobs use the board.
+void sv_set_master(const char *value);
 int sv_vtrsave(sv_handle *sv, uint32_t inpoint, int count, int *edit_start);
 int sv_vtrload(sv_handle *sv, uint32_t inpoint, int count, int *edit_start);
 int sv_vtrwait(sv_handle *sv);

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <string>
 #include <thread>
 
 namespace {
@@ -115,7 +117,19 @@ int edit(sv_handle *sv, uint32_t inpoint, int count, int *edit_start, bool save)
     return 0;
 }
 
+// The preroll settings the program handed over in place of the
+// environment's SCSIVIDEO_MASTER, guarded because jobs read them.
+std::mutex master_lock;
+std::string master_value;
+bool master_set = false;
+
 } // namespace
+
+void sv_set_master(const char *value) {
+    std::lock_guard<std::mutex> hold(master_lock);
+    master_set = value != nullptr;
+    master_value = value ? value : "";
+}
 
 int sv_vtrpreroll(sv_handle *sv, uint32_t inpoint, int record, int display) {
     SV_CHECK(sv);
@@ -123,7 +137,17 @@ int sv_vtrpreroll(sv_handle *sv, uint32_t inpoint, int record, int display) {
     int integer = 0, flags = 0;
     uint32_t preroll = 0;
     bool have_preroll = false;
-    if (const char *master = getenv("SCSIVIDEO_MASTER")) {
+    std::string master_text;
+    const char *master = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(master_lock);
+        if (master_set) {
+            master_text = master_value;
+            master = master_text.c_str();
+        }
+    }
+    if (!master) master = getenv("SCSIVIDEO_MASTER");
+    if (master) {
         // Fields are bounded: every %[ conversion has its width.
         char time[32] = "", opt[4][32] = {"", "", "", ""};
         const int n = sscanf(master, "%31[^,],%d,%31[^,],%31[^,],%31[^,],%31[^,],", time, &integer,

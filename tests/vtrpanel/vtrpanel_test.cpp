@@ -1,0 +1,381 @@
+// The VTR panel in the main window against the simulated board: the controls
+// at their places, transport sequences as the board logs them, timecode
+// read-back, marks, the grab list with its messages, and the clear that
+// keeps a copy of the list as WORK/.undo.edl.
+#include "tests/desktop/desktop_fixture.h"
+
+#include <Xm/List.h>
+#include <Xm/Text.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "database/db_list.h"
+#include "device/sv.h"
+#include "tests/media/reel_fixtures.h"
+#include "ui/globals.h"
+#include "vtr/grab_list.h"
+#include "vtr/vtr_panel.h"
+
+namespace {
+
+using reel_test::temp_dir;
+
+// boardsim on a socket in a private directory, ready when constructed.
+class Sim {
+  public:
+    explicit Sim(const temp_dir &dir) : dir_(dir) {
+        mkdir(dir.path("tape").c_str(), 0755);
+        std::vector<std::string> args = {std::string(ORVA_BIN_DIR) + "/boardsim/boardsim",
+                                         dir.path("sock"), dir.path("tape"), "--log",
+                                         dir.path("log")};
+        int out[2];
+        if (pipe(out) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            close(out[0]);
+            std::vector<char *> argv;
+            for (auto &a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        char buf[64] = {};
+        ready_ = read(out[0], buf, sizeof buf - 1) > 0;
+        close(out[0]);
+    }
+    ~Sim() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    bool ready() const { return ready_; }
+    // The VTR lines of the log ("VTR play 01:00:00:00"), from line `from` on.
+    std::vector<std::string> vtr(size_t from = 0) const {
+        std::ifstream in(dir_.path("log"));
+        std::vector<std::string> out;
+        std::string line;
+        for (size_t i = 0; std::getline(in, line); ++i)
+            if (i >= from && line.rfind("VTR ", 0) == 0) out.push_back(line);
+        return out;
+    }
+    size_t lines() const {
+        std::ifstream in(dir_.path("log"));
+        size_t n = 0;
+        std::string line;
+        while (std::getline(in, line))
+            ++n;
+        return n;
+    }
+
+  private:
+    const temp_dir &dir_;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+// Runs the event loop for ms milliseconds (timers fire).
+void PumpFor(int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        while (XtAppPending(app))
+            XtAppProcessEvent(app, XtIMAll);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// Only the command word of each VTR line ("VTR play 01:00:00:00" -> "play").
+std::vector<std::string> Words(const std::vector<std::string> &lines) {
+    std::vector<std::string> out;
+    for (const auto &l : lines)
+        out.push_back(l.substr(4, l.find(' ', 4) - 4));
+    return out;
+}
+
+class VtrPanelTest : public DesktopFixture {
+  protected:
+    void SetUp() override {
+        if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+        sim = std::make_unique<Sim>(dir);
+        ASSERT_TRUE(sim->ready());
+        const std::string cmd = "SCSI,dev=" + dir.path("sock") + ",timeout=2";
+        setenv("SCSIVIDEO_CMD", cmd.c_str(), 1);
+        unsetenv("SCSI_VIDEO_MODE");
+        unsetenv("SCSI_SYNC");
+        ASSERT_EQ(SemInit(), 0);
+        InitProcessTable();
+        sv = sv_open("");
+        ASSERT_NE(sv, nullptr);
+        sv_semaphore(sv, 1, 0, 4);
+        static char arg0[] = "orva";
+        static char *argv[] = {arg0, nullptr};
+        int argc = 1;
+        StartupOptions opt;
+        opt.vtr = true;
+        ASSERT_NE(InitToolkit(&argc, argv, opt), nullptr);
+        GrabListClear();
+        BuildMainWindow(opt);
+        Pump();
+        form = XtNameToWidget(mainform, "vtrform");
+        ASSERT_NE(form, nullptr);
+    }
+    void TearDown() override {
+        DesktopFixture::TearDown();
+        if (sv) sv_close(sv);
+        sv = nullptr;
+        vtr_board = nullptr;
+        unsetenv("SCSIVIDEO_CMD");
+    }
+    Widget W(const char *name, int nth = 0) {
+        auto v = Named(form, name);
+        return int(v.size()) > nth ? v[size_t(nth)] : nullptr;
+    }
+    std::string Field(int nth) {
+        char *t = XmTextGetString(W("tc_text", nth));
+        std::string s = t;
+        XtFree(t);
+        return s;
+    }
+    void Type(int nth, const char *text) {
+        Widget f = W("tc_text", nth);
+        XmTextSetString(f, const_cast<char *>(text));
+        InDispatch([f] { XtCallCallbacks(f, XmNactivateCallback, nullptr); });
+    }
+    Pixel Bg(Widget w) {
+        Pixel p = 0;
+        XtVaGetValues(w, XmNbackground, &p, NULL);
+        return p;
+    }
+    // The message boxes "error" on screen, as text; each is closed.
+    std::vector<std::string> TakeMessages() {
+        std::vector<std::string> out;
+        for (Widget b : Named(app_shell, "error")) {
+            out.push_back(MessageOf(b));
+            XtDestroyWidget(XtParent(b));
+        }
+        Pump();
+        return out;
+    }
+    temp_dir dir;
+    std::unique_ptr<Sim> sim;
+    Widget form = nullptr;
+};
+
+TEST_F(VtrPanelTest, ControlsSitAtTheirPlaces) {
+    Dimension mh = 0, fh = 0;
+    Position fy = 0;
+    XtVaGetValues(mainform, XmNheight, &mh, NULL);
+    XtVaGetValues(form, XmNy, &fy, XmNheight, &fh, NULL);
+    EXPECT_EQ(fy + fh, int(mh)); // at the main window's foot
+    const struct {
+        const char *name;
+        int nth, x, y, w, h;
+    } places[] = {
+        {"stop", 0, 8, 8, 40, 40},        {"play", 0, 52, 8, 40, 40},
+        {"rewind", 0, 96, 8, 40, 40},     {"forward", 0, 140, 8, 40, 40},
+        {"pause", 0, 184, 8, 40, 40},     {"scale", 0, 8, 56, 216, 36},
+        {"tc_goto", 0, 232, 8, 250, 44},  {"goto", 0, 232, 56, 60, 18},
+        {"goto", 3, 418, 56, 60, 18},     {"goto", 4, 232, 76, 60, 18},
+        {"goto", 7, 418, 76, 60, 18},     {"In", 0, 490, 8, 50, 40},
+        {"Out", 0, 490, 52, 50, 40},      {"tc_text", 0, 544, 8, 140, 40},
+        {"tc_text", 1, 544, 52, 140, 40}, {"add", 0, 692, 8, 30, 26},
+        {"delete", 0, 692, 38, 30, 26},   {"clear", 0, 692, 68, 30, 26},
+        {"listSW", 0, 726, 8, 230, 84},   {"reelname", 0, 964, 8, 136, 36},
+        {"Grab", 0, 964, 52, 70, 40},     {"qual", 0, 1038, 52, 24, 19},
+        {"qual", 1, 1038, 73, 24, 19},    {"lab2", 0, 1064, 52, 36, 40},
+        {"Rec", 0, 1108, 8, 64, 40},      {"Disp", 0, 1108, 52, 64, 40},
+    };
+    for (const auto &p : places) {
+        Widget w = W(p.name, p.nth);
+        ASSERT_NE(w, nullptr) << p.name << " " << p.nth;
+        Position x = 0, y = 0;
+        Dimension wd = 0, ht = 0;
+        XtVaGetValues(w, XmNx, &x, XmNy, &y, XmNwidth, &wd, XmNheight, &ht, NULL);
+        EXPECT_EQ(std::vector<int>({x, y, wd, ht}), std::vector<int>({p.x, p.y, p.w, p.h}))
+            << p.name << " " << p.nth;
+    }
+    EXPECT_EQ(LabelOf(W("lab2")), "85");
+    EXPECT_EQ(LabelOf(W("tc_goto")), "00:00:00:00");
+    char *reel = XmTextGetString(W("reelname"));
+    EXPECT_STREQ(reel, "reel1");
+    XtFree(reel);
+}
+
+TEST_F(VtrPanelTest, TransportSequencesReachTheBoard) {
+    const struct {
+        std::vector<const char *> buttons;
+        std::vector<std::string> sent;
+        const char *lit;
+    } cases[] = {
+        {{"play"}, {"pause", "play"}, "play"},
+        {{"stop", "stop"}, {"stop"}, "stop"},
+        {{"pause", "play", "play"}, {"pause", "play"}, "play"},
+        {{"forward", "forward", "rewind", "pause", "pause"},
+         {"forward", "rewind", "pause"},
+         "pause"},
+    };
+    for (const auto &c : cases) {
+        vtr_state = 0; // as after start-up: the first command always goes out
+        const size_t from = sim->lines();
+        for (const char *b : c.buttons) {
+            Press(W(b));
+            PumpFor(1100); // the play after a pause waits a second
+        }
+        EXPECT_EQ(Words(sim->vtr(from)), c.sent) << c.buttons[0];
+        for (const char *b : {"stop", "play", "rewind", "forward", "pause"})
+            EXPECT_EQ(Bg(W(b)) == YEL_COL, std::string(b) == c.lit)
+                << b << " after " << c.buttons[0];
+    }
+}
+
+TEST_F(VtrPanelTest, MarksGotoAndStepping) {
+    Type(0, "01000000");
+    EXPECT_EQ(Field(0), "01:00:00:00");
+    EXPECT_EQ(in_set, 1);
+    EXPECT_EQ(Bg(W("In")), YEL_COL);
+    Type(1, "1234");
+    EXPECT_EQ(Field(1), "00:00:12:24");
+
+    const size_t from = sim->lines();
+    InDispatch([this] { Goto_In(W("In"), nullptr, nullptr, nullptr); });
+    EXPECT_EQ(sim->vtr(from), std::vector<std::string>{"VTR goto 01:00:00:00"});
+    EXPECT_EQ(LabelOf(W("tc_goto")), "01:00:00:00");
+    EXPECT_EQ(Bg(W("pause")), YEL_COL);
+
+    // Up one second, down one hour; the board goes to each.
+    Press(W("goto", 2));
+    Press(W("goto", 4));
+    EXPECT_EQ(LabelOf(W("tc_goto")), "00:00:01:00");
+    EXPECT_EQ(Words(sim->vtr(from)), (std::vector<std::string>{"goto", "goto", "goto"}));
+    Read_TC(0);
+    EXPECT_EQ(LabelOf(W("tc_goto")), "00:00:01:00"); // where the board stands
+
+    // The In button takes the label; a second press on it unmarks.
+    Press(W("In"));
+    EXPECT_EQ(Field(0), "00:00:01:00");
+    EXPECT_EQ(in_set, 1);
+    Press(W("In"));
+    EXPECT_EQ(in_set, 0);
+    CopyIn(90000);
+    EXPECT_EQ(Field(0), "01:00:00:00");
+    EXPECT_EQ(in_set, 1);
+}
+
+TEST_F(VtrPanelTest, StopAfterForwardReadsTheTimecodeTwoSecondsLater) {
+    Press(W("forward"));
+    PumpFor(300);
+    LabelSetString(W("tc_goto"), "11:11:11:11");
+    Press(W("stop"));
+    PumpFor(1500);
+    EXPECT_EQ(LabelOf(W("tc_goto")), "11:11:11:11"); // not yet
+    PumpFor(800);
+    sv_info info{};
+    ASSERT_EQ(sv_status(sv, &info), 0);
+    char want[12];
+    vtr_tc2asc(Timecode(info.word[3]), want);
+    EXPECT_EQ(LabelOf(W("tc_goto")), want);
+}
+
+TEST_F(VtrPanelTest, GrabListButtonsAndTheUndoCopy) {
+    const struct {
+        const char *in, *out;
+        const char *message; // null: added
+    } adds[] = {
+        {"00:00:20:00", "00:00:30:00", nullptr},
+        {"00:00:05:00", "00:00:06:00", nullptr},
+        {"00:00:10:00", "00:00:11:00", nullptr},
+        {"00:00:12:00", "00:00:11:00", "Warning: Out < In"},
+        {"00:00:10:00", "00:00:11:00", "Item already in list"},
+    };
+    for (const auto &a : adds) {
+        Type(0, a.in);
+        Type(1, a.out);
+        Press(W("add"));
+        const auto msgs = TakeMessages();
+        if (a.message)
+            EXPECT_EQ(msgs, std::vector<std::string>{a.message}) << a.in;
+        else
+            EXPECT_TRUE(msgs.empty()) << a.in;
+    }
+    Widget list = W("list");
+    const std::vector<std::string> sorted = {
+        "00:00:05:00 - 00:00:06:00", "00:00:10:00 - 00:00:11:00", "00:00:20:00 - 00:00:30:00"};
+    EXPECT_EQ(ListItems(list), sorted);
+
+    // The refused repeat cleared the marks: nothing is added.
+    Press(W("add"));
+    EXPECT_EQ(Items_In_List, 2);
+
+    // Clear keeps a copy in the current database's WORK/ first.
+    const std::string db = dir.path("db") + "/";
+    ASSERT_EQ(system(("mkdir -p " + db + "WORK").c_str()), 0);
+    DbInitialize();
+    DbAppendEntry(DbMakeEntry("vtrdb", db.c_str()));
+    DbNameSetDatabase("vtrdb");
+    ASSERT_NE(DbGetName(), nullptr);
+    // A directory where the copy goes: the write fails, the list stays.
+    ASSERT_EQ(mkdir((db + "WORK/.undo.edl").c_str(), 0755), 0);
+    Press(W("clear"));
+    EXPECT_EQ(TakeMessages(),
+              std::vector<std::string>{"Cannot open " + db + "WORK/.undo.edl file"});
+    EXPECT_EQ(ListItems(list), sorted);
+    rmdir((db + "WORK/.undo.edl").c_str());
+
+    XmListSelectPos(list, 2, False);
+    Press(W("delete"));
+    EXPECT_EQ(ListItems(list), (std::vector<std::string>{sorted[0], sorted[2]}));
+    Press(W("clear"));
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_TRUE(ListItems(list).empty());
+    EXPECT_EQ(Items_In_List, -1);
+    std::ifstream f(db + "WORK/.undo.edl");
+    std::stringstream s;
+    s << f.rdbuf();
+    EXPECT_EQ(s.str(), "TITLE:  EDITED WITH ORVA\n"
+                       "001 reel1 V C 00:00:05:00 00:00:06:00 00:00:05:00 00:00:06:00\n"
+                       "002 reel1 V C 00:00:20:00 00:00:30:00 00:00:20:00 00:00:30:00\n");
+    DbFreeList();
+}
+
+TEST_F(VtrPanelTest, BusyPanelIgnoresTheBoardAndTheList) {
+    VtrPanelSetBusy(1);
+    for (const char *b : {"stop", "play", "add", "clear", "Grab", "Disp", "In"})
+        EXPECT_FALSE(XtIsSensitive(W(b))) << b;
+    EXPECT_TRUE(XtIsSensitive(W("qual")));
+    const size_t from = sim->lines();
+    Type(0, "01000000");
+    InDispatch([this] { Goto_In(W("In"), nullptr, nullptr, nullptr); });
+    EXPECT_TRUE(sim->vtr(from).empty());
+    VtrPanelSetBusy(0);
+    EXPECT_TRUE(XtIsSensitive(W("stop")));
+}
+
+TEST_F(VtrPanelTest, QualityButtonsStepAndRepeat) {
+    Press(W("qual", 0));
+    EXPECT_EQ(LabelOf(W("lab2")), "86");
+    Press(W("qual", 1));
+    Press(W("qual", 1));
+    EXPECT_EQ(LabelOf(W("lab2")), "84");
+    // Held: arm, then repeats every 0.21 s with steps 1,1,1,1,1,2,4,8.
+    Widget up = W("qual", 0);
+    InDispatch([up] { XtCallCallbacks(up, XmNarmCallback, nullptr); });
+    PumpFor(2500);
+    InDispatch([up] {
+        XtCallCallbacks(up, XmNactivateCallback, nullptr);
+        XtCallCallbacks(up, XmNdisarmCallback, nullptr);
+    });
+    EXPECT_EQ(LabelOf(W("lab2")), "D1"); // 84 + 19 passes 100
+    PumpFor(500);
+    EXPECT_EQ(LabelOf(W("lab2")), "D1");
+}
+
+} // namespace
