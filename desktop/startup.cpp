@@ -28,6 +28,7 @@
 #include "desktop/export_commands.h"
 #include "desktop/import_dialog.h"
 #include "desktop/globals.h"
+#include "desktop/grab.h"
 #include "desktop/file_use.h"
 #include "desktop/info_window.h"
 #include "desktop/invert_process.h"
@@ -194,6 +195,7 @@ static void InstallDesktopHooks() {
     TmSetScaleHook(ScaleValue);
     InstallDefaultsHooks();
     InstallVtrHooks();
+    InstallGrabHooks();
 }
 
 void BuildMainWindow(const StartupOptions &opt) {

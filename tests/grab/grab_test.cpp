@@ -1,0 +1,112 @@
+// "Grab" from the VTR panel against the simulated board: the reel and its
+// window, a second grab that finds the reel, a stop in the third range, the
+// warning and error texts and the question that clears the well grabbed.
+#include "tests/grab/grab_fixture.h"
+
+#include <Xm/List.h>
+
+#include "desktop/clip_model.h"
+
+namespace {
+
+class GrabTest : public GrabFixture {};
+// The board's recordings report lost AC values (a warning).
+class GrabAcLostTest : public GrabFixture {
+    void SetUp() override { Start({"--fault", "ac-lost"}); }
+};
+// The tape runs in real time.
+class GrabPacedTest : public GrabFixture {
+    void SetUp() override { Start({"--speed", "1"}); }
+};
+
+TEST_F(GrabTest, RefusalsBeforeAnyJob) {
+    Press(W("Grab"));
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No items in list"});
+    AddRange("01:00:00:00", "01:00:00:24");
+    DbFreeList();
+    Press(W("Grab"));
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No database selected"});
+    EXPECT_FALSE(VtrPanelBusy());
+}
+
+TEST_F(GrabTest, GrabsTheRangeOnceAndOpensItsWindow) {
+    AddRange("01:00:00:00", "01:00:00:24");
+    Press(W("Grab"));
+    ASSERT_TRUE(WaitJobEnd());
+    const std::string reel = db + "SVJ/reel1_15f90_15fa8_85.svj";
+    EXPECT_EQ(FramesOf(reel), 25);
+    EXPECT_EQ(Titles(), std::vector<std::string>{" GSV(reel1_15f90_15fa8_85)"});
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(tc_list[0].status, 0u);
+    EXPECT_EQ(CountInLog("GRAB "), 1u);
+    // Again: the reel is there and open, nothing is recorded; the second
+    // window shares the clip.
+    Press(W("Grab"));
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_EQ(CountInLog("GRAB "), 1u);
+    ASSERT_EQ(Titles().size(), 2u);
+    EXPECT_EQ(Window(0)->seg_first->fisic, Window(1)->seg_first->fisic);
+    EXPECT_EQ(vtr_state, int(SV_MASTER_STOP));
+}
+
+TEST_F(GrabAcLostTest, WarningsOnlyAreToldWithoutAQuestion) {
+    AddRange("01:00:00:00", "01:00:00:04");
+    Press(W("Grab"));
+    ASSERT_TRUE(WaitJobEnd());
+    const auto msgs = TakeMessages();
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_EQ(msgs[0].rfind("Grab warning:\n", 0), 0u) << msgs[0];
+    EXPECT_NE(msgs[0].find("Trying to resume clip:\nreel1_15f90_15f94_85 01:00:00:00 01:00:00:04"),
+              std::string::npos)
+        << msgs[0];
+    EXPECT_TRUE(TakeMessages("warning").empty());
+    EXPECT_EQ(Titles().size(), 1u); // the clip stays
+    EXPECT_EQ(tc_list[0].status, 0u);
+}
+
+TEST_F(GrabTest, ErrorsAskToClearTheWellGrabbed) {
+    AddRange("01:00:00:00", "01:00:00:04");
+    AddRange("01:00:01:00", "01:00:01:04");
+    // Something that is not a reel and cannot be removed holds the second name.
+    ASSERT_EQ(mkdir((db + "SVJ/reel1_15fa9_15fad_85.svj").c_str(), 0755), 0);
+    Press(W("Grab"));
+    ASSERT_TRUE(WaitJobEnd());
+    const auto q = Named(app_shell, "warning");
+    ASSERT_EQ(q.size(), 1u);
+    const std::string text = MessageOf(q[0]);
+    EXPECT_EQ(text.rfind("Grab error:\n", 0), 0u) << text;
+    EXPECT_NE(text.find("Can't resume clip:\nreel1_15fa9_15fad_85 01:00:01:00 01:00:01:04\n\n"
+                        "Clear the well grabbed from the list?"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(Titles().size(), 1u);
+    EXPECT_EQ(tc_list[1].status, 1u);
+    Press(XtNameToWidget(q[0], "OK"));
+    Pump();
+    EXPECT_EQ(ListItems(W("list")), std::vector<std::string>{"01:00:01:00 - 01:00:01:04"});
+}
+
+TEST_F(GrabPacedTest, StopInTheThirdRangeKeepsTwoReels) {
+    AddRange("01:00:00:00", "01:00:00:04");
+    AddRange("01:00:01:00", "01:00:01:04");
+    AddRange("01:00:02:00", "01:00:09:24");
+    Press(W("Grab"));
+    ASSERT_TRUE(
+        PumpUntil([this] { return sim->log().find("GRAB 01:00:02:00") != std::string::npos; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Widget stop = ByLabel(app_shell, "Stop");
+    ASSERT_NE(stop, nullptr);
+    const auto asked = std::chrono::steady_clock::now();
+    Press(stop);
+    ASSERT_TRUE(WaitJobEnd(10));
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
+    EXPECT_LT(ms, 2500.0);
+    EXPECT_EQ(FramesOf(db + "SVJ/reel1_15f90_15f94_85.svj"), 5);
+    EXPECT_EQ(FramesOf(db + "SVJ/reel1_15fa9_15fad_85.svj"), 5);
+    EXPECT_FALSE(board_test::exists(db + "SVJ/reel1_15fc2_16089_85.svj"));
+    EXPECT_EQ(Titles().size(), 2u);
+    EXPECT_TRUE(TakeMessages().empty());
+}
+
+} // namespace
