@@ -13,6 +13,7 @@
 
 #include "database/db_list.h"
 #include "desktop/clip_operations.h"
+#include "desktop/desktop_area.h"
 #include "device/sv.h"
 #include "editing/clip_records.h"
 #include "media/svj.h"
@@ -59,6 +60,12 @@ class GrabFixture : public DesktopFixture {
         windows_before = Titles().size();
     }
     void TearDown() override {
+        if (app_shell && first_window) {
+            // The windows of this test go with its files.
+            CloseOK(1, 1, nullptr, 0, 0);
+            FreeClosedWindows();
+            UpdateSummaWindow();
+        }
         DesktopFixture::TearDown();
         DbFreeList();
         if (sv) sv_close(sv);

@@ -6,6 +6,7 @@
 #include <Xm/List.h>
 
 #include "desktop/clip_model.h"
+#include "desktop/desktop_area.h"
 
 namespace {
 
@@ -107,6 +108,92 @@ TEST_F(GrabPacedTest, StopInTheThirdRangeKeepsTwoReels) {
     EXPECT_FALSE(board_test::exists(db + "SVJ/reel1_15fc2_16089_85.svj"));
     EXPECT_EQ(Titles().size(), 2u);
     EXPECT_TRUE(TakeMessages().empty());
+}
+
+} // namespace
+
+namespace {
+
+// The board goes away in the middle of the recording.
+class GrabLostBoardTest : public GrabFixture {
+    void SetUp() override { Start({"--fault", "disconnect-data"}); }
+};
+
+TEST_F(GrabLostBoardTest, ALostBoardIsAGrabErrorNamingTheRange) {
+    AddRange("01:00:00:00", "01:00:00:24");
+    const auto t0 = std::chrono::steady_clock::now();
+    Press(W("Grab"));
+    ASSERT_TRUE(WaitJobEnd(20));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 8.0);
+    const auto msgs = TakeMessages();
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_EQ(msgs[0].rfind("Grab error:\n", 0), 0u) << msgs[0];
+    EXPECT_NE(msgs[0].find("Can't resume clip:\nreel1_15f90_15fa8_85 01:00:00:00 01:00:00:24"),
+              std::string::npos)
+        << msgs[0];
+    EXPECT_FALSE(board_test::exists(db + "SVJ/reel1_15f90_15fa8_85.svj"));
+    EXPECT_TRUE(Titles().empty());
+    EXPECT_EQ(tc_list[0].status, 1u);
+}
+
+class OutputTest : public GrabFixture {
+  protected:
+    // Grabs 01:00:00:00..01:00:00:24 and puts its window in the master area.
+    void MasterOfOneReel() {
+        AddRange("01:00:00:00", "01:00:00:24");
+        Press(W("Grab"));
+        ASSERT_TRUE(WaitJobEnd());
+        ASSERT_EQ(Titles().size(), 1u);
+        ASSERT_EQ(DropWindow(Window(0), 1, 0), 1);
+        UpdateSummaWindow();
+        Pump();
+        ASSERT_NE(summa_window, nullptr);
+    }
+};
+
+TEST_F(OutputTest, RefusalsOfDispAndRec) {
+    Press(W("Disp"));
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No clips in master area"});
+    MasterOfOneReel();
+    in_set = out_set = 0;
+    Press(W("Rec"));
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No in/out timecode"});
+    Window(0)->seg_first->fisic->busy = 1;
+    Type(0, "02:00:00:00");
+    Press(W("Rec"));
+    EXPECT_EQ(TakeMessages(),
+              std::vector<std::string>{
+                  "Effect process still running.\nPlease try again in a few seconds."});
+    Window(0)->seg_first->fisic->busy = 0;
+    EXPECT_FALSE(VtrPanelBusy());
+}
+
+TEST_F(OutputTest, RecLaysTheMasterAreaAtInAndDispShowsIt) {
+    MasterOfOneReel();
+    FisicData *clip = Window(0)->seg_first->fisic;
+    const int uses = clip->refs;
+    Type(0, "02:00:00:00");
+    Press(W("Rec"));
+    EXPECT_EQ(clip->refs, uses + 1); // held by the job
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_EQ(clip->refs, uses);
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(CountInLog("EDIT 02:00:00:00 25"), 1u) << sim->log();
+    // Grabbing the recorded range gives the source's strips.
+    GrabListClear();
+    AddRange("02:00:00:00", "02:00:00:24");
+    Press(W("Grab"));
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_EQ(FramesOf(db + "SVJ/reel1_2bf20_2bf38_85.svj"), 25);
+
+    // Disp plays the same frames out without an edit.
+    const std::string out = "OUT 25 01:00:00:00 01:00:00:24";
+    EXPECT_EQ(CountInLog(out), 1u);
+    Press(W("Disp"));
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(CountInLog(out), 2u) << sim->log();
+    EXPECT_EQ(CountInLog("EDIT "), 1u);
 }
 
 } // namespace
