@@ -4,6 +4,7 @@
 #include "tests/grab/grab_fixture.h"
 
 #include <Xm/List.h>
+#include <Xm/ToggleB.h>
 
 #include "desktop/clip_model.h"
 #include "desktop/desktop_area.h"
@@ -194,6 +195,38 @@ TEST_F(OutputTest, RecLaysTheMasterAreaAtInAndDispShowsIt) {
     EXPECT_TRUE(TakeMessages().empty());
     EXPECT_EQ(CountInLog(out), 2u) << sim->log();
     EXPECT_EQ(CountInLog("EDIT "), 1u);
+}
+
+} // namespace
+
+namespace {
+
+class GrabD1Test : public GrabFixture {};
+
+TEST_F(GrabD1Test, FiveFramesAsTargaMakeAnImageClip) {
+    AddRange("01:00:00:00", "01:00:00:04");
+    LabelSetString(W("lab2"), "D1");
+    Press(W("Grab"));
+    const auto dialogs = Named(app_shell, "effect");
+    ASSERT_EQ(dialogs.size(), 1u);
+    Widget dialog = dialogs[0];
+    Widget ok = XtNameToWidget(dialog, "*OK");
+    ASSERT_NE(ok, nullptr);
+    Widget dflt = nullptr;
+    XtVaGetValues(dialog, XmNdefaultButton, &dflt, NULL);
+    EXPECT_EQ(dflt, ok); // Return confirms
+    EXPECT_TRUE(XmToggleButtonGetState(ByLabel(dialog, "Targa")));
+    Press(ok);
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_TRUE(TakeMessages().empty());
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_TRUE(board_test::exists(db + "IMAGES/reel1_15f90." + std::to_string(i) + ".tga"))
+            << i;
+    EXPECT_EQ(CountInLog("GRAB "), 5u);
+    EXPECT_EQ(Titles(), std::vector<std::string>{" GD1(reel1_15f90)"});
+    ASSERT_NE(Window(0)->seg_first, nullptr);
+    EXPECT_EQ(Window(0)->seg_first->fisic->frames, 5);
+    EXPECT_EQ(tc_list[0].status, 0u);
 }
 
 } // namespace
