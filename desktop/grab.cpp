@@ -27,8 +27,6 @@
 #include "vtr/vtr_panel.h"
 #include "vtr/vtr_panel_internal.h"
 
-void VtrImport();
-
 namespace {
 
 struct GrabRun {

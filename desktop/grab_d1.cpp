@@ -19,6 +19,7 @@
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "desktop/globals.h"
+#include "desktop/grab.h"
 #include "device/sv.h"
 #include "editing/clip_remove.h"
 #include "editing/import.h"
@@ -35,9 +36,6 @@
 #include "vtr/vtr_panel.h"
 #include "vtr/vtr_panel_internal.h"
 
-void VtrImport();
-void Grab_D1();
-
 namespace {
 
 // Values kept between uses of the dialog.
@@ -47,24 +45,16 @@ int kept_format = 1; // Targa
 // Index of a D1 format's extension in the picture-sequence extensions.
 const int kSeqExt[D1_FORMATS] = {0, 1, 2, 4};
 
-// One range's image clip: its frame pattern and log files.
-struct D1Range {
-    std::string pattern; // base + "_%x" of In
-    int tag = -1;
-    std::string log, part;
-    bool logged = false; // the log header was written
-};
-
 struct D1Run {
     D1Job job;
-    std::vector<D1Range> ranges;
+    std::vector<D1RangeFiles> ranges;
     std::string db;
 };
 D1Run *d1_run = nullptr;
 Pixel d1_plain = 0;
 
 // Appends the part's tables after the thumbnails and writes the header.
-bool complete_log(const D1Run &run, const D1Range &range, const D1Result &r, int fd) {
+bool complete_log(const D1Job &job, const D1RangeFiles &range, const D1Result &r, int fd) {
     const int frames = int(r.thumbs.size());
     if (frames < 1) return false;
     const int entries = clip_log_table_entries(frames, 1);
@@ -85,10 +75,10 @@ bool complete_log(const D1Run &run, const D1Range &range, const D1Result &r, int
     h.frames = frames;
     h.picture = true;
     h.first = 1;
-    h.step = run.job.step;
-    h.last = 1 + (frames - 1) * run.job.step;
-    h.ext = kSeqExt[run.job.format];
-    h.style = run.job.style;
+    h.step = job.step;
+    h.last = 1 + (frames - 1) * job.step;
+    h.ext = kSeqExt[job.format];
+    h.style = job.style;
     h.tag = range.tag;
     h.pattern = range.pattern;
     return clip_log_write_header(range.log.c_str(), h);
@@ -100,45 +90,15 @@ void d1_body(void *data) {
     D1Job &job = run->job;
     job.results.assign(job.entries.size(), D1Result{});
     std::vector<unsigned char> frame(static_cast<size_t>(device_frame_bytes()));
-    const char *dir = run->db.c_str();
     for (size_t i = 0; i < job.entries.size(); ++i) {
         if (JobStopRequested()) break;
-        D1Range &range = run->ranges[i];
-        D1Result &r = job.results[i];
-        char in_hex[16];
-        snprintf(in_hex, sizeof in_hex, "_%x", unsigned(tc2frames(job.entries[i].in)));
-        range.pattern = job.base + in_hex;
-        range.tag = PicClipNum(dir, range.pattern.c_str());
-        std::unique_ptr<char, decltype(&free)> log(
-            PicLogName(dir, range.pattern.c_str(), range.tag), free);
-        std::unique_ptr<char, decltype(&free)> part(
-            PicClipName(dir, range.pattern.c_str(), range.tag, 1), free);
-        if (range.tag < 0 || !log || !part) {
-            r.error = 8;
-            continue;
-        }
-        range.log = log.get();
-        range.part = part.get();
-        const int fd =
-            open(range.part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            r.error = 8;
-            continue;
-        }
-        job.log_fd = fd;
-        // Marked running before the first frame, so that a stop leaves it so.
-        r.running = 1;
-        Do_Grab_D1(&job, job.entries[i], &frame, &r);
-        if (!r.running && !r.error && !r.skipped) range.logged = complete_log(*run, range, r, fd);
-        close(fd);
-        job.log_fd = -1;
-        if (!range.logged && !r.running) unlink(range.part.c_str());
-        if (r.running) break;
+        GrabD1Range(&job, i, &frame, run->db, &run->ranges[i]);
+        if (job.results[i].running) break;
     }
 }
 
 // The frame files of a stopped range go, up to the first one in use.
-void remove_range(const D1Run &run, const D1Range &range, const TcEntry &e) {
+void remove_range(const D1Run &run, const D1RangeFiles &range, const TcEntry &e) {
     const int count = Count_Frames(e.in, e.out);
     const char *ext = D1FormatExtension(run.job.format);
     for (int i = 1; i <= count; i += run.job.step) {
@@ -158,7 +118,7 @@ void d1_end(int aborted) {
     std::string errors;
     for (size_t i = 0; run && i < run->job.results.size(); ++i) {
         const D1Result &r = run->job.results[i];
-        const D1Range &range = run->ranges[i];
+        const D1RangeFiles &range = run->ranges[i];
         const TcEntry &e = run->job.entries[i];
         if (r.skipped) continue;
         if (r.running) {
@@ -221,6 +181,44 @@ void destroyed(Widget, XtPointer client, XtPointer) {
 }
 
 } // namespace
+
+int D1FormatOfSeqExt(int ext) {
+    for (int f = 0; f < D1_FORMATS; ++f)
+        if (kSeqExt[f] == ext) return f;
+    return -1;
+}
+
+void GrabD1Range(D1Job *job, size_t i, std::vector<unsigned char> *frame, const std::string &db,
+                 D1RangeFiles *range) {
+    D1Result &r = job->results[i];
+    const char *dir = db.c_str();
+    char in_hex[16];
+    snprintf(in_hex, sizeof in_hex, "_%x", unsigned(tc2frames(job->entries[i].in)));
+    range->pattern = job->base + in_hex;
+    range->tag = PicClipNum(dir, range->pattern.c_str());
+    std::unique_ptr<char, decltype(&free)> log(PicLogName(dir, range->pattern.c_str(), range->tag),
+                                               free);
+    std::unique_ptr<char, decltype(&free)> part(
+        PicClipName(dir, range->pattern.c_str(), range->tag, 1), free);
+    if (range->tag < 0 || !log || !part) {
+        r.error = 8;
+        return;
+    }
+    range->log = log.get();
+    range->part = part.get();
+    const int fd =
+        open(range->part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        r.error = 8;
+        return;
+    }
+    job->log_fd = fd;
+    Do_Grab_D1(job, job->entries[i], frame, &r);
+    if (!r.running && !r.error && !r.skipped) range->logged = complete_log(*job, *range, r, fd);
+    close(fd);
+    job->log_fd = -1;
+    if (!range->logged && !r.running) unlink(range->part.c_str());
+}
 
 void VtrImport() {
     if (!vtr_board || isPlayActive) return;
