@@ -7,6 +7,8 @@
 #include <Xm/ToggleB.h>
 
 #include "desktop/clip_model.h"
+#include "desktop/clip_open.h"
+#include "desktop/commands.h"
 #include "desktop/desktop_area.h"
 
 namespace {
@@ -227,6 +229,89 @@ TEST_F(GrabD1Test, FiveFramesAsTargaMakeAnImageClip) {
     ASSERT_NE(Window(0)->seg_first, nullptr);
     EXPECT_EQ(Window(0)->seg_first->fisic->frames, 5);
     EXPECT_EQ(tc_list[0].status, 0u);
+}
+
+} // namespace
+
+namespace {
+
+class RecollectTest : public GrabFixture {
+  protected:
+    // The one dialog named "effect" on screen, or null.
+    Widget Dialog() {
+        const auto v = Named(app_shell, "effect");
+        return v.size() == 1 ? v[0] : nullptr;
+    }
+    // Grabs 01:00:00:00..01:00:00:24 and selects its window.
+    void GrabbedAndSelected() {
+        AddRange("01:00:00:00", "01:00:00:24");
+        Press(W("Grab"));
+        ASSERT_TRUE(WaitJobEnd());
+        ASSERT_EQ(Titles().size(), 1u);
+        SetSelection(Window(0), 1);
+    }
+    void Recollect() {
+        InDispatch([] { RecollectSelected(nullptr, nullptr, nullptr); });
+    }
+};
+
+TEST_F(RecollectTest, ADeletedReelComesBackUnderItsName) {
+    GrabbedAndSelected();
+    const std::string reel = db + "SVJ/reel1_15f90_15fa8_85.svj";
+    ASSERT_EQ(unlink(reel.c_str()), 0);
+    Recollect();
+    Widget d = Dialog();
+    ASSERT_NE(d, nullptr);
+    Widget dflt = nullptr;
+    XtVaGetValues(d, XmNdefaultButton, &dflt, NULL);
+    EXPECT_EQ(dflt, XtNameToWidget(d, "*OK"));
+    Press(XtNameToWidget(d, "*OK"));
+    Widget change = Dialog();
+    ASSERT_NE(change, nullptr);
+    const auto labels = Named(change, "label");
+    ASSERT_EQ(labels.size(), 1u);
+    EXPECT_EQ(StringResource(labels[0], XmNlabelString), "Insert reel:\nreel1\n\nNew reel name:");
+    Press(XtNameToWidget(change, "*OK"));
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(FramesOf(reel), 25);
+    EXPECT_EQ(CountInLog("GRAB 01:00:00:00 25"), 2u);
+    FisicData *clip = Window(0)->seg_first->fisic;
+    EXPECT_STREQ(clip->path, reel.c_str());
+    EXPECT_NE(clip->reader, nullptr);
+    EXPECT_EQ(Titles().size(), 1u); // no clips added
+}
+
+TEST_F(RecollectTest, RefusalsAndNamesThatSayNothing) {
+    Recollect();
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No clip selected"});
+    InDispatch([] { RecollectHappy(nullptr, nullptr, nullptr); });
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No clips in master area"});
+    GrabbedAndSelected();
+    // A new reel name that cannot be a file name.
+    Recollect();
+    Press(XtNameToWidget(Dialog(), "*OK"));
+    Widget change = Dialog();
+    ASSERT_NE(change, nullptr);
+    XmTextSetString(XtNameToWidget(change, "*reel_text"), const_cast<char *>("a/b"));
+    Press(XtNameToWidget(change, "*OK"));
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Error: unable to recollect."});
+    EXPECT_FALSE(VtrPanelBusy());
+    // A reel whose name is not a grab's.
+    const std::string odd = db + "SVJ/odd.svj";
+    ASSERT_EQ(link((db + "SVJ/reel1_15f90_15fa8_85.svj").c_str(), odd.c_str()), 0);
+    OpenFile(odd.c_str());
+    SetSelection(Window(0), 0);
+    SetSelection(Window(1), 1);
+    Recollect();
+    Press(XtNameToWidget(Dialog(), "*OK"));
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Error: unable to recollect."});
+    EXPECT_EQ(Dialog(), nullptr);
+    sv_handle *board = vtr_board;
+    vtr_board = nullptr;
+    Recollect();
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Unable to find SCSI Video"});
+    vtr_board = board;
 }
 
 } // namespace
