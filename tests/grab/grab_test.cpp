@@ -9,6 +9,9 @@
 #include "desktop/clip_model.h"
 #include "desktop/clip_open.h"
 #include "desktop/commands.h"
+#include "desktop/converter.h"
+#include "desktop/log_writer.h"
+#include "desktop/work_files.h"
 #include "desktop/desktop_area.h"
 
 namespace {
@@ -312,6 +315,41 @@ TEST_F(RecollectTest, RefusalsAndNamesThatSayNothing) {
     Recollect();
     EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Unable to find SCSI Video"});
     vtr_board = board;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RecollectTest, AWorkWhoseReelIsMissingGrabsItAgain) {
+    GrabbedAndSelected();
+    // The log converter builds the clip's log, which carries the window
+    // while its reel is away.
+    InstallLogWriter();
+    ASSERT_GE(Sproc(eConvert, nullptr, JOB_CONVERT), 0);
+    SemSet(1, 0);
+    SemSet(2, 0);
+    FisicData *clip = Window(0)->seg_first->fisic;
+    ASSERT_TRUE(PumpUntil([clip] { return clip->parts > 0 && clip->complete.load() == 1; }));
+    const std::string work = db + "WORK/grabbed.work";
+    ASSERT_EQ(SaveOK(work.c_str(), WORK_SAVE_ALL), 1);
+    const std::string reel = db + "SVJ/reel1_15f90_15fa8_85.svj";
+    ASSERT_EQ(unlink(reel.c_str()), 0);
+    CloseOK(1, 1, nullptr, 0, 0);
+    FreeClosedWindows();
+    windows_before = Titles().size();
+    InDispatch([&work] { LoadWork(work.c_str(), 0); });
+    TakeMessages();
+    ASSERT_NE(Dialog(), nullptr); // "Recollect"
+    Press(XtNameToWidget(Dialog(), "*OK"));
+    ASSERT_NE(Dialog(), nullptr); // "Change reel"
+    Press(XtNameToWidget(Dialog(), "*OK"));
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(FramesOf(reel), 25);
+    EXPECT_EQ(CountInLog("GRAB 01:00:00:00 25"), 2u);
+    ASSERT_EQ(Titles().size(), 1u);
+    EXPECT_NE(Window(0)->seg_first->fisic->reader, nullptr);
 }
 
 } // namespace
