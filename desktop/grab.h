@@ -28,6 +28,7 @@ extern void (*VtrPrepareHook)(std::function<void()> then);
 // "Grab D1" from the panel: the dialog, and the grab with its kept step and
 // format.
 void VtrImport();
+void VtrImportOK();
 void Grab_D1();
 
 // The image clip of one uncompressed range: its frame pattern (base + "_%x"

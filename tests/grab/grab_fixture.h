@@ -16,6 +16,7 @@
 #include "desktop/desktop_area.h"
 #include "device/sv.h"
 #include "editing/clip_records.h"
+#include "media/img_util.h"
 #include "media/svj.h"
 #include "ui/globals.h"
 #include "vtr/grab_list.h"
@@ -37,6 +38,8 @@ class GrabFixture : public DesktopFixture {
         unsetenv("SCSI_SYNC");
         ASSERT_EQ(SemInit(), 0);
         InitProcessTable();
+        // Picture readers and writers wait at the pause gate, as in the program.
+        img_set_row_gate([] { SemWait(0); });
         sv = sv_open("");
         ASSERT_NE(sv, nullptr);
         sv_semaphore(sv, 1, 0, 4);
@@ -67,6 +70,7 @@ class GrabFixture : public DesktopFixture {
             UpdateSummaWindow();
         }
         DesktopFixture::TearDown();
+        img_set_row_gate(nullptr);
         DbFreeList();
         if (sv) sv_close(sv);
         sv = nullptr;

@@ -109,6 +109,7 @@ TEST_F(GrabPacedTest, StopInTheThirdRangeKeepsTwoReels) {
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
     EXPECT_LT(ms, 2500.0);
+    RecordProperty("stop_to_job_end_ms", int(ms));
     EXPECT_EQ(FramesOf(db + "SVJ/reel1_15f90_15f94_85.svj"), 5);
     EXPECT_EQ(FramesOf(db + "SVJ/reel1_15fa9_15fad_85.svj"), 5);
     EXPECT_FALSE(board_test::exists(db + "SVJ/reel1_15fc2_16089_85.svj"));
@@ -179,9 +180,12 @@ TEST_F(OutputTest, RecLaysTheMasterAreaAtInAndDispShowsIt) {
     FisicData *clip = Window(0)->seg_first->fisic;
     const int uses = clip->refs;
     Type(0, "02:00:00:00");
+    const auto t0 = std::chrono::steady_clock::now();
     Press(W("Rec"));
     EXPECT_EQ(clip->refs, uses + 1); // held by the job
     ASSERT_TRUE(WaitJobEnd());
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    RecordProperty("rec_frames_per_s", int(25 / s));
     EXPECT_EQ(clip->refs, uses);
     EXPECT_TRUE(TakeMessages().empty());
     EXPECT_EQ(CountInLog("EDIT 02:00:00:00 25"), 1u) << sim->log();
@@ -232,6 +236,13 @@ TEST_F(GrabD1Test, FiveFramesAsTargaMakeAnImageClip) {
     ASSERT_NE(Window(0)->seg_first, nullptr);
     EXPECT_EQ(Window(0)->seg_first->fisic->frames, 5);
     EXPECT_EQ(tc_list[0].status, 0u);
+    // Again: the frame files are read back (past the pause gate the job
+    // closed), none is grabbed.
+    Press(W("Grab"));
+    Press(XtNameToWidget(Named(app_shell, "effect").at(0), "*OK"));
+    ASSERT_TRUE(WaitJobEnd(20));
+    EXPECT_EQ(CountInLog("GRAB "), 5u);
+    EXPECT_EQ(Titles().size(), 2u);
 }
 
 } // namespace
@@ -350,6 +361,32 @@ TEST_F(RecollectTest, AWorkWhoseReelIsMissingGrabsItAgain) {
     EXPECT_EQ(CountInLog("GRAB 01:00:00:00 25"), 2u);
     ASSERT_EQ(Titles().size(), 1u);
     EXPECT_NE(Window(0)->seg_first->fisic->reader, nullptr);
+}
+
+} // namespace
+
+namespace {
+
+class GrabD1PacedTest : public GrabFixture {
+    void SetUp() override { Start({"--speed", "1"}); }
+};
+
+TEST_F(GrabD1PacedTest, AStoppedRangeLeavesNoFramesNorLog) {
+    AddRange("01:00:00:00", "01:00:00:04");
+    AddRange("01:00:01:00", "01:00:09:24");
+    LabelSetString(W("lab2"), "D1");
+    Press(W("Grab"));
+    Press(XtNameToWidget(Named(app_shell, "effect").at(0), "*OK"));
+    ASSERT_TRUE(PumpUntil([this] { return CountInLog("GRAB ") >= 7; }));
+    Widget stop = ByLabel(app_shell, "Stop");
+    ASSERT_NE(stop, nullptr);
+    Press(stop);
+    ASSERT_TRUE(WaitJobEnd(10));
+    EXPECT_EQ(Titles(), std::vector<std::string>{" GD1(reel1_15f90)"});
+    EXPECT_TRUE(board_test::exists(db + "IMAGES/reel1_15f90.5.tga"));
+    for (const char *gone : {"IMAGES/reel1_15fa9.1.tga", "IMAGES/reel1_15fa9.2.tga",
+                             "CLIP/reel1_15fa9_Img00_Log", "CLIP/reel1_15fa9_Img00_Clip_1"})
+        EXPECT_FALSE(board_test::exists(db + gone)) << gone;
 }
 
 } // namespace
