@@ -16,6 +16,12 @@
 #include "desktop/globals.h"
 #include "device/sv.h"
 #include "editing/frame_map.h"
+#include "editing/image_seq.h"
+#include "media/img_pic.h"
+#include "media/img_sgi.h"
+#include "media/img_tga.h"
+#include "media/img_util.h"
+#include "media/img_yuv.h"
 #include "media/video_globals.h"
 #include "platform/jobs.h"
 #include "ui/globals.h"
@@ -104,6 +110,33 @@ void hold_for(int count) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
+// Reads frame `frame` (0-based) of an image clip into a device frame.
+bool read_image_frame(const FisicData *clip, int frame, std::vector<unsigned char> *buf) {
+    const ImageLogInfo *pic = clip->pic;
+    if (!pic->pattern) return false;
+    int (*read)(const char *, int, int, unsigned char *) = nullptr;
+    switch (pic->ext) {
+    case 0:
+        read = pic_to_buffer;
+        break;
+    case 1:
+        read = tga_to_buffer;
+        break;
+    case 2:
+        read = sgi_to_buffer;
+        break;
+    case 4:
+        read = yuv_to_buffer;
+        break;
+    default:
+        return false;
+    }
+    const std::string name =
+        ImgFrameName(pic->pattern, pic->style, pic->ext, pic->first + frame * pic->step);
+    buf->resize(static_cast<size_t>(device_frame_bytes()));
+    return !name.empty() && read(name.c_str(), VIDEO_SIZEX, VIDEO_SIZEY, buf->data()) == 1;
+}
+
 void note(OutRun *run, int rc) {
     if (rc != 0 && !run->device_error) run->device_error = rc;
 }
@@ -128,6 +161,7 @@ void output_body(void *data) {
         start = TcAddFrames(run->out, -total);
         allowed = -1;
     }
+    std::vector<unsigned char> image;
     for (const OutSeq &q : run->seqs) {
         if (stop_asked()) break;
         int count = q.count;
@@ -137,15 +171,40 @@ void output_body(void *data) {
             last = true;
         }
         if (count < 1) break;
-        if (q.clip->pic) {
+        const Timecode at = TcAddFrames(start, run->laid);
+        if (q.clip->pic && !q.held && q.count > 1) {
             // Uncompressed frames cannot go out at the board's rate.
             ++run->skipped_images;
             run->laid += count;
             if (last) break;
             continue;
         }
+        if (q.clip->pic) {
+            // One image frame, shown from its file.
+            if (!read_image_frame(q.clip, q.first, &image)) {
+                note(run, 7); // the board library's "couldn't open file"
+            } else if (run->record) {
+                note(run, sv_display(sv, image.data(), int(image.size()), VIDEO_SIZEX, VIDEO_SIZEY,
+                                     0, 1, 0));
+                note(run, sv_vtredit(sv, at, count));
+                note(run, sv_wait(sv, 0));
+            } else {
+                note(run, sv_display(sv, image.data(), int(image.size()), VIDEO_SIZEX, VIDEO_SIZEY,
+                                     0, q.held ? 1 : 0, 0));
+                if (!q.held) {
+                    note(run, sv_stop(sv));
+                    note(run, sv_wait(sv, 0));
+                } else {
+                    hold_for(count);
+                    note(run, sv_stop(sv));
+                    note(run, sv_wait(sv, 0));
+                }
+            }
+            run->laid += count;
+            if (last) break;
+            continue;
+        }
         const char *path = q.clip->path;
-        const Timecode at = TcAddFrames(start, run->laid);
         if (run->record) {
             if (q.held) {
                 note(run, sv_jpeg_display_file(sv, path, q.first, 0, 0));

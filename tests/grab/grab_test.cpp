@@ -390,3 +390,31 @@ TEST_F(GrabD1PacedTest, AStoppedRangeLeavesNoFramesNorLog) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(OutputTest, ImageFramesShowOneByOneAndSequencesAreTold) {
+    // One D1 frame and a D1 range of five, both in the master area.
+    AddRange("01:00:00:00", "01:00:00:00");
+    AddRange("01:00:01:00", "01:00:01:04");
+    LabelSetString(W("lab2"), "D1");
+    Press(W("Grab"));
+    Press(XtNameToWidget(Named(app_shell, "effect").at(0), "*OK"));
+    ASSERT_TRUE(WaitJobEnd());
+    ASSERT_EQ(Titles().size(), 2u);
+    ASSERT_EQ(DropWindow(Window(0), 1, 0), 1);
+    UpdateSummaWindow();
+    const size_t shown = CountInLog("DISPLAY host");
+    Press(W("Disp"));
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(CountInLog("DISPLAY host 720x576 01:00:00:00"), shown + 1) << sim->log();
+    ASSERT_EQ(DropWindow(Window(1), 1, 1), 1);
+    UpdateSummaWindow();
+    Press(W("Disp"));
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_EQ(TakeMessages(),
+              std::vector<std::string>{"D1 sequences cannot be\nplayed in realtime."});
+}
+
+} // namespace
