@@ -418,3 +418,48 @@ TEST_F(OutputTest, ImageFramesShowOneByOneAndSequencesAreTold) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RecollectTest, ImageClipsAndD1QualityGrabFramesAgain) {
+    AddRange("01:00:00:00", "01:00:00:04");
+    LabelSetString(W("lab2"), "D1");
+    Press(W("Grab"));
+    Press(XtNameToWidget(Named(app_shell, "effect").at(0), "*OK"));
+    ASSERT_TRUE(WaitJobEnd());
+    LabelSetString(W("lab2"), "85");
+    Press(W("Grab"));
+    ASSERT_TRUE(WaitJobEnd());
+    ASSERT_EQ(Titles().size(), 2u);
+    for (int i = 1; i <= 5; ++i)
+        unlink((db + "IMAGES/reel1_15f90." + std::to_string(i) + ".tga").c_str());
+    SetSelection(Window(0), 1);
+    SetSelection(Window(1), 1);
+    Recollect();
+    Widget d = Dialog();
+    ASSERT_NE(d, nullptr);
+    // D1 quality, numbered ".0001.", as SGI: the reel comes back as frames.
+    Widget quality = XtNameToWidget(d, "*quality");
+    ASSERT_NE(quality, nullptr);
+    Widget d1 = XtNameToWidget(d, "*D1 quality");
+    ASSERT_NE(d1, nullptr);
+    XtVaSetValues(quality, XmNmenuHistory, d1, NULL);
+    XmToggleButtonSetState(ByLabel(d, "SGI"), True, True);
+    XmToggleButtonSetState(ByLabel(d, ".0001."), True, True);
+    Press(XtNameToWidget(d, "*OK"));
+    Press(XtNameToWidget(Dialog(), "*OK"));
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_TRUE(TakeMessages().empty());
+    for (int i = 1; i <= 5; ++i) {
+        EXPECT_TRUE(board_test::exists(db + "IMAGES/reel1_15f90." + std::to_string(i) + ".tga"))
+            << i;
+    }
+    EXPECT_TRUE(board_test::exists(db + "IMAGES/reel1_15f90.0005.sgi"));
+    for (size_t w = 0; w < 2; ++w) {
+        FisicData *clip = Window(w)->seg_first->fisic;
+        ASSERT_NE(clip->pic, nullptr) << w;
+        EXPECT_EQ(clip->frames, 5) << w;
+    }
+}
+
+} // namespace
