@@ -225,8 +225,11 @@ TEST_F(GrabD1Test, FiveFramesAsTargaMakeAnImageClip) {
     XtVaGetValues(dialog, XmNdefaultButton, &dflt, NULL);
     EXPECT_EQ(dflt, ok); // Return confirms
     EXPECT_TRUE(XmToggleButtonGetState(ByLabel(dialog, "Targa")));
+    const auto t0 = std::chrono::steady_clock::now();
     Press(ok);
     ASSERT_TRUE(WaitJobEnd());
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    RecordProperty("d1_ms_per_frame", int(s * 1000 / 5));
     EXPECT_TRUE(TakeMessages().empty());
     for (int i = 1; i <= 5; ++i)
         EXPECT_TRUE(board_test::exists(db + "IMAGES/reel1_15f90." + std::to_string(i) + ".tga"))
@@ -459,6 +462,35 @@ TEST_F(RecollectTest, ImageClipsAndD1QualityGrabFramesAgain) {
         FisicData *clip = Window(w)->seg_first->fisic;
         ASSERT_NE(clip->pic, nullptr) << w;
         EXPECT_EQ(clip->frames, 5) << w;
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(OutputTest, RecPlacesTheMaterialByTheMarks) {
+    MasterOfOneReel();
+    const struct {
+        const char *in, *out; // null: not marked
+        const char *edit;
+    } cases[] = {
+        {"02:00:00:00", "02:00:00:09", "EDIT 02:00:00:00 10"}, // cut at Out
+        {nullptr, "02:00:01:00", "EDIT 02:00:00:00 25"},       // ends at Out
+        {"02:00:00:09", "02:00:00:00", nullptr},               // Out before In: nothing
+    };
+    for (const auto &c : cases) {
+        in_set = out_set = 0;
+        if (c.in) Type(0, c.in);
+        if (c.out) Type(1, c.out);
+        const size_t edits = CountInLog("EDIT ");
+        Press(W("Rec"));
+        ASSERT_TRUE(WaitJobEnd());
+        EXPECT_TRUE(TakeMessages().empty()) << c.out;
+        if (c.edit)
+            EXPECT_EQ(CountInLog(c.edit), 1u) << sim->log();
+        else
+            EXPECT_EQ(CountInLog("EDIT "), edits);
     }
 }
 
