@@ -17,6 +17,7 @@
 #include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "desktop/globals.h"
+#include "desktop/invert_process.h"
 #include "device/sv.h"
 #include "platform/sem.h"
 #include "ui/globals.h"
@@ -151,12 +152,29 @@ void grab_end(int aborted) {
     SemSet(2, 0);
 }
 
+// Disp and Rec go on once the preparation of play reels has finished; the
+// preparation calls back through a plain function, so the step to go on with
+// waits here.
+std::function<void()> prepared_then;
+
+void run_prepared() {
+    std::function<void()> then = std::move(prepared_then);
+    prepared_then = nullptr;
+    if (then) then();
+}
+
+void prepare_then(std::function<void()> then) {
+    prepared_then = std::move(then);
+    PreparePlaySequences(run_prepared);
+}
+
 } // namespace
 
 void InstallGrabHooks() {
     VtrGrabHook = VtrGrab;
     VtrDispHook = VtrDisp;
     VtrRecHook = VtrRec;
+    VtrPrepareHook = prepare_then;
 }
 
 void (*VtrPrepareHook)(std::function<void()> then) = nullptr;

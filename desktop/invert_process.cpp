@@ -26,9 +26,6 @@
 #include "vtr/timeline.h"
 #include "vtr/vtr_panel.h"
 
-void (*VtrRecOutput)() = nullptr;
-void (*VtrDispOutput)() = nullptr;
-
 namespace {
 
 Widget invert_dialog = nullptr;
@@ -72,25 +69,6 @@ void close_dialog() {
     invert_dialog = nullptr;
 }
 
-void run_output(void (*output)()) {
-    if (output)
-        output();
-    else
-        PutCharMessage(mainform, "Not available yet.");
-}
-void rec_continue() {
-    run_output(VtrRecOutput);
-}
-void disp_continue() {
-    run_output(VtrDispOutput);
-}
-void rec_pressed() {
-    PreparePlaySequences(rec_continue);
-}
-void disp_pressed() {
-    PreparePlaySequences(disp_continue);
-}
-
 // True for a segment whose frames the board cannot play as stored.
 bool needs_play_reel(const Segment *s) {
     if (!s->fisic || s->fisic->pic || !s->fisic->path) return false;
@@ -116,8 +94,6 @@ bool adopt(PlayJob *job) {
 
 void InstallVtrHooks() {
     VtrSprocHook = start_vtr_job;
-    VtrRecHook = rec_pressed;
-    VtrDispHook = disp_pressed;
     job_type_hooks[JOB_VTR].finish = vtr_finish;
     job_type_hooks[JOB_INVERT].finish = invert_finish;
 }

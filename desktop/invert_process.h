@@ -5,8 +5,8 @@
 
 struct WindowData;
 
-// Registers the VTR panel's job start, its Rec and Disp buttons and the end
-// routines of job types 5 and 7. Start-up.
+// Registers the VTR panel's job start and the end routines of job types 5
+// and 7. Start-up.
 void InstallVtrHooks();
 
 // The collecting step of Rec and Disp: every segment of the summa window
@@ -27,8 +27,3 @@ void StopInvertProcess();
 // The end of the job with id pid: finished reels become clips and take over
 // their segments, failed ones are removed; then the continuation runs.
 void EndInvertProcess(int pid);
-
-// What Rec and Disp run once the sequences are prepared; null: "Not
-// available yet.". The output to the board fills these.
-extern void (*VtrRecOutput)();
-extern void (*VtrDispOutput)();

@@ -547,9 +547,9 @@ TEST_F(VtrPanelTest, VtrJobFrameWaitsAbortsAndEnds) {
     }
 }
 
-TEST_F(VtrPanelTest, DispWithoutSequencesToPrepareGoesStraightOn) {
+TEST_F(VtrPanelTest, DispWithAnEmptyMasterAreaPreparesNothing) {
     Press(W("Disp"));
-    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Not available yet."});
+    EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No clips in master area"});
     EXPECT_TRUE(play_jobs.empty());
 }
 
