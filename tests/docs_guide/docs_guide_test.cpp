@@ -92,6 +92,10 @@ const Planted kPlanted[] = {
     {"a message whose wording changed", "desktop/factor_dialog.cpp", "Number of frames must be > 1",
      "Number of frames must be at least 2",
      "no explanation for 'Number of frames must be at least 2'"},
+    {"a grab message put together differently", "desktop/grab.cpp", "\"Grab warning:\\n\"",
+     "\"Grab notice:\\n\"", "update TEMPLATES"},
+    {"an effect database message reworded", "editing/custom_fx.cpp", "Syntax error: ';' missing",
+     "Syntax error: ';' expected", "no explanation for \"Syntax error: ';' expected\""},
     {"a list out of date", "docs/messages.md", "| Play error |", "| Play mistake |",
      "docs/messages.md is out of date"},
 };
