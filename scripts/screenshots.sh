@@ -8,9 +8,9 @@
 #   BUILDDIR  the build tree holding desktop/orva and tools/ (default build)
 #
 # SCREENSHOTS_WAIT: seconds to wait for each window (default 10).
-# SCREENSHOTS_BOARD=1: the program runs with the board simulator (boardsim on
-# a tape folder of the demo, as scripts/run.sh starts it), for pictures that
-# show the board's parts.
+# The program runs with the board simulator (boardsim on a tape folder of the
+# demo, as scripts/run.sh starts it) and its VTR panel ("-vtr");
+# SCREENSHOTS_BOARD=0 leaves both out, and the VTR panel's picture with them.
 #
 # Exits 1, naming it, when a window it waits for does not appear. Each
 # picture is one function, called once at the end: a new picture is a new
@@ -147,11 +147,22 @@ type_in() {
   xdotool type --delay 20 "$4"
 }
 
-# The first clip window (frame and picture) on the screen, as WxH+X+Y.
-clip_window_area() {
+# The desktop's clip windows (frame and picture) on the screen, one a line as
+# "X Y WxH", left to right.
+clip_window_list() {
   xwininfo -root -tree | awk '$0 ~ / 206x214\+/ {print $(NF-1), $NF}' |
-    sed 's/^\(206x214\)+[0-9]*+[0-9]* +\([0-9]*\)+\([0-9]*\)$/\2 \3 \1/' |
-    sort -n | awk 'NR == 1 {print $3 "+" $1 "+" $2}'
+    sed 's/^\(206x214\)+[0-9]*+[0-9]* +\([0-9]*\)+\([0-9]*\)$/\2 \3 \1/' | sort -n
+}
+
+# The first clip window on the screen, as WxH+X+Y.
+clip_window_area() {
+  clip_window_list | awk 'NR == 1 {print $3 "+" $1 "+" $2}'
+}
+
+# busy_in FILE: true when the picture holds the yellow of a clip window whose
+# clip a job is still making (its frame number box).
+busy_in() {
+  [ "$(convert "$1" txt:- 2>/dev/null | grep -c '#FEB900')" -gt 20 ]
 }
 
 # ---- saving pictures ----
@@ -285,6 +296,90 @@ shot_processes() {
   done
 }
 
+# A softcut being rendered: gradient_sweep (second cell) and colour_bars
+# (third) selected, EFFECTS > "Softcut ..." with the longest transition, OK;
+# the new window is caught while its frame number box is yellow. When the
+# render ends before a picture is taken, the finished window is shown and the
+# script says so. Both windows are unselected again afterwards.
+shot_softcut() {
+  click 311 400 0.2
+  xdotool mousemove 517 400 keydown ctrl click 1 keyup ctrl
+  sleep 0.3
+  menu 685 3 # EFFECTS > Softcut ...
+  local id
+  id=$(wait_window '^Effect - Softcut$' "the softcut dialog")
+  geometry "$id"
+  # Holding the button at the slider's right end runs it to the most frames.
+  xdotool mousemove $(( X + 330 )) $(( Y + 65 )) mousedown 1
+  sleep 1.2
+  xdotool mouseup 1
+  local before new="" raw=$tmp/softcut.raw.png crop=$tmp/softcut.win.png caught=0
+  before=$(clip_window_list)
+  click_in "$id" 116 316 0 # OK
+  for _ in $(seq 1 $(( ${SCREENSHOTS_WAIT:-10} * 10 ))); do
+    new=$(clip_window_list | grep -vxF "$before" | head -1)
+    [ -n "$new" ] && break
+    sleep 0.1
+  done
+  [ -n "$new" ] || fail "the softcut's window did not appear"
+  local nx ny first
+  read -r nx ny _ <<<"$new"
+  first=$(clip_window_list | awk 'NR == 2 {print $1}')
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    import -window root "$raw" || fail "cannot grab the screen for softcut"
+    convert "$raw" -crop "206x214+$nx+$ny" +repage "$crop"
+    if busy_in "$crop"; then
+      caught=1
+      break
+    fi
+    sleep 0.05
+  done
+  local shown=$tmp/softcut.shown.png
+  convert "$raw" -crop "$(( nx + 206 - first ))x214+$first+$ny" +repage "$shown"
+  convert "$shown" -strip -colors 128 PNG8:"$out/softcut.png" || fail "cannot write softcut.png"
+  if command -v optipng >/dev/null; then optipng -quiet -o2 "$out/softcut.png" >/dev/null 2>&1; fi
+  if [ "$caught" = 1 ]; then
+    say "softcut.png ($(($(stat -c %s "$out/softcut.png") / 1024)) KB, while rendering)"
+  else
+    say "softcut.png ($(($(stat -c %s "$out/softcut.png") / 1024)) KB): the render ended first, the result window is shown"
+  fi
+  for _ in $(seq 1 100); do
+    import -window root -crop "206x214+$nx+$ny" +repage "$crop"
+    busy_in "$crop" || break
+    sleep 0.1
+  done
+  xdotool mousemove 311 400 keydown ctrl click 1 keyup ctrl
+  sleep 0.2
+  xdotool mousemove 517 400 keydown ctrl click 1 keyup ctrl
+  sleep 0.3
+}
+
+# The VTR panel with two ranges in the grab list: each typed into the In and
+# Out fields (Return marks them) and added with "+".
+shot_vtr_panel() {
+  local field oy list0 list1 changed
+  field=$(xwininfo -root -tree | awk '$0 ~ / 140x40\+544\+8 / {print $NF}' | head -1)
+  [ -n "$field" ] || fail "the VTR panel did not appear (no In field)"
+  oy=$(( ${field##*+} - 8 ))
+  import -window root -crop "230x84+726+$(( oy + 8 ))" "$tmp/list0.png"
+  local range
+  for range in "00:00:01:00 00:00:03:00" "00:00:05:10 00:00:08:00"; do
+    set -- $range
+    xdotool mousemove 614 $(( oy + 28 )) click 1 key End
+    xdotool type --delay 20 "$1"
+    xdotool key Return
+    xdotool mousemove 614 $(( oy + 72 )) click 1 key End
+    xdotool type --delay 20 "$2"
+    xdotool key Return
+    sleep 0.2
+    click 707 $(( oy + 21 )) 0.4 # +
+  done
+  import -window root -crop "230x84+726+$(( oy + 8 ))" "$tmp/list1.png"
+  changed=$(compare -metric AE "$tmp/list0.png" "$tmp/list1.png" null: 2>&1 | cut -d' ' -f1)
+  [ "${changed%.*}" -gt 500 ] 2>/dev/null || fail "no range reached the grab list"
+  save vtr-panel "1280x$(( 1024 - oy ))+0+$oy"
+}
+
 shot_import() {
   menu 420 1 # IMPORT > System ...
   local id
@@ -295,11 +390,17 @@ shot_import() {
   wait_gone ' - Import$' "the import dialog"
 }
 
+board=${SCREENSHOTS_BOARD:-1}
 start_x
 make_demo
-[ "${SCREENSHOTS_BOARD:-0}" = 1 ] && start_board
-start_orva
+if [ "$board" = 1 ]; then
+  start_board
+  start_orva -vtr
+else
+  start_orva
+fi
 open_all_reels
+shot_softcut
 fill_master
 shot_main_window
 shot_clip_window
@@ -307,5 +408,6 @@ shot_display
 shot_export
 shot_processes
 shot_import
+[ "$board" = 1 ] && shot_vtr_panel
 say "done: pictures in $out"
 exit 0

@@ -92,6 +92,10 @@ const Planted kPlanted[] = {
     {"a message whose wording changed", "desktop/factor_dialog.cpp", "Number of frames must be > 1",
      "Number of frames must be at least 2",
      "no explanation for 'Number of frames must be at least 2'"},
+    {"a grab message put together differently", "desktop/grab.cpp", "\"Grab warning:\\n\"",
+     "\"Grab notice:\\n\"", "update TEMPLATES"},
+    {"an effect database message reworded", "editing/custom_fx.cpp", "Syntax error: ';' missing",
+     "Syntax error: ';' expected", "no explanation for \"Syntax error: ';' expected\""},
     {"a list out of date", "docs/messages.md", "| Play error |", "| Play mistake |",
      "docs/messages.md is out of date"},
 };
@@ -135,7 +139,7 @@ TEST(DocsScreenshots, MakesEveryPicture) {
                           (tmp.path() / "images").string() + " " + kBuild.string());
     ASSERT_EQ(r.status, 0) << r.output;
     for (const char *name : {"main-window", "clip-window", "display", "export-dialog",
-                             "processes-dialog", "import-dialog"}) {
+                             "processes-dialog", "import-dialog", "softcut", "vtr-panel"}) {
         const fs::path png = tmp.path() / "images" / (std::string(name) + ".png");
         ASSERT_TRUE(fs::exists(png)) << png;
         EXPECT_GT(fs::file_size(png), 500u) << png;
@@ -143,7 +147,8 @@ TEST(DocsScreenshots, MakesEveryPicture) {
     }
 }
 
-// A program that never shows its window: the script must stop and say so.
+// A program that never shows its window (the board simulator beside it is
+// the real one): the script must stop and say so.
 TEST(DocsScreenshots, FailsWhenAWindowDoesNotAppear) {
     for (const char *tool : {"Xvfb", "xdotool", "xwininfo", "import", "convert"})
         if (!have(tool)) GTEST_SKIP() << tool << " is not installed";
@@ -155,6 +160,8 @@ TEST(DocsScreenshots, FailsWhenAWindowDoesNotAppear) {
     write_file(fake / "desktop/orva", "#!/bin/sh\nexec sleep 30\n");
     fs::permissions(fake / "desktop/orva", fs::perms::owner_all);
     fs::create_symlink(kBuild / "tools/orva-demo", fake / "tools/orva-demo");
+    fs::create_directories(fake / "boardsim");
+    fs::create_symlink(kBuild / "boardsim/boardsim", fake / "boardsim/boardsim");
     const Outcome r = run("SCREENSHOTS_WAIT=2 " + (kSource / "scripts/screenshots.sh").string() +
                           " " + (tmp.path() / "images").string() + " " + fake.string());
     EXPECT_EQ(r.status, 1) << r.output;
