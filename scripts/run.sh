@@ -21,8 +21,9 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 export SCSIVIDEO_CMD="SCSI,dev=$sock"
-# The program stays in the foreground, so the board lives as long as it does.
+# The program stays in the foreground, so the board lives as long as it does;
+# "-vtr" shows the VTR panel that drives it.
 export ORVA_NO_DETACH=1
 status=0
-build/desktop/orva "$@" || status=$?
+build/desktop/orva -vtr "$@" || status=$?
 exit "$status"
