@@ -70,17 +70,6 @@ class ImportDialog : public DesktopFixture {
             ASSERT_EQ(glotojpg((db_ + "IMAGES/" + name).c_str(), w, h, p.data(), 90), 1);
         }
     }
-    static Widget Dialog(const std::string &title) {
-        std::vector<Widget> out;
-        CollectWidgets(
-            mainform,
-            [&](Widget w) {
-                return XtIsManaged(w) && XtIsSubclass(w, xmFormWidgetClass) && XtParent(w) &&
-                       XtIsShell(XtParent(w)) && TitleOf(w) == title;
-            },
-            out);
-        return out.size() == 1 ? out[0] : nullptr;
-    }
     static Strings Items(Widget list) {
         XmStringTable items = nullptr;
         int n = 0;
@@ -103,14 +92,6 @@ class ImportDialog : public DesktopFixture {
         XtFree(s);
         return out;
     }
-    static Strings Messages(Widget root) {
-        Strings out;
-        for (Widget box : Named(root, "error")) {
-            out.push_back(MessageOf(box));
-            Press(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON));
-        }
-        return out;
-    }
     // Waits for the running jobs and runs their end routines.
     static void WaitJobs() {
         for (int i = 0; i < 3000 && num_sproc > 0; i++) {
@@ -121,7 +102,7 @@ class ImportDialog : public DesktopFixture {
     // Opens the dialog and chooses line 1.
     Widget OpenAndChoose() {
         InDispatch([] { DbSelectImport(nullptr, nullptr, nullptr); });
-        Widget dialog = Dialog("DB idb - Import");
+        Widget dialog = DialogTitled("DB idb - Import");
         if (!dialog) return nullptr;
         Widget list = XtNameToWidget(dialog, "*list");
         InDispatch([list] { XmListSelectPos(list, 1, True); });
@@ -146,7 +127,7 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     EXPECT_EQ(Text(dialog, "*quality"), "85");
     EXPECT_FALSE(XmToggleButtonGetState(ByLabel(dialog, "Write SVJ")));
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(Dialog("DB idb - Import"), nullptr);
+    EXPECT_EQ(DialogTitled("DB idb - Import"), nullptr);
     ASSERT_EQ(Windows(), 1);
     EXPECT_EQ(first_window->total, 3);
     // The placeholder becomes the clip's window where it stands, keeping
@@ -156,7 +137,7 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     RebuildWindow(placeholder);
     SetSelection(placeholder, 1);
     WaitJobs();
-    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_TRUE(DismissMessages(mainform).empty());
     ASSERT_EQ(Windows(), 1);
     EXPECT_EQ(first_window, placeholder);
     EXPECT_EQ(placeholder->slot, 4);
@@ -175,14 +156,14 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     ASSERT_NE(dialog, nullptr);
     XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
     Press(ByLabel(dialog, "OK"));
-    Widget names = Dialog("DB idb - Import");
+    Widget names = DialogTitled("DB idb - Import");
     ASSERT_NE(names, nullptr);
     Widget text = XtNameToWidget(names, "*wtext");
     ASSERT_NE(text, nullptr);
     XmTextSetString(text, const_cast<char *>("walk"));
     Press(ByLabel(names, "OK"));
     WaitJobs();
-    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_TRUE(DismissMessages(mainform).empty());
     ASSERT_TRUE(fs::exists(db_ + "SVJ/walk.svj"));
     fm_fileformat *f = fm_fileformat_allocate("svj");
     ASSERT_EQ(fm_rheader(f, (db_ + "SVJ/walk.svj").c_str()), 0);
@@ -198,7 +179,7 @@ TEST_F(ImportDialog, NotVideoSizeWithoutAReelIsRefused) {
     Widget dialog = OpenAndChoose();
     ASSERT_NE(dialog, nullptr);
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(Messages(mainform),
+    EXPECT_EQ(DismissMessages(mainform),
               Strings{"You must write the svj to\nimport non video size images\n"});
     EXPECT_EQ(Windows(), before);
     EXPECT_FALSE(fs::exists(db_ + "CLIP/big_Img00_Clip_1"));
@@ -211,7 +192,8 @@ namespace {
 TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
     unsetenv("ORVA_DSK_RECORD");
     InDispatch([] { DbSelectAbekas(nullptr, nullptr, nullptr); });
-    EXPECT_EQ(Messages(mainform), Strings{"Environment variable\nORVA_DSK_RECORD\nnot found\n"});
+    EXPECT_EQ(DismissMessages(mainform),
+              Strings{"Environment variable\nORVA_DSK_RECORD\nnot found\n"});
 
     // A stub rcp that logs its arguments and writes a frame of the video size.
     const std::string bin = root_ + "/bin", args = root_ + "/args";
@@ -224,16 +206,16 @@ TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
     setenv("ORVA_DSK_RECORD", "dsk:it's $(x)", 1);
     const int before = Windows();
     InDispatch([] { DbSelectAbekas(nullptr, nullptr, nullptr); });
-    Widget dialog = Dialog("Import Abekas");
+    Widget dialog = DialogTitled("Import Abekas");
     ASSERT_NE(dialog, nullptr);
     XmTextSetString(XtNameToWidget(dialog, "*abename"), const_cast<char *>("take"));
     XmTextSetString(XtNameToWidget(dialog, "*end"), const_cast<char *>("2"));
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(Dialog("Import Abekas"), nullptr);
+    EXPECT_EQ(DialogTitled("Import Abekas"), nullptr);
     WaitJobs();
     setenv("PATH", old_path.c_str(), 1);
     unsetenv("ORVA_DSK_RECORD");
-    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_TRUE(DismissMessages(mainform).empty());
     EXPECT_EQ(Windows(), before + 1);
     std::ifstream in(args);
     Strings lines;
@@ -260,7 +242,7 @@ TEST_F(ImportDialog, ExistingReelIsReplacedOnlyWhenUnusedAndConfirmed) {
     auto name_reel = [&](Widget dialog) {
         XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
         Press(ByLabel(dialog, "OK"));
-        Widget names = Dialog("DB idb - Import");
+        Widget names = DialogTitled("DB idb - Import");
         ASSERT_NE(names, nullptr);
         XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>("walk"));
         Press(ByLabel(names, "OK"));
@@ -268,7 +250,8 @@ TEST_F(ImportDialog, ExistingReelIsReplacedOnlyWhenUnusedAndConfirmed) {
     Widget dialog = OpenAndChoose();
     ASSERT_NE(dialog, nullptr);
     name_reel(dialog);
-    EXPECT_EQ(Messages(mainform), Strings{"One or more files are in\nuse, cannot remove them."});
+    EXPECT_EQ(DismissMessages(mainform),
+              Strings{"One or more files are in\nuse, cannot remove them."});
     EXPECT_EQ(fs::file_size(reel), 3u);
     first_fisic = clip->next.load();
     FreeFisicData(clip);
@@ -298,7 +281,7 @@ TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     ASSERT_NE(dialog, nullptr);
     XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
     Press(ByLabel(dialog, "OK"));
-    Widget names = Dialog("DB idb - Import");
+    Widget names = DialogTitled("DB idb - Import");
     ASSERT_NE(names, nullptr);
     XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>("held"));
     Press(ByLabel(names, "OK"));
@@ -326,7 +309,7 @@ TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     FreeClosedWindows();
     SemSet(0, 0);
     WaitJobs();
-    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_TRUE(DismissMessages(mainform).empty());
     EXPECT_EQ(Windows(), before);
     EXPECT_TRUE(fs::exists(db_ + "CLIP/walk_Img00_Log"));
 }
@@ -348,7 +331,7 @@ TEST_F(ImportDialog, MoviesAreListedWithTheirFrameCountAndNeedAReel) {
     EXPECT_EQ(Text(dialog, "*start"), "1");
     EXPECT_EQ(Text(dialog, "*end"), "50");
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(Messages(mainform), Strings{"You must write the svj to\nimport movies\n"});
+    EXPECT_EQ(DismissMessages(mainform), Strings{"You must write the svj to\nimport movies\n"});
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <X11/IntrinsicP.h>
+#include <Xm/Form.h>
 #include <Xm/Label.h>
 #include <Xm/LabelG.h>
+#include <Xm/MessageB.h>
 #include <Xm/Xm.h>
 
 #include <unistd.h>
@@ -222,4 +224,27 @@ inline std::string TitleOf(Widget dialog) {
     char *title = nullptr;
     XtVaGetValues(XtParent(dialog), XmNtitle, &title, NULL);
     return title ? title : "";
+}
+
+// The one managed dialog under mainform whose shell has this title, or null.
+inline Widget DialogTitled(const std::string &title) {
+    std::vector<Widget> out;
+    CollectWidgets(
+        mainform,
+        [&](Widget w) {
+            return XtIsManaged(w) && XtIsSubclass(w, xmFormWidgetClass) && XtParent(w) &&
+                   XtIsShell(XtParent(w)) && TitleOf(w) == title;
+        },
+        out);
+    return out.size() == 1 ? out[0] : nullptr;
+}
+
+// The texts of the message boxes named "error" under root, each dismissed.
+inline std::vector<std::string> DismissMessages(Widget root) {
+    std::vector<std::string> out;
+    for (Widget box : Named(root, "error")) {
+        out.push_back(MessageOf(box));
+        Press(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON));
+    }
+    return out;
 }

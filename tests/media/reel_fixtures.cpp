@@ -254,6 +254,17 @@ run_result run_command(const std::string &command) {
             std::string(err.begin(), err.end())};
 }
 
+run_result run_merged(const std::string &command) {
+    return run_command("(" + command + ") 2>&1");
+}
+
+std::string shell_quote(const std::string &s) {
+    std::string r = "'";
+    for (char c : s)
+        r += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return r + "'";
+}
+
 bool djpeg_clean(const std::string &jpeg_file, const std::string &ppm_out) {
     const std::string out = ppm_out.empty() ? "/dev/null" : ppm_out;
     const run_result r = run_command("djpeg -outfile '" + out + "' '" + jpeg_file + "'");

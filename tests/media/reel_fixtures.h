@@ -110,5 +110,11 @@ struct run_result {
     std::string out, err;
 };
 run_result run_command(const std::string &command);
+// The same with standard error joined to standard output, in the order they
+// were written (err stays empty).
+run_result run_merged(const std::string &command);
+
+// s in single quotes for the shell, any quote in it escaped.
+std::string shell_quote(const std::string &s);
 
 } // namespace reel_test
