@@ -17,9 +17,7 @@ using reel_test::temp_dir;
 using CmdResult = reel_test::run_result;
 const auto run = reel_test::run_merged;
 
-std::string svjtool() {
-    return std::string(ORVA_BIN_DIR) + "/tools/svjtool";
-}
+const auto svjtool = reel_test::svjtool_path;
 
 std::string q(const std::string &s) {
     return "'" + s + "'";

@@ -258,6 +258,16 @@ run_result run_merged(const std::string &command) {
     return run_command("(" + command + ") 2>&1");
 }
 
+std::string svjtool_path() {
+    std::string t = std::string(ORVA_BIN_DIR) + "/tools/svjtool";
+    if (access((t + "/svjtool").c_str(), X_OK) == 0) t += "/svjtool";
+    return t;
+}
+
+run_result run_svjtool(const std::string &args) {
+    return run_command(svjtool_path() + " " + args);
+}
+
 std::string shell_quote(const std::string &s) {
     std::string r = "'";
     for (char c : s)

@@ -114,6 +114,10 @@ run_result run_command(const std::string &command);
 // were written (err stays empty).
 run_result run_merged(const std::string &command);
 
+// The built svjtool program, and a run of it with these arguments.
+std::string svjtool_path();
+run_result run_svjtool(const std::string &args);
+
 // s in single quotes for the shell, any quote in it escaped.
 std::string shell_quote(const std::string &s);
 
