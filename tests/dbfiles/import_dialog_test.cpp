@@ -38,15 +38,11 @@ using Strings = std::vector<std::string>;
 class ImportDialog : public DesktopFixture {
   protected:
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "orva-import-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        root_ = tmpl;
+        ASSERT_FALSE(root_.empty());
         db_ = root_ + "/idb/";
         for (const char *s : {"SVJ", "CLIP", "WORK", "IMAGES"})
             fs::create_directories(db_ + s);
         std::ofstream(root_ + "/OrvaDB") << "DATABASE idb\nPATH " << db_ << "\n";
-        if (const char *old = getenv("ORVA_RSRC")) old_rsrc_ = old;
-        setenv("ORVA_RSRC", root_.c_str(), 1);
         DbInitialize();
         isPlayActive = 0;
         DesktopFixture::SetUp();
@@ -57,8 +53,6 @@ class ImportDialog : public DesktopFixture {
         FreeClosedWindows();
         DesktopFixture::TearDown();
         DbFreeList();
-        old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
-        fs::remove_all(root_);
     }
     void Pictures(const std::string &base, int n, int w, int h) {
         std::vector<unsigned char> p(size_t(w) * h * 3);
@@ -114,7 +108,9 @@ class ImportDialog : public DesktopFixture {
             n++;
         return n;
     }
-    std::string root_, db_, old_rsrc_;
+    RsrcRoot rsrc_{"orva-import"};
+    const std::string &root_ = rsrc_.path;
+    std::string db_;
 };
 
 TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
