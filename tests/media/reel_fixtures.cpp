@@ -258,14 +258,14 @@ run_result run_merged(const std::string &command) {
     return run_command("(" + command + ") 2>&1");
 }
 
-std::string svjtool_path() {
-    std::string t = std::string(ORVA_BIN_DIR) + "/tools/svjtool";
-    if (access((t + "/svjtool").c_str(), X_OK) == 0) t += "/svjtool";
+std::string tool_path(const std::string &name) {
+    std::string t = std::string(ORVA_BIN_DIR) + "/tools/" + name;
+    if (access((t + "/" + name).c_str(), X_OK) == 0) t += "/" + name;
     return t;
 }
 
-run_result run_svjtool(const std::string &args) {
-    return run_command(svjtool_path() + " " + args);
+run_result run_tool(const std::string &name, const std::string &args) {
+    return run_command(tool_path(name) + " " + args);
 }
 
 std::string shell_quote(const std::string &s) {

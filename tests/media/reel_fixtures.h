@@ -114,9 +114,16 @@ run_result run_command(const std::string &command);
 // were written (err stays empty).
 run_result run_merged(const std::string &command);
 
-// The built svjtool program, and a run of it with these arguments.
-std::string svjtool_path();
-run_result run_svjtool(const std::string &args);
+// The built tool program `name` (tools/NAME), and a run of it with these
+// arguments; svjtool's likewise.
+std::string tool_path(const std::string &name);
+run_result run_tool(const std::string &name, const std::string &args);
+inline std::string svjtool_path() {
+    return tool_path("svjtool");
+}
+inline run_result run_svjtool(const std::string &args) {
+    return run_tool("svjtool", args);
+}
 
 // s in single quotes for the shell, any quote in it escaped.
 std::string shell_quote(const std::string &s);
