@@ -85,18 +85,7 @@ class StandaloneFx : public DesktopFixture {
         old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
         fs::remove_all(root_);
     }
-    static void WaitJobs() {
-        for (int i = 0; i < 5000 && num_sproc > 0; i++) {
-            InDispatch([] { ReapEndedJobs(); });
-            usleep(2000);
-        }
-    }
-    static int Windows() {
-        int n = 0;
-        for (WindowData *w = first_window; w; w = w->next)
-            n++;
-        return n;
-    }
+    static void WaitJobs() { WaitJobsReaped(5000); }
     std::string Temporaries() const {
         std::string found;
         for (const auto &e : fs::directory_iterator(db_ + "IMAGES"))
@@ -123,9 +112,9 @@ class StandaloneFx : public DesktopFixture {
         Widget ex = DialogTitled("DB fxdb - Custom");
         if (!ex) return nullptr;
         XmTextSetString(XtNameToWidget(ex, "*wtext"), const_cast<char *>(name));
-        const int before = Windows();
+        const int before = CountWindows();
         Press(ByLabel(ex, "OK"));
-        if (Windows() != before + 1) return nullptr;
+        if (CountWindows() != before + 1) return nullptr;
         WindowData *w = first_window;
         while (w->next)
             w = w->next;
@@ -146,7 +135,7 @@ TEST_F(StandaloneFx, ResultsBecomeTheClipOfTheEffectsWindow) {
     WaitJobs();
     EXPECT_TRUE(DismissMessages(mainform).empty());
     EXPECT_TRUE(said.empty());
-    ASSERT_EQ(Windows(), 2);
+    ASSERT_EQ(CountWindows(), 2);
     ASSERT_NE(win->seg_first, nullptr);
     ASSERT_NE(win->seg_first->fisic, nullptr);
     EXPECT_EQ(std::string(win->seg_first->fisic->path), db_ + "SVJ/fx'out;.svj");
@@ -166,7 +155,7 @@ TEST_F(StandaloneFx, AProgramWithoutResultClosesTheWindow) {
     ASSERT_NE(win, nullptr);
     WaitJobs();
     EXPECT_EQ(said, Strings{"Couldn't complete custom effect"});
-    EXPECT_EQ(Windows(), 1);
+    EXPECT_EQ(CountWindows(), 1);
     EXPECT_FALSE(fs::exists(db_ + "SVJ/nothing.svj"));
     EXPECT_EQ(Temporaries(), "");
 }

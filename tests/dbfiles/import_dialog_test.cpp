@@ -86,13 +86,7 @@ class ImportDialog : public DesktopFixture {
         XtFree(s);
         return out;
     }
-    // Waits for the running jobs and runs their end routines.
-    static void WaitJobs() {
-        for (int i = 0; i < 3000 && num_sproc > 0; i++) {
-            InDispatch([] { ReapEndedJobs(); });
-            usleep(2000);
-        }
-    }
+    static void WaitJobs() { WaitJobsReaped(3000); }
     // Opens the dialog and chooses line 1.
     Widget OpenAndChoose() {
         InDispatch([] { DbSelectImport(nullptr, nullptr, nullptr); });
@@ -101,12 +95,6 @@ class ImportDialog : public DesktopFixture {
         Widget list = XtNameToWidget(dialog, "*list");
         InDispatch([list] { XmListSelectPos(list, 1, True); });
         return dialog;
-    }
-    static int Windows() {
-        int n = 0;
-        for (WindowData *w = first_window; w; w = w->next)
-            n++;
-        return n;
     }
     RsrcRoot rsrc_{"orva-import"};
     const std::string &root_ = rsrc_.path;
@@ -124,7 +112,7 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     EXPECT_FALSE(XmToggleButtonGetState(ByLabel(dialog, "Write SVJ")));
     Press(ByLabel(dialog, "OK"));
     EXPECT_EQ(DialogTitled("DB idb - Import"), nullptr);
-    ASSERT_EQ(Windows(), 1);
+    ASSERT_EQ(CountWindows(), 1);
     EXPECT_EQ(first_window->total, 3);
     // The placeholder becomes the clip's window where it stands, keeping
     // its title and selection.
@@ -134,7 +122,7 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     SetSelection(placeholder, 1);
     WaitJobs();
     EXPECT_TRUE(DismissMessages(mainform).empty());
-    ASSERT_EQ(Windows(), 1);
+    ASSERT_EQ(CountWindows(), 1);
     EXPECT_EQ(first_window, placeholder);
     EXPECT_EQ(placeholder->slot, 4);
     EXPECT_EQ(placeholder->selected, 1);
@@ -166,18 +154,18 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     EXPECT_EQ(f->frames, 3);
     fm_close(f);
     fm_fileformat_free(f);
-    EXPECT_EQ(Windows(), 2);
+    EXPECT_EQ(CountWindows(), 2);
 }
 
 TEST_F(ImportDialog, NotVideoSizeWithoutAReelIsRefused) {
     Pictures("big", 2, 1024, 768);
-    const int before = Windows();
+    const int before = CountWindows();
     Widget dialog = OpenAndChoose();
     ASSERT_NE(dialog, nullptr);
     Press(ByLabel(dialog, "OK"));
     EXPECT_EQ(DismissMessages(mainform),
               Strings{"You must write the svj to\nimport non video size images\n"});
-    EXPECT_EQ(Windows(), before);
+    EXPECT_EQ(CountWindows(), before);
     EXPECT_FALSE(fs::exists(db_ + "CLIP/big_Img00_Clip_1"));
 }
 
@@ -200,7 +188,7 @@ TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
     const std::string old_path = getenv("PATH");
     setenv("PATH", (bin + ":" + old_path).c_str(), 1);
     setenv("ORVA_DSK_RECORD", "dsk:it's $(x)", 1);
-    const int before = Windows();
+    const int before = CountWindows();
     InDispatch([] { DbSelectAbekas(nullptr, nullptr, nullptr); });
     Widget dialog = DialogTitled("Import Abekas");
     ASSERT_NE(dialog, nullptr);
@@ -212,7 +200,7 @@ TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
     setenv("PATH", old_path.c_str(), 1);
     unsetenv("ORVA_DSK_RECORD");
     EXPECT_TRUE(DismissMessages(mainform).empty());
-    EXPECT_EQ(Windows(), before + 1);
+    EXPECT_EQ(CountWindows(), before + 1);
     std::ifstream in(args);
     Strings lines;
     for (std::string l; std::getline(in, l);)
@@ -270,7 +258,7 @@ namespace {
 
 TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     Pictures("walk", 3, 720, 576);
-    const int before = Windows();
+    const int before = CountWindows();
     // A reel import held at the pause gate, then stopped: no reel, no window.
     SemSet(0, 1);
     Widget dialog = OpenAndChoose();
@@ -285,13 +273,13 @@ TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     for (int i = 0; i < GENERAL_SPROC; i++)
         if (pidData[i].pid.load() > 0 && pidData[i].type == JOB_IMPORT) entry = i;
     ASSERT_GE(entry, 0);
-    EXPECT_EQ(Windows(), before + 1);
+    EXPECT_EQ(CountWindows(), before + 1);
     InDispatch([entry] { StopProcess(entry); });
     WaitJobs();
     SemSet(0, 0);
     EXPECT_FALSE(fs::exists(db_ + "SVJ/held.svj"));
     EXPECT_FALSE(fs::exists(db_ + "CLIP/held_Clip_1"));
-    EXPECT_EQ(Windows(), before);
+    EXPECT_EQ(CountWindows(), before);
 
     // An image-clip import whose window is closed while it runs: the log is
     // still written, and no window comes back.
@@ -299,14 +287,14 @@ TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     dialog = OpenAndChoose();
     ASSERT_NE(dialog, nullptr);
     Press(ByLabel(dialog, "OK"));
-    ASSERT_EQ(Windows(), before + 1);
+    ASSERT_EQ(CountWindows(), before + 1);
     WindowData *placeholder = last_window;
     InDispatch([placeholder] { CloseOK(0, 0, placeholder, 0, 0); });
     FreeClosedWindows();
     SemSet(0, 0);
     WaitJobs();
     EXPECT_TRUE(DismissMessages(mainform).empty());
-    EXPECT_EQ(Windows(), before);
+    EXPECT_EQ(CountWindows(), before);
     EXPECT_TRUE(fs::exists(db_ + "CLIP/walk_Img00_Log"));
 }
 

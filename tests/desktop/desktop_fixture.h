@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "desktop/globals.h"
+#include "editing/clip_records.h"
 #include "desktop/processes.h"
 #include "desktop/startup.h"
 #include "ui/widgets.h"
@@ -247,4 +248,21 @@ inline std::vector<std::string> DismissMessages(Widget root) {
         Press(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON));
     }
     return out;
+}
+
+// Waits (up to tries x 2 ms) for the running jobs to end, running their end
+// routines in a dispatch as the program's work procedure would.
+inline void WaitJobsReaped(int tries) {
+    for (int i = 0; i < tries && num_sproc > 0; i++) {
+        InDispatch([] { ReapEndedJobs(); });
+        usleep(2000);
+    }
+}
+
+// The number of windows on the window list.
+inline int CountWindows() {
+    int n = 0;
+    for (WindowData *w = first_window; w; w = w->next)
+        n++;
+    return n;
 }
