@@ -25,6 +25,7 @@
 
 #include <jpeglib.h>
 
+#include "bench/bench_util.h"
 #include "editing/clip_records.h"
 #include "editing/effects.h"
 #include "media/fm_format_svj.h"
@@ -35,19 +36,6 @@
 #include "platform/sem.h"
 
 namespace {
-
-double seconds_of(const std::function<void()> &run) {
-    auto t0 = std::chrono::steady_clock::now();
-    run();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double best_of(int passes, const std::function<void()> &run) {
-    double best = 1e30;
-    for (int p = 0; p < passes; p++)
-        best = std::min(best, seconds_of(run));
-    return best;
-}
 
 // The fields of one reel as complete JPEGs, read into memory once.
 std::vector<std::vector<unsigned char>> reel_fields(const char *name, int frames) {
@@ -86,30 +74,7 @@ void decode(const std::vector<unsigned char> &jpeg, std::vector<unsigned char> &
 }
 
 size_t encode(const std::vector<unsigned char> &rgb, int w, int h) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char *mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 85, TRUE);
-    c.comp_info[0].h_samp_factor = 2;
-    c.comp_info[0].v_samp_factor = 1;
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<unsigned char *>(rgb.data()) + size_t(c.next_scanline) * w * 3;
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    free(mem);
-    return size;
+    return EncodeJpeg422(rgb.data(), w, h, 85).size();
 }
 
 // A quarter-size log of the reel's first frames in one part file.

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "editing/clip_records.h"
 #include "editing/export.h"
 #include "editing/segments.h"
@@ -28,19 +29,6 @@
 #include "platform/sem.h"
 
 namespace {
-
-double seconds_of(const std::function<void()> &run) {
-    auto t0 = std::chrono::steady_clock::now();
-    run();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double best_of(int passes, const std::function<void()> &run) {
-    double best = 1e30;
-    for (int p = 0; p < passes; p++)
-        best = std::min(best, seconds_of(run));
-    return best;
-}
 
 int reel_frames(const char *name) {
     fm_fileformat *file = fm_fileformat_allocate("svj");

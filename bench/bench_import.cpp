@@ -78,28 +78,7 @@ double bare_loop(const std::string &dir, int frames) {
         for (int k = 0; k < 2; k++) {
             for (int y = 0; y < H / 2; y++)
                 memcpy(&field[size_t(y) * W * 3], &rgb[size_t(2 * y + k) * W * 3], size_t(W) * 3);
-            jpeg_compress_struct c;
-            c.err = jpeg_std_error(&e);
-            jpeg_create_compress(&c);
-            unsigned char *out = nullptr;
-            unsigned long size = 0;
-            jpeg_mem_dest(&c, &out, &size);
-            c.image_width = W;
-            c.image_height = H / 2;
-            c.input_components = 3;
-            c.in_color_space = JCS_RGB;
-            jpeg_set_defaults(&c);
-            jpeg_set_quality(&c, 85, TRUE);
-            c.comp_info[0].h_samp_factor = 2;
-            c.comp_info[0].v_samp_factor = 1;
-            jpeg_start_compress(&c, TRUE);
-            while (c.next_scanline < c.image_height) {
-                JSAMPROW row = &field[size_t(c.next_scanline) * W * 3];
-                jpeg_write_scanlines(&c, &row, 1);
-            }
-            jpeg_finish_compress(&c);
-            jpeg_destroy_compress(&c);
-            free(out);
+            EncodeJpeg422(field.data(), W, H / 2, 85);
         }
     }
     return seconds_since(t);

@@ -71,32 +71,10 @@ bool make_reel(const std::string &path, int frames) {
 
 // Writes one 720 x 288 field of packed RGB as a baseline 4:2:2 JPEG file.
 bool write_field(const std::string &name, const unsigned char *rgb) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char *out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = W;
-    c.image_height = H / 2;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    c.comp_info[0].h_samp_factor = 2;
-    c.comp_info[0].v_samp_factor = 1;
-    jpeg_set_quality(&c, 75, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    for (int y = 0; y < H / 2; y++) {
-        JSAMPROW row = const_cast<unsigned char *>(rgb + size_t(y) * W * 3);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
+    const std::vector<unsigned char> jpeg = EncodeJpeg422(rgb, W, H / 2, 75);
     FILE *f = fopen(name.c_str(), "wb");
-    bool ok = f && fwrite(out, 1, size, f) == size;
+    bool ok = f && fwrite(jpeg.data(), 1, jpeg.size(), f) == jpeg.size();
     ok = f && fclose(f) == 0 && ok;
-    free(out);
     return ok;
 }
 

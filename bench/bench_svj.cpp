@@ -24,6 +24,7 @@
 
 #include <jpeglib.h>
 
+#include "bench/bench_util.h"
 #include "media/fm_format_svj.h"
 #include "media/fm_main.h"
 #include "media/svjr.h"
@@ -32,19 +33,6 @@
 namespace {
 
 using bytes = std::vector<unsigned char>;
-
-double seconds_of(const std::function<void()> &run) {
-    auto t0 = std::chrono::steady_clock::now();
-    run();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double best_of(int passes, const std::function<void()> &run) {
-    double best = 1e30;
-    for (int p = 0; p < passes; p++)
-        best = std::min(best, seconds_of(run));
-    return best;
-}
 
 // One frame of the test reel: gradients that drift, a moving sinusoidal
 // texture, fine detail (a checker of 1-3 pixel cells and noise) and a moving

@@ -15,7 +15,7 @@
 #include "media/video_globals.h"
 #include "platform/byteorder.h"
 #include "platform/fileio.h"
-#include "orva_version.h"
+#include "platform/tool_args.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -918,14 +918,7 @@ bool parse_fault(const std::string &spec, Fault *f) {
 int main(int argc, char **argv) {
     // Alone, --version prints the program's version; followed by a number
     // it sets the version number the simulated board reports.
-    if (argc == 2 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
-        fputs(usage_text, stdout);
-        return 0;
-    }
-    if (argc == 2 && !strcmp(argv[1], "--version")) {
-        printf("boardsim %s\n", ORVA_VERSION);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(argc, argv, "boardsim", usage_text)) return 0;
     Options o;
     std::vector<std::string> pos;
     for (int i = 1; i < argc; ++i) {

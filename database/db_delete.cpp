@@ -203,14 +203,8 @@ ORVA_COMMAND(DbRemoveImg) {
     (void)call_data;
     if (!DbCommandReady()) return;
     snprintf(db_browse_dir, sizeof db_browse_dir, "%s", db_image_dir);
-    DbDialog *d = DbNewDialog();
-    d->label_chars = DIR_LABEL_CHARS;
-    d->lister = list_images;
-    if (list_images(d) != 0) {
-        DbListFree(d);
-        PutCharMessage(mainform, "Error opening directory");
-        return;
-    }
+    DbDialog *d = DbNewBrowseDialog(list_images, DIR_LABEL_CHARS);
+    if (!d) return;
     static const DbButton buttons[] = {{"Selected", images_selected},
                                        {"All", images_all},
                                        {"Ch. dir.", DbChangeDirectoryCB},

@@ -152,6 +152,18 @@ std::string DbDialogDir(int subdir) {
     return std::string(db_current->dir) + DbSubdir[subdir];
 }
 
+DbDialog *DbNewBrowseDialog(int (*lister)(DbDialog *), int label_chars) {
+    DbDialog *d = DbNewDialog();
+    d->label_chars = label_chars;
+    d->lister = lister;
+    if (lister(d) != 0) {
+        DbListFree(d);
+        PutCharMessage(mainform, "Error opening directory");
+        return nullptr;
+    }
+    return d;
+}
+
 DbDialog *DbCreaFileDialog(const char *title, int subdir, const char *ext, const DbButton *buttons,
                            int n, unsigned char policy, int text_field, int width, int height) {
     if (!db_current) {

@@ -49,6 +49,11 @@ struct DbButton {
 // A new empty record; the caller fills it and hands it to DbCreaListDialog.
 DbDialog *DbNewDialog();
 
+// A new record that browses a directory: lister and label_chars set and the
+// items filled by lister; null (the record freed, "Error opening directory"
+// said) when the directory cannot be listed.
+DbDialog *DbNewBrowseDialog(int (*lister)(DbDialog *), int label_chars);
+
 // Whether a database command may go on: not while a clip plays (silently),
 // not without a current database ("No database selected").
 int DbCommandReady();

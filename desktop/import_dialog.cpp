@@ -555,14 +555,8 @@ ORVA_COMMAND(DbSelectImport) {
     (void)call_data;
     if (!DbCommandReady()) return;
     snprintf(db_browse_dir, sizeof db_browse_dir, "%s", db_image_dir);
-    DbDialog *d = DbNewDialog();
-    d->label_chars = 31;
-    d->lister = list_sequences;
-    if (list_sequences(d) != 0) {
-        DbListFree(d);
-        PutCharMessage(mainform, "Error opening directory");
-        return;
-    }
+    DbDialog *d = DbNewBrowseDialog(list_sequences, 31);
+    if (!d) return;
     static const DbButton buttons[] = {
         {"OK", import_ok}, {"Ch. dir.", DbChangeDirectoryCB}, {"Cancel", nullptr}};
     const int W = 500, H = 443;

@@ -122,6 +122,18 @@ int isp_flush(sv_handle *sv) {
     return ok ? 0 : -1;
 }
 
+// A zeroed buffer of one whole chunk, for the last part of a transfer that
+// is not a whole chunk; false (and a message) when there is no memory.
+static bool chunk_stage(std::vector<unsigned char> &stage) {
+    try {
+        stage.assign(SV_CHUNK_BYTES, 0);
+    } catch (const std::bad_alloc &) {
+        fprintf(stderr, "Out of memory\n");
+        return false;
+    }
+    return true;
+}
+
 int isp_host2isp(sv_handle *sv, const void *data, uint32_t len) {
     const auto *p = static_cast<const unsigned char *>(data);
     uint64_t done = 0;
@@ -132,12 +144,7 @@ int isp_host2isp(sv_handle *sv, const void *data, uint32_t len) {
     }
     if (done == len) return 0;
     std::vector<unsigned char> stage;
-    try {
-        stage.assign(SV_CHUNK_BYTES, 0);
-    } catch (const std::bad_alloc &) {
-        fprintf(stderr, "Out of memory\n");
-        return 1;
-    }
+    if (!chunk_stage(stage)) return 1;
     memcpy(stage.data(), p + done, size_t(len - done));
     return dtm_host2isp(sv->data_channel, stage.data(), int(SV_CHUNK_BYTES)) == int(SV_CHUNK_BYTES)
                ? 0
@@ -156,12 +163,7 @@ int isp_isp2host(sv_handle *sv, void *data, uint32_t len) {
     }
     if (done == len) return 0;
     std::vector<unsigned char> stage;
-    try {
-        stage.assign(SV_CHUNK_BYTES, 0);
-    } catch (const std::bad_alloc &) {
-        fprintf(stderr, "Out of memory\n");
-        return 1;
-    }
+    if (!chunk_stage(stage)) return 1;
     if (dtm_isp2host(d, stage.data(), int(SV_CHUNK_BYTES)) != 1 ||
         d->last_count != int(SV_CHUNK_BYTES))
         return -1;

@@ -78,6 +78,16 @@ int sv_display_setup(sv_handle *sv, uint32_t mode, int count, int hold, int edit
     return transfer_setup(sv, SV_ACT_DISPLAY_HOST, mode, count, hold, edit_start);
 }
 
+// Queues the board's memory pages first .. end as the page source of the
+// next recording or output from memory.
+void queue_page_range(sv_handle *sv, int first, int end) {
+    isp_command(sv, sv_group_word(2), 0);
+    isp_command(sv, sv_param_word(2, SV_P2_PAGE_SOURCE), 2);
+    isp_command(sv, sv_group_word(1), 0);
+    isp_command(sv, sv_param_word(1, SV_P1_START_PAGE), uint32_t(first));
+    isp_command(sv, sv_param_word(1, SV_P1_END_PAGE), uint32_t(end));
+}
+
 } // namespace
 
 int sv_record(sv_handle *sv, unsigned char *buffer, int size, int *width, int *height,
@@ -99,11 +109,7 @@ int sv_record(sv_handle *sv, unsigned char *buffer, int size, int *width, int *h
         if (isp_isp2host(sv, buffer, uint32_t(bytes)) != 0) return 26;
     } else {
         if (!memory) return 29;
-        isp_command(sv, sv_group_word(2), 0);
-        isp_command(sv, sv_param_word(2, SV_P2_PAGE_SOURCE), 2);
-        isp_command(sv, sv_group_word(1), 0);
-        isp_command(sv, sv_param_word(1, SV_P1_START_PAGE), uint32_t(start_page));
-        isp_command(sv, sv_param_word(1, SV_P1_END_PAGE), uint32_t(start_page + count));
+        queue_page_range(sv, start_page, start_page + count);
         isp_command(sv, SV_ACT_RECORD_MEMORY, uint32_t(start));
         if (isp_flush(sv) != 0) return -1;
     }
@@ -135,11 +141,7 @@ int sv_display(sv_handle *sv, const unsigned char *buffer, int size, int width, 
         }
     } else {
         if (!memory) return 29;
-        isp_command(sv, sv_group_word(2), 0);
-        isp_command(sv, sv_param_word(2, SV_P2_PAGE_SOURCE), 2);
-        isp_command(sv, sv_group_word(1), 0);
-        isp_command(sv, sv_param_word(1, SV_P1_START_PAGE), uint32_t(start_page));
-        isp_command(sv, sv_param_word(1, SV_P1_END_PAGE), uint32_t(start_page + count - 1));
+        queue_page_range(sv, start_page, start_page + count - 1);
         if (isp_flush(sv) != 0) return -1;
         if (timecode && (rc = sv_vtrsave(sv, timecode, count, &start)) != 0) return rc;
         if (isp_command(sv, SV_ACT_OUTPUT_MEMORY, uint32_t(start)) < 0 || isp_flush(sv) != 0)

@@ -304,33 +304,15 @@ std::string StlnBuildCommand(const FxCommand &cmd, const std::string &in, const 
             opts += " " + FxShellWord(v);
     }
     const std::string i = " " + FxShellWord(in), o = " " + FxShellWord(out);
-    const std::string &c = cmd.command;
-    switch (cmd.type) {
-    case 1:
-        return c + i;
-    case 2:
-        return c + i + opts;
-    case 3:
-        return c + i + opts + o;
-    case 4:
-        return c + i + o;
-    case 5:
-        return c + i + o + opts;
-    case 6:
-        return c + o + opts + i;
-    case 7:
-        return c + o + i;
-    case 8:
-        return c + o + i + opts;
-    case 9:
-        return c + opts + o + i;
-    case 10:
-        return c + opts + i;
-    case 11:
-        return c + opts + i + o;
-    default:
-        return "";
-    }
+    // The order of the input (i), output (o) and options (p) after the
+    // command, by command type 1 to 11.
+    static const char *const orders[] = {"i",  "ip",  "ipo", "io", "iop", "opi",
+                                         "oi", "oip", "poi", "pi", "pio"};
+    if (cmd.type < 1 || cmd.type > 11) return "";
+    std::string line = cmd.command;
+    for (const char *k = orders[cmd.type - 1]; *k; k++)
+        line += *k == 'i' ? i : *k == 'o' ? o : opts;
+    return line;
 }
 
 bool FxFindProgram(const std::string &command, std::string &found, std::string &message) {

@@ -20,6 +20,7 @@
 #include "editing/frame_map.h"
 #include "editing/image_seq.h"
 #include "editing/import.h"
+#include "editing/reel_reader.h"
 #include "media/img_formats.h"
 #include "media/img_util.h"
 #include "media/svjr.h"
@@ -75,38 +76,6 @@ std::string reserve_sequence(StlnJob &job, const std::string &dir, const char *s
         return base;
     }
     return "";
-}
-
-// A display reader on one reel, closed when replaced or destroyed.
-struct Reader {
-    fm_fileformat *rec = nullptr;
-    const FisicData *fisic = nullptr;
-    ~Reader() { close(); }
-    void close() {
-        if (rec) {
-            svjr_close(rec->state);
-            std::free(rec);
-        }
-        rec = nullptr;
-        fisic = nullptr;
-    }
-    bool open(const FisicData *f) {
-        if (f == fisic && rec) return true;
-        close();
-        rec = svjr_open(f->path, 1, 0, 0);
-        fisic = rec ? f : nullptr;
-        return rec != nullptr;
-    }
-};
-
-bool read_picture(const FisicData *f, int k, unsigned char *buffer) {
-    const std::string name = PicFrameFile(f, k);
-    const ImgFunctions *img = img_functions(img_format_of_name(name.c_str()));
-    if (name.empty() || !img) return false;
-    int w = 0, h = 0;
-    if (img->header(name.c_str(), &w, &h) != 1 || w != VIDEO_SIZEX || h != VIDEO_SIZEY)
-        return false;
-    return img->read(name.c_str(), buffer, GLO_DISPLAY3) == 1;
 }
 
 // Removes a file when it goes out of scope (also when the job unwinds).
@@ -211,7 +180,7 @@ void StlnEffectProcess(void *data) {
     const int w = VIDEO_SIZEX, h = VIDEO_SIZEY;
     std::vector<unsigned char> image(size_t(w) * h * 3);
     const ImgFunctions *img = img_functions(FxImportExt(job->format));
-    Reader reader;
+    ReelReader reader;
     int done = 0;
     for (long long f = e->start; f <= e->end; f += e->step) {
         SemWait(0);
@@ -233,7 +202,7 @@ void StlnEffectProcess(void *data) {
             if (!ok) *job->status = FX_FAILED;
         } else {
             reader.close();
-            ok = read_picture(clip, phys, image.data());
+            ok = ReadPictureFrame(clip, phys, image.data(), GLO_DISPLAY3);
         }
         if (!ok) std::memset(image.data(), 0, image.size());
 

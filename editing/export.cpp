@@ -17,6 +17,7 @@
 #include "media/fm_format_svj.h"
 #include "media/fm_main.h"
 #include "media/img_formats.h"
+#include "media/video_globals.h"
 
 const char *const EXPORT_MSG_NO_CLIP = "No clip selected";
 const char *const EXPORT_MSG_START = "Start must be >= 1";
@@ -95,6 +96,16 @@ std::string PicFrameFile(const FisicData *fisic, int k) {
     long long number = p->first + (long long)k * (p->step > 0 ? p->step : 1);
     if (number < 0 || number > 0x7fffffff) return "";
     return ImgFrameName(p->pattern, p->style, p->ext, int(number));
+}
+
+bool ReadPictureFrame(const FisicData *f, int k, unsigned char *buffer, int mode) {
+    const std::string name = PicFrameFile(f, k);
+    const ImgFunctions *img = img_functions(img_format_of_name(name.c_str()));
+    if (name.empty() || !img) return false;
+    int w = 0, h = 0;
+    if (img->header(name.c_str(), &w, &h) != 1 || w != VIDEO_SIZEX || h != VIDEO_SIZEY)
+        return false;
+    return img->read(name.c_str(), buffer, mode) == 1;
 }
 
 std::string ExportFrameName(const ExportData &d, int number, int field) {

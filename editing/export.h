@@ -123,6 +123,10 @@ std::string ExportFrameName(const ExportData &d, int number, int field = 0);
 
 // The file of physical frame k of a picture-sequence clip.
 std::string PicFrameFile(const FisicData *fisic, int k);
+// Reads frame k of a picture-sequence clip, of the video size, in a reader
+// mode (GLO_*); false (buffer untouched) when the file is missing,
+// unreadable or of another size.
+bool ReadPictureFrame(const FisicData *f, int k, unsigned char *buffer, int mode);
 
 // True when the header areas of two reels are the same bytes (so their
 // fields can be copied without decoding). For a target that is new (no

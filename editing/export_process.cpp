@@ -17,6 +17,7 @@
 #include "editing/clip_records.h"
 #include "editing/frame_map.h"
 #include "editing/movie.h"
+#include "editing/reel_reader.h"
 #include "platform/cl_compress.h"
 #include "media/fm_format_svj.h"
 #include "media/fm_main.h"
@@ -33,28 +34,6 @@ namespace {
 
 // Import index of the picture writers for export formats 0 .. 4.
 constexpr int writer_of_format[5] = {0, 1, 2, 4, 5};
-
-// A display reader (svjr) on one reel, closed when replaced or destroyed.
-struct Reader {
-    fm_fileformat *rec = nullptr;
-    const FisicData *fisic = nullptr;
-    ~Reader() { close(); }
-    void close() {
-        if (rec) {
-            svjr_close(rec->state);
-            std::free(rec);
-        }
-        rec = nullptr;
-        fisic = nullptr;
-    }
-    bool open(const FisicData *f, int scale, int fourbytes) {
-        if (f == fisic && rec) return true;
-        close();
-        rec = svjr_open(f->path, scale, fourbytes, 0);
-        fisic = rec ? f : nullptr;
-        return rec != nullptr;
-    }
-};
 
 // A reel opened through the format manager, closed when replaced or destroyed.
 struct Source {
@@ -82,18 +61,6 @@ struct Source {
     }
     fm_svj_state *state() const { return static_cast<fm_svj_state *>(file->state); }
 };
-
-// Reads a picture-sequence frame of the video size in a reader mode; false
-// (buffer untouched) when the file is missing, unreadable or of another size.
-bool read_picture(const FisicData *f, int k, unsigned char *buffer, int mode) {
-    const std::string name = PicFrameFile(f, k);
-    const ImgFunctions *img = img_functions(img_format_of_name(name.c_str()));
-    if (name.empty() || !img) return false;
-    int w = 0, h = 0;
-    if (img->header(name.c_str(), &w, &h) != 1 || w != VIDEO_SIZEX || h != VIDEO_SIZEY)
-        return false;
-    return img->read(name.c_str(), buffer, mode) == 1;
-}
 
 // Reads the field's stored bytes after checking that they lie in the file.
 bool read_field_data(Source &src, int frame, int field, std::vector<unsigned char> &out) {
@@ -138,7 +105,7 @@ void export_pictures(ExportData *d) {
     const int w = VIDEO_SIZEX, h = VIDEO_SIZEY;
     std::vector<unsigned char> image(size_t(w) * h * 3);
     const ImgFunctions *img = img_functions(writer_of_format[d->format]);
-    Reader reader;
+    ReelReader reader;
     for (Walk wk(d); wk.more(); wk.next()) {
         FisicData *f = wk.fetch();
         if (!f || f->busy.load()) {
@@ -155,7 +122,7 @@ void export_pictures(ExportData *d) {
                  svjr_read(reader.rec, image.data(), wk.phys) == 0;
             if (!ok) d->status = EXPORT_PARTIAL;
         } else {
-            ok = read_picture(f, wk.phys, image.data(), GLO_DISPLAY3);
+            ok = ReadPictureFrame(f, wk.phys, image.data(), GLO_DISPLAY3);
         }
         if (!ok) std::memset(image.data(), 0, image.size());
         const std::string name = ExportFrameName(*d, wk.number());
@@ -371,7 +338,7 @@ void export_reel(ExportData *d) {
             if (ok) std::memcpy(o->buffer, src.file->buffer, size_t(o->size));
             if (!ok) d->status = EXPORT_PARTIAL;
         } else {
-            ok = read_picture(f, wk.phys, o->buffer, GLO_FIELDS);
+            ok = ReadPictureFrame(f, wk.phys, o->buffer, GLO_FIELDS);
         }
         if (!ok) std::memset(o->buffer, 0, size_t(o->size));
         if (fm_write(o, wk.index) != 0) {
@@ -419,7 +386,7 @@ void export_movie(ExportData *d) {
         ~Closer() { MvClose(m); }
     } closer{movie};
     std::vector<unsigned char> image(size_t(w) * h * 4), buffer, jpeg;
-    Reader reader;
+    ReelReader reader;
     for (Walk wk(d); wk.more(); wk.next()) {
         FisicData *f = wk.fetch();
         if (!f || f->busy.load()) {
@@ -436,7 +403,7 @@ void export_movie(ExportData *d) {
                  svjr_read(reader.rec, image.data(), wk.phys) == 0;
             if (!ok) d->status = EXPORT_PARTIAL;
         } else if (!ok && full) {
-            ok = read_picture(f, wk.phys, image.data(), 2);
+            ok = ReadPictureFrame(f, wk.phys, image.data(), 2);
         }
         if (!ok) std::memset(image.data(), 0, image.size());
         if (MvFrameAdd(image.data(), buffer, movie, index, w, h, wk.index) != 0) {

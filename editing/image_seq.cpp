@@ -15,15 +15,6 @@
 
 namespace {
 
-bool ends_with_ci(const std::string &s, const char *ext) {
-    const size_t n = strlen(ext);
-    if (s.size() < n) return false;
-    for (size_t i = 0; i < n; i++)
-        if (tolower((unsigned char)s[s.size() - n + i]) != tolower((unsigned char)ext[i]))
-            return false;
-    return true;
-}
-
 bool all_digits(const std::string &s, size_t from, size_t to) {
     if (from >= to) return false;
     for (size_t i = from; i < to; i++)
@@ -32,6 +23,15 @@ bool all_digits(const std::string &s, size_t from, size_t to) {
 }
 
 } // namespace
+
+bool EndsWithNoCase(const std::string &s, const char *ext) {
+    const size_t n = strlen(ext);
+    if (s.size() < n) return false;
+    for (size_t i = 0; i < n; i++)
+        if (tolower((unsigned char)s[s.size() - n + i]) != tolower((unsigned char)ext[i]))
+            return false;
+    return true;
+}
 
 std::string ImgFrameTail(int style, int ext, int n) {
     if (style < 0 || style >= IMG_STYLES || ext < 0 || ext >= IMG_SEQ_EXTS) return "";
@@ -101,7 +101,7 @@ int ImportFileSearch(const char *dir, std::vector<ImportSeq> &out) {
         if (name.size() < 5) continue;
         int x = -1;
         for (int i = 0; i < IMG_SEQ_EXTS && x < 0; i++)
-            if (ends_with_ci(name, imp_format[i])) x = i;
+            if (EndsWithNoCase(name, imp_format[i])) x = i;
         if (x < 0) continue;
         ImportSeq s;
         s.ext_index = x;

@@ -48,3 +48,6 @@ struct ImportSeq {
 // lines, or -1 when the directory cannot be read. Linear in the entries but
 // for the sort.
 int ImportFileSearch(const char *dir, std::vector<ImportSeq> &out);
+
+// True when name ends in ext, letters compared without regard to case.
+bool EndsWithNoCase(const std::string &name, const char *ext);

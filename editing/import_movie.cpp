@@ -32,15 +32,6 @@ const char *const movie_exts[] = {".mp4", ".mov", ".avi", ".mkv", ".webm"};
 // Demuxers a movie may be read with: QuickTime/MP4, AVI, Matroska/WebM.
 const char *const demuxers = "mov,mp4,m4a,3gp,3g2,mj2,avi,matroska,webm";
 
-bool ends_with_ci(const std::string &s, const char *ext) {
-    const size_t n = strlen(ext);
-    if (s.size() < n) return false;
-    for (size_t i = 0; i < n; i++)
-        if (tolower((unsigned char)s[s.size() - n + i]) != tolower((unsigned char)ext[i]))
-            return false;
-    return true;
-}
-
 int sws_space(AVColorSpace cs, int height) {
     switch (cs) {
     case AVCOL_SPC_BT709:
@@ -254,7 +245,7 @@ bool MovieSource::picture_at(double t, unsigned char *frame) {
 
 bool ImportIsMovie(const std::string &name) {
     for (const char *e : movie_exts)
-        if (ends_with_ci(name, e)) return true;
+        if (EndsWithNoCase(name, e)) return true;
     return false;
 }
 

@@ -27,30 +27,9 @@ namespace {
 
 using reel_test::temp_dir;
 
-struct CmdResult {
-    int status;
-    std::string out;
-};
-
-CmdResult run(const std::string &cmd) {
-    CmdResult r{-1, ""};
-    FILE *p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-std::string q(const std::string &s) {
-    std::string r = "'";
-    for (char c : s)
-        r += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return r + "'";
-}
+using CmdResult = reel_test::run_result;
+const auto run = reel_test::run_merged;
+const auto q = reel_test::shell_quote;
 
 std::string slurp(const std::string &name) {
     FILE *f = std::fopen(name.c_str(), "r");

@@ -85,37 +85,7 @@ class StandaloneFx : public DesktopFixture {
         old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
         fs::remove_all(root_);
     }
-    static Widget Dialog(const std::string &title) {
-        std::vector<Widget> out;
-        CollectWidgets(
-            mainform,
-            [&](Widget w) {
-                return XtIsManaged(w) && XtIsSubclass(w, xmFormWidgetClass) && XtParent(w) &&
-                       XtIsShell(XtParent(w)) && TitleOf(w) == title;
-            },
-            out);
-        return out.size() == 1 ? out[0] : nullptr;
-    }
-    static Strings Messages(Widget root) {
-        Strings out;
-        for (Widget box : Named(root, "error")) {
-            out.push_back(MessageOf(box));
-            Press(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON));
-        }
-        return out;
-    }
-    static void WaitJobs() {
-        for (int i = 0; i < 5000 && num_sproc > 0; i++) {
-            InDispatch([] { ReapEndedJobs(); });
-            usleep(2000);
-        }
-    }
-    static int Windows() {
-        int n = 0;
-        for (WindowData *w = first_window; w; w = w->next)
-            n++;
-        return n;
-    }
+    static void WaitJobs() { WaitJobsReaped(5000); }
     std::string Temporaries() const {
         std::string found;
         for (const auto &e : fs::directory_iterator(db_ + "IMAGES"))
@@ -126,9 +96,9 @@ class StandaloneFx : public DesktopFixture {
     // parameters, then the export dialog's name; returns the placeholder.
     WindowData *Run(int pos, const char *parameters, const char *name) {
         InDispatch([] { StlnExport(nullptr, nullptr, nullptr); });
-        Widget fx = Dialog("Standalone Fx");
+        Widget fx = DialogTitled("Standalone Fx");
         if (!fx) return nullptr;
-        syntax_ = Messages(fx);
+        syntax_ = DismissMessages(fx);
         Widget list = XtNameToWidget(fx, "*list");
         InDispatch([list, pos] { XmListSelectPos(list, pos, True); });
         command_ = LabelOf(XtNameToWidget(fx, "*command"));
@@ -138,13 +108,13 @@ class StandaloneFx : public DesktopFixture {
         XtFree(t);
         XmTextSetString(params, const_cast<char *>(parameters));
         Press(ByLabel(fx, "OK"));
-        if (Dialog("Standalone Fx")) return nullptr;
-        Widget ex = Dialog("DB fxdb - Custom");
+        if (DialogTitled("Standalone Fx")) return nullptr;
+        Widget ex = DialogTitled("DB fxdb - Custom");
         if (!ex) return nullptr;
         XmTextSetString(XtNameToWidget(ex, "*wtext"), const_cast<char *>(name));
-        const int before = Windows();
+        const int before = CountWindows();
         Press(ByLabel(ex, "OK"));
-        if (Windows() != before + 1) return nullptr;
+        if (CountWindows() != before + 1) return nullptr;
         WindowData *w = first_window;
         while (w->next)
             w = w->next;
@@ -163,9 +133,9 @@ TEST_F(StandaloneFx, ResultsBecomeTheClipOfTheEffectsWindow) {
     EXPECT_EQ(WindowTitle(win), " EF(fx'out;.svj)");
     EXPECT_EQ(win->total, 3);
     WaitJobs();
-    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_TRUE(DismissMessages(mainform).empty());
     EXPECT_TRUE(said.empty());
-    ASSERT_EQ(Windows(), 2);
+    ASSERT_EQ(CountWindows(), 2);
     ASSERT_NE(win->seg_first, nullptr);
     ASSERT_NE(win->seg_first->fisic, nullptr);
     EXPECT_EQ(std::string(win->seg_first->fisic->path), db_ + "SVJ/fx'out;.svj");
@@ -185,7 +155,7 @@ TEST_F(StandaloneFx, AProgramWithoutResultClosesTheWindow) {
     ASSERT_NE(win, nullptr);
     WaitJobs();
     EXPECT_EQ(said, Strings{"Couldn't complete custom effect"});
-    EXPECT_EQ(Windows(), 1);
+    EXPECT_EQ(CountWindows(), 1);
     EXPECT_FALSE(fs::exists(db_ + "SVJ/nothing.svj"));
     EXPECT_EQ(Temporaries(), "");
 }
@@ -193,21 +163,21 @@ TEST_F(StandaloneFx, AProgramWithoutResultClosesTheWindow) {
 TEST_F(StandaloneFx, RefusalsSayWhy) {
     SetSelection(first_window, 0);
     InDispatch([] { StlnExport(nullptr, nullptr, nullptr); });
-    EXPECT_EQ(Messages(mainform), Strings{"No clip selected"});
+    EXPECT_EQ(DismissMessages(mainform), Strings{"No clip selected"});
     SetSelection(first_window, 1);
     InDispatch([] { StlnExport(nullptr, nullptr, nullptr); });
-    Widget fx = Dialog("Standalone Fx");
+    Widget fx = DialogTitled("Standalone Fx");
     ASSERT_NE(fx, nullptr);
-    Messages(fx);
+    DismissMessages(fx);
     InDispatch([fx] { XmListSelectPos(XtNameToWidget(fx, "*list"), 1, True); });
     XmTextSetString(XtNameToWidget(fx, "*parameters"), const_cast<char *>("-w 1"));
     Press(ByLabel(fx, "OK"));
-    EXPECT_EQ(Messages(fx), Strings{"Syntax error: parameter '-w' not declared"});
+    EXPECT_EQ(DismissMessages(fx), Strings{"Syntax error: parameter '-w' not declared"});
     XmTextSetString(XtNameToWidget(fx, "*parameters"), const_cast<char *>("1"));
     Press(ByLabel(fx, "OK"));
-    EXPECT_EQ(Messages(fx), Strings{"Syntax error: parameter required"});
+    EXPECT_EQ(DismissMessages(fx), Strings{"Syntax error: parameter required"});
     Press(ByLabel(fx, "Cancel"));
-    EXPECT_EQ(Dialog("Standalone Fx"), nullptr);
+    EXPECT_EQ(DialogTitled("Standalone Fx"), nullptr);
 }
 
 } // namespace

@@ -54,28 +54,7 @@ class DbFiles : public DesktopFixture {
         FreeClips();
         DbFreeList();
     }
-    // The one managed dialog with this title, or null.
-    static Widget Dialog(const std::string &title) {
-        std::vector<Widget> out;
-        CollectWidgets(
-            mainform,
-            [&](Widget w) {
-                return XtIsManaged(w) && XtIsSubclass(w, xmFormWidgetClass) && XtParent(w) &&
-                       XtIsShell(XtParent(w)) && TitleOf(w) == title;
-            },
-            out);
-        return out.size() == 1 ? out[0] : nullptr;
-    }
     static Strings Items(Widget list) { return ListItems(list); }
-    // The texts of the message boxes under root, each dismissed.
-    static Strings Messages(Widget root) {
-        Strings out;
-        for (Widget box : Named(root, "error")) {
-            out.push_back(MessageOf(box));
-            Press(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON));
-        }
-        return out;
-    }
     static std::string LabelText(Widget w) { return StringResource(w, XmNlabelString); }
     // Answers "Are you sure?" with Yes.
     static void Yes(Widget dialog) {
@@ -104,18 +83,19 @@ TEST_F(DbFiles, DeleteReelRemovesWhatNothingUsesAndSaysWhatItKept) {
     Reel(c, 1); // a window shows it
 
     InDispatch([] { DbRemoveSvj(nullptr, nullptr, nullptr); });
-    Widget dialog = Dialog("DB fdb - Delete Reel");
+    Widget dialog = DialogTitled("DB fdb - Delete Reel");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Items(XtNameToWidget(dialog, "*list")), (Strings{"a.svj", "b.svj", "c.svj"}));
     Widget toggle = ByLabel(dialog, "Remove clips");
     ASSERT_NE(toggle, nullptr);
     EXPECT_TRUE(XmToggleButtonGetState(toggle));
     Press(ByLabel(dialog, "Selected"));
-    EXPECT_EQ(Messages(dialog), Strings{"No reel selected"});
+    EXPECT_EQ(DismissMessages(dialog), Strings{"No reel selected"});
     Press(ByLabel(dialog, "All"));
     Yes(dialog);
-    EXPECT_EQ(Dialog("DB fdb - Delete Reel"), nullptr);
-    EXPECT_EQ(Messages(mainform), Strings{"One or more files are in\nuse, cannot remove them."});
+    EXPECT_EQ(DialogTitled("DB fdb - Delete Reel"), nullptr);
+    EXPECT_EQ(DismissMessages(mainform),
+              Strings{"One or more files are in\nuse, cannot remove them."});
     for (const std::string &p : {a, a_log, a_part, b, b_log})
         EXPECT_FALSE(Exists(p)) << p;
     EXPECT_TRUE(Exists(c));
@@ -131,7 +111,7 @@ TEST_F(DbFiles, DeleteReelRemovesWhatNothingUsesAndSaysWhatItKept) {
     Touch(d);
     Touch(d_log);
     InDispatch([] { DbRemoveSvj(nullptr, nullptr, nullptr); });
-    dialog = Dialog("DB fdb - Delete Reel");
+    dialog = DialogTitled("DB fdb - Delete Reel");
     ASSERT_NE(dialog, nullptr);
     XmToggleButtonSetState(ByLabel(dialog, "Remove clips"), False, False);
     XmListSelectPos(XtNameToWidget(dialog, "*list"), 2, False); // d.svj
@@ -139,14 +119,14 @@ TEST_F(DbFiles, DeleteReelRemovesWhatNothingUsesAndSaysWhatItKept) {
     Yes(dialog);
     EXPECT_FALSE(Exists(d));
     EXPECT_TRUE(Exists(d_log));
-    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_TRUE(DismissMessages(mainform).empty());
     InDispatch([] { DbRemoveSvj(nullptr, nullptr, nullptr); });
-    dialog = Dialog("DB fdb - Delete Reel");
+    dialog = DialogTitled("DB fdb - Delete Reel");
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(XmToggleButtonGetState(ByLabel(dialog, "Remove clips")));
     XmToggleButtonSetState(ByLabel(dialog, "Remove clips"), True, False);
     Press(ByLabel(dialog, "Selected")); // nothing selected: remembers nothing
-    Messages(dialog);
+    DismissMessages(dialog);
     Press(ByLabel(dialog, "Cancel"));
 }
 
@@ -154,10 +134,10 @@ TEST_F(DbFiles, InfoShowsOneRowPerReelAndCloses) {
     for (int i = 0; i < 30; i++)
         Touch(db_ + "SVJ/r" + std::to_string(100 + i) + ".svj");
     InDispatch([] { DbInfoSvj(nullptr, nullptr, nullptr); });
-    Widget dialog = Dialog("DB fdb - Info");
+    Widget dialog = DialogTitled("DB fdb - Info");
     ASSERT_NE(dialog, nullptr);
     Press(ByLabel(dialog, "All"));
-    Widget info = Dialog("Info");
+    Widget info = DialogTitled("Info");
     ASSERT_NE(info, nullptr);
     std::vector<Widget> lists = Named(info, "infoList");
     ASSERT_EQ(lists.size(), 5u);
@@ -172,7 +152,7 @@ TEST_F(DbFiles, InfoShowsOneRowPerReelAndCloses) {
     XtVaGetValues(info, XmNheight, &h, NULL);
     EXPECT_LT(h, 1000);
     Press(ByLabel(info, "Close"));
-    EXPECT_EQ(Dialog("Info"), nullptr);
+    EXPECT_EQ(DialogTitled("Info"), nullptr);
 }
 
 TEST_F(DbFiles, OpenImageClipListsGoodPictureLogsOnly) {
@@ -182,16 +162,16 @@ TEST_F(DbFiles, OpenImageClipListsGoodPictureLogsOnly) {
     PictureLog(db_ + "CLIP/ext_Img1201_Log", db_ + "IMAGES/ext", 0, 6);
     Touch(db_ + "CLIP/reel_Log");
     InDispatch([] { DbSelectImages(nullptr, nullptr, nullptr); });
-    Widget dialog = Dialog("DB fdb - Open Image Clip");
+    Widget dialog = DialogTitled("DB fdb - Open Image Clip");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Items(XtNameToWidget(dialog, "*list")),
               (Strings{"one.jpg", "seq.[0001...0003].tga"}));
     Press(ByLabel(dialog, "Selected"));
-    EXPECT_EQ(Messages(dialog), Strings{"No image clip selected"});
+    EXPECT_EQ(DismissMessages(dialog), Strings{"No image clip selected"});
     // Their part files are missing: neither opens.
     Press(ByLabel(dialog, "All"));
-    EXPECT_EQ(Dialog("DB fdb - Open Image Clip"), nullptr);
-    EXPECT_EQ(Messages(mainform), Strings{"Error opening some image clips"});
+    EXPECT_EQ(DialogTitled("DB fdb - Open Image Clip"), nullptr);
+    EXPECT_EQ(DismissMessages(mainform), Strings{"Error opening some image clips"});
 }
 
 TEST_F(DbFiles, DeleteImageRemovesTheSequenceAndFixKeepsTheDirectory) {
@@ -201,7 +181,7 @@ TEST_F(DbFiles, DeleteImageRemovesTheSequenceAndFixKeepsTheDirectory) {
     const std::string log = db_ + "CLIP/seq_Img1201_Log";
     PictureLog(log, images + "seq", 1, 1);
     InDispatch([] { DbRemoveImg(nullptr, nullptr, nullptr); });
-    Widget dialog = Dialog("DB fdb - Delete Image");
+    Widget dialog = DialogTitled("DB fdb - Delete Image");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Items(XtNameToWidget(dialog, "*list")),
               (Strings{"seq.[0001...0003].tga", "still.jpg"}));
@@ -212,14 +192,14 @@ TEST_F(DbFiles, DeleteImageRemovesTheSequenceAndFixKeepsTheDirectory) {
     EXPECT_EQ(LabelText(label[0]), "Current directory:\n" + shown);
     XmToggleButtonSetState(ByLabel(dialog, "Remove clips"), True, False);
     Press(ByLabel(dialog, "Selected"));
-    EXPECT_EQ(Messages(dialog), Strings{"No image selected"});
+    EXPECT_EQ(DismissMessages(dialog), Strings{"No image selected"});
     snprintf(db_image_dir, sizeof db_image_dir, "/");
     Press(ByLabel(dialog, "Fix"));
     EXPECT_EQ(std::string(db_image_dir), images);
     XmListSelectPos(XtNameToWidget(dialog, "*list"), 1, False);
     Press(ByLabel(dialog, "Selected"));
     Yes(dialog);
-    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_TRUE(DismissMessages(mainform).empty());
     for (const char *n : {"seq.0001.tga", "seq.0002.tga", "seq.0003.tga"})
         EXPECT_FALSE(Exists(images + n)) << n;
     EXPECT_TRUE(Exists(images + "still.jpg"));
@@ -233,12 +213,12 @@ TEST_F(DbFiles, ChangeDirectoryRefillsTheImageListAndFixKeepsIt) {
     for (const char *n : {"there1000.sgi", "there1001.sgi"})
         Touch(other + n);
     InDispatch([] { DbRemoveImg(nullptr, nullptr, nullptr); });
-    Widget dialog = Dialog("DB fdb - Delete Image");
+    Widget dialog = DialogTitled("DB fdb - Delete Image");
     ASSERT_NE(dialog, nullptr);
     Widget list = XtNameToWidget(dialog, "*list");
     EXPECT_EQ(Items(list), Strings{"here.[0001...0001].pic"});
     Press(ByLabel(dialog, "Ch. dir."));
-    Widget browser = Dialog("DB fdb - Change directory");
+    Widget browser = DialogTitled("DB fdb - Change directory");
     ASSERT_NE(browser, nullptr);
     std::vector<Widget> text = Named(browser, "wtext");
     ASSERT_EQ(text.size(), 1u);
@@ -250,13 +230,13 @@ TEST_F(DbFiles, ChangeDirectoryRefillsTheImageListAndFixKeepsIt) {
     });
     EXPECT_EQ(Items(list), Strings{"there[1000...1001].sgi"});
     Press(ByLabel(browser, "OK"));
-    EXPECT_EQ(Dialog("DB fdb - Change directory"), nullptr);
+    EXPECT_EQ(DialogTitled("DB fdb - Change directory"), nullptr);
     Press(ByLabel(dialog, "Fix"));
     EXPECT_EQ(std::string(db_image_dir), other);
     XmToggleButtonSetState(ByLabel(dialog, "Remove clips"), False, False);
     Press(ByLabel(dialog, "All"));
     Yes(dialog);
-    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_TRUE(DismissMessages(mainform).empty());
     EXPECT_FALSE(Exists(other + "there1000.sgi"));
     EXPECT_FALSE(Exists(other + "there1001.sgi"));
     EXPECT_TRUE(Exists(db_ + "IMAGES/here.0001.pic"));

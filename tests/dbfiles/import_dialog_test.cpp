@@ -38,15 +38,11 @@ using Strings = std::vector<std::string>;
 class ImportDialog : public DesktopFixture {
   protected:
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "orva-import-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        root_ = tmpl;
+        ASSERT_FALSE(root_.empty());
         db_ = root_ + "/idb/";
         for (const char *s : {"SVJ", "CLIP", "WORK", "IMAGES"})
             fs::create_directories(db_ + s);
         std::ofstream(root_ + "/OrvaDB") << "DATABASE idb\nPATH " << db_ << "\n";
-        if (const char *old = getenv("ORVA_RSRC")) old_rsrc_ = old;
-        setenv("ORVA_RSRC", root_.c_str(), 1);
         DbInitialize();
         isPlayActive = 0;
         DesktopFixture::SetUp();
@@ -57,8 +53,6 @@ class ImportDialog : public DesktopFixture {
         FreeClosedWindows();
         DesktopFixture::TearDown();
         DbFreeList();
-        old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
-        fs::remove_all(root_);
     }
     void Pictures(const std::string &base, int n, int w, int h) {
         std::vector<unsigned char> p(size_t(w) * h * 3);
@@ -69,17 +63,6 @@ class ImportDialog : public DesktopFixture {
             snprintf(name, sizeof name, "%s.%04d.jpg", base.c_str(), i);
             ASSERT_EQ(glotojpg((db_ + "IMAGES/" + name).c_str(), w, h, p.data(), 90), 1);
         }
-    }
-    static Widget Dialog(const std::string &title) {
-        std::vector<Widget> out;
-        CollectWidgets(
-            mainform,
-            [&](Widget w) {
-                return XtIsManaged(w) && XtIsSubclass(w, xmFormWidgetClass) && XtParent(w) &&
-                       XtIsShell(XtParent(w)) && TitleOf(w) == title;
-            },
-            out);
-        return out.size() == 1 ? out[0] : nullptr;
     }
     static Strings Items(Widget list) {
         XmStringTable items = nullptr;
@@ -103,37 +86,19 @@ class ImportDialog : public DesktopFixture {
         XtFree(s);
         return out;
     }
-    static Strings Messages(Widget root) {
-        Strings out;
-        for (Widget box : Named(root, "error")) {
-            out.push_back(MessageOf(box));
-            Press(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON));
-        }
-        return out;
-    }
-    // Waits for the running jobs and runs their end routines.
-    static void WaitJobs() {
-        for (int i = 0; i < 3000 && num_sproc > 0; i++) {
-            InDispatch([] { ReapEndedJobs(); });
-            usleep(2000);
-        }
-    }
+    static void WaitJobs() { WaitJobsReaped(3000); }
     // Opens the dialog and chooses line 1.
     Widget OpenAndChoose() {
         InDispatch([] { DbSelectImport(nullptr, nullptr, nullptr); });
-        Widget dialog = Dialog("DB idb - Import");
+        Widget dialog = DialogTitled("DB idb - Import");
         if (!dialog) return nullptr;
         Widget list = XtNameToWidget(dialog, "*list");
         InDispatch([list] { XmListSelectPos(list, 1, True); });
         return dialog;
     }
-    static int Windows() {
-        int n = 0;
-        for (WindowData *w = first_window; w; w = w->next)
-            n++;
-        return n;
-    }
-    std::string root_, db_, old_rsrc_;
+    RsrcRoot rsrc_{"orva-import"};
+    const std::string &root_ = rsrc_.path;
+    std::string db_;
 };
 
 TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
@@ -146,8 +111,8 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     EXPECT_EQ(Text(dialog, "*quality"), "85");
     EXPECT_FALSE(XmToggleButtonGetState(ByLabel(dialog, "Write SVJ")));
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(Dialog("DB idb - Import"), nullptr);
-    ASSERT_EQ(Windows(), 1);
+    EXPECT_EQ(DialogTitled("DB idb - Import"), nullptr);
+    ASSERT_EQ(CountWindows(), 1);
     EXPECT_EQ(first_window->total, 3);
     // The placeholder becomes the clip's window where it stands, keeping
     // its title and selection.
@@ -156,8 +121,8 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     RebuildWindow(placeholder);
     SetSelection(placeholder, 1);
     WaitJobs();
-    EXPECT_TRUE(Messages(mainform).empty());
-    ASSERT_EQ(Windows(), 1);
+    EXPECT_TRUE(DismissMessages(mainform).empty());
+    ASSERT_EQ(CountWindows(), 1);
     EXPECT_EQ(first_window, placeholder);
     EXPECT_EQ(placeholder->slot, 4);
     EXPECT_EQ(placeholder->selected, 1);
@@ -175,32 +140,32 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     ASSERT_NE(dialog, nullptr);
     XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
     Press(ByLabel(dialog, "OK"));
-    Widget names = Dialog("DB idb - Import");
+    Widget names = DialogTitled("DB idb - Import");
     ASSERT_NE(names, nullptr);
     Widget text = XtNameToWidget(names, "*wtext");
     ASSERT_NE(text, nullptr);
     XmTextSetString(text, const_cast<char *>("walk"));
     Press(ByLabel(names, "OK"));
     WaitJobs();
-    EXPECT_TRUE(Messages(mainform).empty());
+    EXPECT_TRUE(DismissMessages(mainform).empty());
     ASSERT_TRUE(fs::exists(db_ + "SVJ/walk.svj"));
     fm_fileformat *f = fm_fileformat_allocate("svj");
     ASSERT_EQ(fm_rheader(f, (db_ + "SVJ/walk.svj").c_str()), 0);
     EXPECT_EQ(f->frames, 3);
     fm_close(f);
     fm_fileformat_free(f);
-    EXPECT_EQ(Windows(), 2);
+    EXPECT_EQ(CountWindows(), 2);
 }
 
 TEST_F(ImportDialog, NotVideoSizeWithoutAReelIsRefused) {
     Pictures("big", 2, 1024, 768);
-    const int before = Windows();
+    const int before = CountWindows();
     Widget dialog = OpenAndChoose();
     ASSERT_NE(dialog, nullptr);
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(Messages(mainform),
+    EXPECT_EQ(DismissMessages(mainform),
               Strings{"You must write the svj to\nimport non video size images\n"});
-    EXPECT_EQ(Windows(), before);
+    EXPECT_EQ(CountWindows(), before);
     EXPECT_FALSE(fs::exists(db_ + "CLIP/big_Img00_Clip_1"));
 }
 
@@ -211,7 +176,8 @@ namespace {
 TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
     unsetenv("ORVA_DSK_RECORD");
     InDispatch([] { DbSelectAbekas(nullptr, nullptr, nullptr); });
-    EXPECT_EQ(Messages(mainform), Strings{"Environment variable\nORVA_DSK_RECORD\nnot found\n"});
+    EXPECT_EQ(DismissMessages(mainform),
+              Strings{"Environment variable\nORVA_DSK_RECORD\nnot found\n"});
 
     // A stub rcp that logs its arguments and writes a frame of the video size.
     const std::string bin = root_ + "/bin", args = root_ + "/args";
@@ -222,19 +188,19 @@ TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
     const std::string old_path = getenv("PATH");
     setenv("PATH", (bin + ":" + old_path).c_str(), 1);
     setenv("ORVA_DSK_RECORD", "dsk:it's $(x)", 1);
-    const int before = Windows();
+    const int before = CountWindows();
     InDispatch([] { DbSelectAbekas(nullptr, nullptr, nullptr); });
-    Widget dialog = Dialog("Import Abekas");
+    Widget dialog = DialogTitled("Import Abekas");
     ASSERT_NE(dialog, nullptr);
     XmTextSetString(XtNameToWidget(dialog, "*abename"), const_cast<char *>("take"));
     XmTextSetString(XtNameToWidget(dialog, "*end"), const_cast<char *>("2"));
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(Dialog("Import Abekas"), nullptr);
+    EXPECT_EQ(DialogTitled("Import Abekas"), nullptr);
     WaitJobs();
     setenv("PATH", old_path.c_str(), 1);
     unsetenv("ORVA_DSK_RECORD");
-    EXPECT_TRUE(Messages(mainform).empty());
-    EXPECT_EQ(Windows(), before + 1);
+    EXPECT_TRUE(DismissMessages(mainform).empty());
+    EXPECT_EQ(CountWindows(), before + 1);
     std::ifstream in(args);
     Strings lines;
     for (std::string l; std::getline(in, l);)
@@ -260,7 +226,7 @@ TEST_F(ImportDialog, ExistingReelIsReplacedOnlyWhenUnusedAndConfirmed) {
     auto name_reel = [&](Widget dialog) {
         XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
         Press(ByLabel(dialog, "OK"));
-        Widget names = Dialog("DB idb - Import");
+        Widget names = DialogTitled("DB idb - Import");
         ASSERT_NE(names, nullptr);
         XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>("walk"));
         Press(ByLabel(names, "OK"));
@@ -268,7 +234,8 @@ TEST_F(ImportDialog, ExistingReelIsReplacedOnlyWhenUnusedAndConfirmed) {
     Widget dialog = OpenAndChoose();
     ASSERT_NE(dialog, nullptr);
     name_reel(dialog);
-    EXPECT_EQ(Messages(mainform), Strings{"One or more files are in\nuse, cannot remove them."});
+    EXPECT_EQ(DismissMessages(mainform),
+              Strings{"One or more files are in\nuse, cannot remove them."});
     EXPECT_EQ(fs::file_size(reel), 3u);
     first_fisic = clip->next.load();
     FreeFisicData(clip);
@@ -291,14 +258,14 @@ namespace {
 
 TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     Pictures("walk", 3, 720, 576);
-    const int before = Windows();
+    const int before = CountWindows();
     // A reel import held at the pause gate, then stopped: no reel, no window.
     SemSet(0, 1);
     Widget dialog = OpenAndChoose();
     ASSERT_NE(dialog, nullptr);
     XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
     Press(ByLabel(dialog, "OK"));
-    Widget names = Dialog("DB idb - Import");
+    Widget names = DialogTitled("DB idb - Import");
     ASSERT_NE(names, nullptr);
     XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>("held"));
     Press(ByLabel(names, "OK"));
@@ -306,13 +273,13 @@ TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     for (int i = 0; i < GENERAL_SPROC; i++)
         if (pidData[i].pid.load() > 0 && pidData[i].type == JOB_IMPORT) entry = i;
     ASSERT_GE(entry, 0);
-    EXPECT_EQ(Windows(), before + 1);
+    EXPECT_EQ(CountWindows(), before + 1);
     InDispatch([entry] { StopProcess(entry); });
     WaitJobs();
     SemSet(0, 0);
     EXPECT_FALSE(fs::exists(db_ + "SVJ/held.svj"));
     EXPECT_FALSE(fs::exists(db_ + "CLIP/held_Clip_1"));
-    EXPECT_EQ(Windows(), before);
+    EXPECT_EQ(CountWindows(), before);
 
     // An image-clip import whose window is closed while it runs: the log is
     // still written, and no window comes back.
@@ -320,14 +287,14 @@ TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     dialog = OpenAndChoose();
     ASSERT_NE(dialog, nullptr);
     Press(ByLabel(dialog, "OK"));
-    ASSERT_EQ(Windows(), before + 1);
+    ASSERT_EQ(CountWindows(), before + 1);
     WindowData *placeholder = last_window;
     InDispatch([placeholder] { CloseOK(0, 0, placeholder, 0, 0); });
     FreeClosedWindows();
     SemSet(0, 0);
     WaitJobs();
-    EXPECT_TRUE(Messages(mainform).empty());
-    EXPECT_EQ(Windows(), before);
+    EXPECT_TRUE(DismissMessages(mainform).empty());
+    EXPECT_EQ(CountWindows(), before);
     EXPECT_TRUE(fs::exists(db_ + "CLIP/walk_Img00_Log"));
 }
 
@@ -348,7 +315,7 @@ TEST_F(ImportDialog, MoviesAreListedWithTheirFrameCountAndNeedAReel) {
     EXPECT_EQ(Text(dialog, "*start"), "1");
     EXPECT_EQ(Text(dialog, "*end"), "50");
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(Messages(mainform), Strings{"You must write the svj to\nimport movies\n"});
+    EXPECT_EQ(DismissMessages(mainform), Strings{"You must write the svj to\nimport movies\n"});
 }
 
 } // namespace

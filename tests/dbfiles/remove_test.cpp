@@ -17,6 +17,7 @@
 #include "editing/clip_remove.h"
 #include "media/clip_log.h"
 #include "tests/dbfiles/dbfiles_util.h"
+#include "tests/media/reel_fixtures.h"
 #include "tests/processes/process_test_util.h"
 
 namespace fs = std::filesystem;
@@ -31,9 +32,6 @@ class ClipRemove : public ProcessFixture {
   protected:
     void SetUp() override {
         ProcessFixture::SetUp();
-        std::string tmpl = (fs::temp_directory_path() / "orva-remove-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        root_ = tmpl;
         g_db = root_ + "/db/";
         for (const char *s : {"SVJ", "CLIP", "IMAGES"})
             fs::create_directories(g_db + s);
@@ -50,7 +48,6 @@ class ClipRemove : public ProcessFixture {
         RemoveJobUsesHook = nullptr;
         ClipDbDirHook = old_hook_;
         ProcessFixture::TearDown();
-        fs::remove_all(root_);
     }
     // A picture log of base with tag, and its part file 1.
     static void PicLog(const std::string &base, int tag, int style, int ext) {
@@ -58,7 +55,8 @@ class ClipRemove : public ProcessFixture {
         Touch(Owned(PicClipName(nullptr, base.c_str(), tag, 1)));
     }
 
-    std::string root_;
+    reel_test::temp_dir tmp_;
+    const std::string &root_ = tmp_.dir();
     char *(*old_hook_)(int) = nullptr;
 };
 

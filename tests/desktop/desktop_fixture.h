@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <X11/IntrinsicP.h>
+#include <Xm/Form.h>
 #include <Xm/Label.h>
 #include <Xm/LabelG.h>
+#include <Xm/MessageB.h>
 #include <Xm/Xm.h>
 
 #include <unistd.h>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "desktop/globals.h"
+#include "editing/clip_records.h"
 #include "desktop/processes.h"
 #include "desktop/startup.h"
 #include "ui/widgets.h"
@@ -222,4 +225,44 @@ inline std::string TitleOf(Widget dialog) {
     char *title = nullptr;
     XtVaGetValues(XtParent(dialog), XmNtitle, &title, NULL);
     return title ? title : "";
+}
+
+// The one managed dialog under mainform whose shell has this title, or null.
+inline Widget DialogTitled(const std::string &title) {
+    std::vector<Widget> out;
+    CollectWidgets(
+        mainform,
+        [&](Widget w) {
+            return XtIsManaged(w) && XtIsSubclass(w, xmFormWidgetClass) && XtParent(w) &&
+                   XtIsShell(XtParent(w)) && TitleOf(w) == title;
+        },
+        out);
+    return out.size() == 1 ? out[0] : nullptr;
+}
+
+// The texts of the message boxes named "error" under root, each dismissed.
+inline std::vector<std::string> DismissMessages(Widget root) {
+    std::vector<std::string> out;
+    for (Widget box : Named(root, "error")) {
+        out.push_back(MessageOf(box));
+        Press(XmMessageBoxGetChild(box, XmDIALOG_OK_BUTTON));
+    }
+    return out;
+}
+
+// Waits (up to tries x 2 ms) for the running jobs to end, running their end
+// routines in a dispatch as the program's work procedure would.
+inline void WaitJobsReaped(int tries) {
+    for (int i = 0; i < tries && num_sproc > 0; i++) {
+        InDispatch([] { ReapEndedJobs(); });
+        usleep(2000);
+    }
+}
+
+// The number of windows on the window list.
+inline int CountWindows() {
+    int n = 0;
+    for (WindowData *w = first_window; w; w = w->next)
+        n++;
+    return n;
 }

@@ -4,8 +4,6 @@
 // option and environment variable its program's --help lists.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -15,36 +13,15 @@
 #include <vector>
 
 #include "orva_version.h"
+#include "tests/media/reel_fixtures.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
-
-// Runs a shell command, returning its exit status and standard output.
-Result run(const std::string &cmd) {
-    Result r;
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-std::string quoted(const std::string &s) {
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+using Result = reel_test::run_result;
+const auto run = reel_test::run_command;
+const auto quoted = reel_test::shell_quote;
 
 struct Program {
     std::string name, path;

@@ -15,15 +15,7 @@ using namespace reel_test;
 
 namespace {
 
-std::string tool() {
-    std::string t = std::string(ORVA_BIN_DIR) + "/tools/svjtool";
-    if (access((t + "/svjtool").c_str(), X_OK) == 0) t += "/svjtool";
-    return t;
-}
-
-run_result svjtool(const std::string &args) {
-    return run_command(tool() + " " + args);
-}
+const auto svjtool = run_svjtool;
 
 std::string q(const std::string &path) {
     return " '" + path + "'";

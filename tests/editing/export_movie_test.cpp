@@ -16,11 +16,7 @@ using namespace reel_test;
 
 namespace {
 
-std::string tool() {
-    std::string t = std::string(ORVA_BIN_DIR) + "/tools/svjtool";
-    if (access((t + "/svjtool").c_str(), X_OK) == 0) t += "/svjtool";
-    return t;
-}
+const auto tool = svjtool_path;
 
 std::string q(const std::string &path) {
     return " '" + path + "'";

@@ -3,7 +3,6 @@
 // byte-identical to `svjtool pack`, and the failures' messages and statuses.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
@@ -15,29 +14,10 @@ namespace {
 
 using reel_test::temp_dir;
 
-struct CmdResult {
-    int status;
-    std::string out;
-};
+using CmdResult = reel_test::run_result;
+const auto run = reel_test::run_merged;
 
-// Runs a shell command line; its standard output (and error, with err) and
-// exit status.
-CmdResult run(const std::string &cmd) {
-    CmdResult r{-1, ""};
-    FILE *p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-std::string svjtool() {
-    return std::string(ORVA_BIN_DIR) + "/tools/svjtool";
-}
+const auto svjtool = reel_test::svjtool_path;
 
 std::string q(const std::string &s) {
     return "'" + s + "'";

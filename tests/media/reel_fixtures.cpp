@@ -254,6 +254,27 @@ run_result run_command(const std::string &command) {
             std::string(err.begin(), err.end())};
 }
 
+run_result run_merged(const std::string &command) {
+    return run_command("(" + command + ") 2>&1");
+}
+
+std::string tool_path(const std::string &name) {
+    std::string t = std::string(ORVA_BIN_DIR) + "/tools/" + name;
+    if (access((t + "/" + name).c_str(), X_OK) == 0) t += "/" + name;
+    return t;
+}
+
+run_result run_tool(const std::string &name, const std::string &args) {
+    return run_command(tool_path(name) + " " + args);
+}
+
+std::string shell_quote(const std::string &s) {
+    std::string r = "'";
+    for (char c : s)
+        r += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return r + "'";
+}
+
 bool djpeg_clean(const std::string &jpeg_file, const std::string &ppm_out) {
     const std::string out = ppm_out.empty() ? "/dev/null" : ppm_out;
     const run_result r = run_command("djpeg -outfile '" + out + "' '" + jpeg_file + "'");

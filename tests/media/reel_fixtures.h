@@ -110,5 +110,22 @@ struct run_result {
     std::string out, err;
 };
 run_result run_command(const std::string &command);
+// The same with standard error joined to standard output, in the order they
+// were written (err stays empty).
+run_result run_merged(const std::string &command);
+
+// The built tool program `name` (tools/NAME), and a run of it with these
+// arguments; svjtool's likewise.
+std::string tool_path(const std::string &name);
+run_result run_tool(const std::string &name, const std::string &args);
+inline std::string svjtool_path() {
+    return tool_path("svjtool");
+}
+inline run_result run_svjtool(const std::string &args) {
+    return run_tool("svjtool", args);
+}
+
+// s in single quotes for the shell, any quote in it escaped.
+std::string shell_quote(const std::string &s);
 
 } // namespace reel_test

@@ -17,11 +17,7 @@ using namespace reel_test;
 
 namespace {
 
-run_result run(const std::string &args) {
-    std::string tool = std::string(ORVA_BIN_DIR) + "/tools/svjtool";
-    if (access((tool + "/svjtool").c_str(), X_OK) == 0) tool += "/svjtool";
-    return run_command(tool + " " + args);
-}
+const auto run = run_svjtool;
 
 std::string q(const std::string &path) {
     return " '" + path + "'";

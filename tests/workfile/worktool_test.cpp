@@ -19,13 +19,11 @@ using namespace reel_test;
 namespace {
 
 std::string tool() {
-    std::string t = std::string(ORVA_BIN_DIR) + "/tools/worktool";
-    if (access((t + "/worktool").c_str(), X_OK) == 0) t += "/worktool";
-    return t;
+    return tool_path("worktool");
 }
 
 run_result run(const std::string &args) {
-    return run_command(tool() + " " + args);
+    return run_tool("worktool", args);
 }
 
 std::string q(const std::string &path) {

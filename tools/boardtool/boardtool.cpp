@@ -8,7 +8,7 @@
 // kept); 1 otherwise, with the board's message on standard error.
 #include "device/sv.h"
 #include "media/img_tga.h"
-#include "orva_version.h"
+#include "platform/tool_args.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -201,14 +201,7 @@ int frame(sv_handle *sv, const std::vector<std::string> &args) {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc == 2 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
-        fputs(usage_text, stdout);
-        return 0;
-    }
-    if (argc == 2 && !strcmp(argv[1], "--version")) {
-        printf("boardtool %s\n", ORVA_VERSION);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(argc, argv, "boardtool", usage_text)) return 0;
     const char *setup = nullptr;
     int i = 1;
     if (i + 1 < argc && strcmp(argv[i], "-d") == 0) {

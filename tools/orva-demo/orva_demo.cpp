@@ -21,7 +21,7 @@
 #include "media/fm_main.h"
 #include "media/video_globals.h"
 #include "platform/fileio.h"
-#include "orva_version.h"
+#include "platform/tool_args.h"
 
 namespace {
 
@@ -184,14 +184,7 @@ int main(int argc, char **argv) {
                                 "  it must not hold a database yet). A DIR that begins with\n"
                                 "  '-' is written ./-NAME.\n"
                                 "       orva-demo --help | --version\n";
-    if (argc == 2 && (!strcmp(argv[1], "-h") || !strcmp(argv[1], "--help"))) {
-        fputs(usage, stdout);
-        return 0;
-    }
-    if (argc == 2 && !strcmp(argv[1], "--version")) {
-        printf("orva-demo %s\n", ORVA_VERSION);
-        return 0;
-    }
+    if (AnswerHelpOrVersion(argc, argv, "orva-demo", usage)) return 0;
     if (argc != 2) {
         fputs(usage, stderr);
         return 2;
