@@ -131,4 +131,34 @@ TEST_F(PlayReelOutputTest, DispAndRecPlayBackwardAndSlowerSegmentsInPlayOrder) {
     EXPECT_EQ(Strips(db + "SVJ/reel1_2bf20_2bf33_85.svj"), want);
 }
 
+// The tape runs in real time.
+class PacedOutputTest : public PlayReelOutputTest {
+    void SetUp() override { Start({"--speed", "1"}); }
+};
+
+TEST_F(PacedOutputTest, StopEndsARecordWithinASecond) {
+    AddRange("01:00:00:00", "01:00:01:24");
+    Press(W("Grab"));
+    ASSERT_TRUE(WaitJobEnd());
+    ASSERT_EQ(Titles().size(), 1u);
+    ASSERT_EQ(DropWindow(Window(0), 1, 0), 1);
+    UpdateSummaWindow();
+    Pump();
+    Type(0, "02:00:00:00");
+    const size_t edits = CountInLog("EDIT ");
+    Press(W("Rec"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Widget stop = ByLabel(app_shell, "Stop");
+    ASSERT_NE(stop, nullptr);
+    const auto asked = std::chrono::steady_clock::now();
+    Press(stop);
+    ASSERT_TRUE(WaitJobEnd(10));
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
+    RecordProperty("rec_stop_to_job_end_ms", int(ms));
+    EXPECT_LT(ms, 1500.0);
+    // Nothing of the stopped record is laid.
+    EXPECT_EQ(CountInLog("EDIT "), edits) << sim->log();
+}
+
 } // namespace
