@@ -131,6 +131,39 @@ TEST_F(PlayReelOutputTest, DispAndRecPlayBackwardAndSlowerSegmentsInPlayOrder) {
     EXPECT_EQ(Strips(db + "SVJ/reel1_2bf20_2bf33_85.svj"), want);
 }
 
+TEST_F(PlayReelOutputTest, StopWhilePreparingLeavesNoReelAndTheNextDispWorks) {
+    AddRange("01:00:00:00", "01:00:00:24");
+    Press(W("Grab"));
+    ASSERT_TRUE(WaitJobEnd());
+    ASSERT_EQ(Titles().size(), 1u);
+    source_reel = db + "SVJ/reel1_15f90_15fa8_85.svj";
+    // 2500 frames backwards at Slower 100: long enough to be stopped.
+    WindowData *source = Window(0);
+    source->in = 24;
+    source->out = 0;
+    WindowData *slow = AddNewWindow(source, 1, 0, DERIVE_SLOWER, 100);
+    ASSERT_NE(slow, nullptr);
+    ASSERT_EQ(DropWindow(slow, 1, 0), 1);
+    UpdateSummaWindow();
+    Pump();
+    const size_t outs = CountInLog("OUT ");
+    Press(W("Disp"));
+    Widget stop = ByLabel(app_shell, "Stop");
+    ASSERT_NE(stop, nullptr);
+    Press(stop);
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_FALSE(board_test::exists(Play(1)));
+    EXPECT_EQ(CountInLog("OUT "), outs);
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(summa_window->seg_first->fisic, source->seg_first->fisic);
+    EXPECT_NE(summa_window->seg_first->map, nullptr);
+    // The pause gate is open again: the next Disp prepares and plays.
+    Press(W("Disp"));
+    ASSERT_TRUE(WaitJobEnd());
+    EXPECT_TRUE(board_test::exists(Play(1)));
+    EXPECT_EQ(CountInLog("OUT 2500 01:00:00:24 01:00:00:00\n"), 1u) << sim->log();
+}
+
 // The tape runs in real time.
 class PacedOutputTest : public PlayReelOutputTest {
     void SetUp() override { Start({"--speed", "1"}); }
