@@ -16,6 +16,7 @@
 #include "desktop/desktop_area.h"
 #include "device/sv.h"
 #include "editing/clip_records.h"
+#include "media/fm_main.h"
 #include "media/img_util.h"
 #include "media/svj.h"
 #include "ui/globals.h"
@@ -40,6 +41,8 @@ class GrabFixture : public DesktopFixture {
         InitProcessTable();
         // Picture readers and writers wait at the pause gate, as in the program.
         img_set_row_gate([] { SemWait(0); });
+        // The file formats are known from start-up on, as in the program.
+        if (!fm_formats()) fm_initialize(nullptr);
         sv = sv_open("");
         ASSERT_NE(sv, nullptr);
         sv_semaphore(sv, 1, 0, 4);
