@@ -19,5 +19,3 @@ static void not_available() {
 
 PENDING(DbSelectEdl)
 PENDING(DbSaveEdl)
-PENDING(RecollectSelected)
-PENDING(RecollectHappy)

@@ -30,6 +30,7 @@
 #include "desktop/import_dialog.h"
 #include "desktop/standalone_fx.h"
 #include "desktop/globals.h"
+#include "desktop/grab.h"
 #include "desktop/file_use.h"
 #include "desktop/info_window.h"
 #include "desktop/invert_process.h"
@@ -198,6 +199,7 @@ static void InstallDesktopHooks() {
     TmSetScaleHook(ScaleValue);
     InstallDefaultsHooks();
     InstallVtrHooks();
+    InstallGrabHooks();
 }
 
 void BuildMainWindow(const StartupOptions &opt) {
