@@ -5,7 +5,7 @@
 #include "desktop/globals.h"
 #include "ui/messages.h"
 
-static void not_available() {
+[[maybe_unused]] static void not_available() {
     PutCharMessage(mainform, "Not available yet.");
 }
 
@@ -17,5 +17,3 @@ static void not_available() {
         not_available();                                                                           \
     }
 
-PENDING(DbSelectEdl)
-PENDING(DbSaveEdl)
