@@ -148,6 +148,26 @@ TEST_F(EdlUi, AListFromAnotherEditorShowsItsVideoEventsAndWhatItLeftOut) {
     EXPECT_EQ(CountInLog("GRAB "), 1u);
 }
 
+TEST_F(EdlUi, D1QualityCollectsFrameFiles) {
+    std::ofstream(db + "WORK/d1.edl")
+        << "TITLE:  EDITED WITH ORVA\n001 reel1 V C 01:00:00:00 01:00:00:02 01:00:00:00 "
+           "01:00:00:02\n";
+    Open("d1.edl");
+    Widget d = Effect();
+    ASSERT_NE(d, nullptr);
+    Widget d1 = ByLabel(d, "D1 quality");
+    ASSERT_NE(d1, nullptr);
+    XmToggleButtonSetState(d1, True, True);
+    CollectAll({"reel1"});
+    EXPECT_TRUE(TakeMessages().empty());
+    // Targa, numbered ".1.": In 90000 is 15f90.
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_TRUE(board_test::exists(db + "IMAGES/reel1_15f90." + std::to_string(i) + ".tga"))
+            << i;
+    ASSERT_EQ(Titles().size(), 1u);
+    EXPECT_EQ(Titles()[0].rfind(" GD1(", 0), 0u) << Titles()[0];
+}
+
 TEST_F(EdlUi, Refusals) {
     InDispatch([this] { EdlcollectDialog((db + "WORK/none.edl").c_str()); });
     EXPECT_EQ(TakeMessages(), Strings{"Cannot open " + db + "WORK/none.edl file"});
