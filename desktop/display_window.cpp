@@ -20,6 +20,7 @@
 #include "desktop/clip_model.h"
 #include "desktop/clip_window.h"
 #include "desktop/frame_display.h"
+#include "editing/export.h"
 #include "editing/frame_map.h"
 #include "desktop/glw.h"
 #include "desktop/globals.h"
@@ -34,6 +35,8 @@
 namespace {
 
 constexpr int kTitleSize = 400;
+// Image reader mode of a 4-byte display image (0, B, G, R, bottom-up).
+constexpr int kPictureDisplay4 = 2;
 constexpr const char *kMissing = "The original file is missing or corrupted";
 constexpr const char *kBeingMade = "The file is being created. Try again later.";
 
@@ -207,8 +210,8 @@ int DispLoadFrame(DispData *d, int n) {
             d->flags |= DISP_MISSING;
         else if (c->path)
             d->reader = svjr_open(c->path, 1, 1, 0);
-        // Picture sequences are read through their image format's reader
-        // (GetFunctions), which comes with the effects.
+        // Picture sequences are read file by file through their image
+        // format's reader (below).
         std::string name = title_name(c) + "   ";
         std::snprintf(d->title, kTitleSize, "%s", name.c_str());
         d->tail = int(std::strlen(d->title));
@@ -236,15 +239,20 @@ int DispLoadFrame(DispData *d, int n) {
         ok = svjr_read(r, d->image, f) == 0;
         SetDefaultCursor(mainform);
         if (d->dialog) SetDefaultCursor(d->dialog);
+    } else if (c->pic && !c->busy && d->width == VIDEO_SIZEX && d->height == VIDEO_SIZEY) {
+        // A picture of the video size, as a 4-byte display image like the
+        // reel reader's.
+        SetWaitCursor(mainform);
+        if (d->dialog) SetWaitCursor(d->dialog);
+        ok = ReadPictureFrame(c, f, d->image, kPictureDisplay4);
+        SetDefaultCursor(mainform);
+        if (d->dialog) SetDefaultCursor(d->dialog);
     }
     if (!ok) {
         std::memset(d->image, 0, size_t(bytes));
         d->last_read = -1;
         draw_display(d);
-        if (!c->busy && !c->path)
-            show_message(d, "Not available yet.");
-        else
-            show_message(d, (d->flags & DISP_MISSING) ? kBeingMade : kMissing);
+        show_message(d, (d->flags & DISP_MISSING) ? kBeingMade : kMissing);
         return 0;
     }
     d->last_read = f;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "database/db_list.h"
+#include "desktop/change_reel.h"
 #include "desktop/clip_model.h"
 #include "desktop/commands.h"
 #include "desktop/globals.h"
@@ -58,7 +59,7 @@ struct Recollect {
     std::string db;
     bool add_clips = false;
     int warnings = 0, errors = 0;
-    Widget change = nullptr, change_text = nullptr;
+    Widget change = nullptr; // the "Change reel" dialog while it is up
 };
 Recollect *recollect = nullptr;
 
@@ -263,13 +264,9 @@ void tape_end(int aborted) {
     ask_next_tape();
 }
 
-void change_ok(Widget, XtPointer, XtPointer) {
+void change_ok(const std::string &name) {
     Recollect *r = recollect;
     if (!r || !r->change) return;
-    char *t = XmTextGetString(r->change_text);
-    std::string name = t ? t : "";
-    XtFree(t);
-    XtDestroyWidget(XtParent(r->change));
     r->change = nullptr;
     if (!TapeNameOk(name)) {
         PutCharMessage(mainform, "Error: unable to recollect.");
@@ -280,10 +277,9 @@ void change_ok(Widget, XtPointer, XtPointer) {
     StartVtrProcess("Recollect", recollect_body, r, tape_end);
 }
 
-void change_break(Widget, XtPointer, XtPointer) {
+void change_break() {
     Recollect *r = recollect;
     if (!r || !r->change) return;
-    XtDestroyWidget(XtParent(r->change));
     r->change = nullptr;
     finish(r);
 }
@@ -295,17 +291,7 @@ void ask_next_tape() {
         return;
     }
     const std::string &tape = r->tapes[r->tape_at];
-    r->change = CreaDialog(mainform, "Change reel", "effect", 300, 220, 1, 0);
-    const std::string text = "Insert reel:\n" + tape + "\n\nNew reel name:";
-    CreaLabelXY(r->change, 20, 10, 260, 90, text.c_str());
-    r->change_text = CreaText(r->change, 20, 105, 260, 35, tape.c_str(), 64, "reel_text");
-    Widget ok = CreaBottoneXYName(r->change, "OK", 40, 160, 80, 35, "OK");
-    Widget brk = CreaBottoneXYName(r->change, "Break", 180, 160, 80, 35, "Break");
-    XtAddCallback(ok, XmNactivateCallback, change_ok, nullptr);
-    XtAddCallback(brk, XmNactivateCallback, change_break, nullptr);
-    XtAddCallback(r->change_text, XmNactivateCallback, change_ok, nullptr);
-    XtVaSetValues(r->change, XmNdefaultButton, ok, NULL);
-    XtManageChild(r->change);
+    r->change = ChangeReelDialog(tape, change_ok, change_break);
 }
 
 struct RecDialog {

@@ -70,6 +70,8 @@ INDIRECT = {
     ("desktop/work_files.cpp", "report"),
     ("desktop/work_files.cpp", "WorkMessage(code)"),
     ("desktop/clip_window.cpp", "kInProgress"),
+    ("desktop/edl_collect.cpp", "text"),
+    ("desktop/edl_collect.cpp", "remarks.c_str()"),
     ("desktop/frame_stepping.cpp", "kInProgress"),
     ("database/db_copy.cpp", "msg"),
     ("database/db_copy.cpp", "COPY_FAILED"),
@@ -105,6 +107,7 @@ SOURCES = [
     ("editing/custom_process.cpp", r"\b(const char \*error|message) = \""),
     ("vtr/grab_list.cpp", r"\breturn \""),
     ("vtr/edl_write.cpp", r"\breturn fail\(", "printf"),
+    ("desktop/edl_collect.cpp", r"\bsnprintf\(text, sizeof text, ", "printf"),
 ]
 # Texts built over several statements: (file, first statement, variable).
 BUILT = [
@@ -119,6 +122,8 @@ TEMPLATES = [
     ("desktop/grab.cpp", r'"\\n\\nClear the well grabbed from the list\?"',
      "… / Clear the well grabbed from the list?"),
     ("desktop/grab_d1.cpp", r'"Grab error:\\n"', "Grab error: / … / Can't resume clip: / …"),
+    ("desktop/edl_collect.cpp", r'"Lines of the list not collected as they stand:"',
+     "Lines of the list not collected as they stand: / line … skipped: … / line … taken …"),
 ]
 # Constants collected by SOURCES that are never shown.
 NOT_SHOWN = {"No file name given"}

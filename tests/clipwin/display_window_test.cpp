@@ -5,6 +5,8 @@
 #include <X11/keysym.h>
 
 #include "desktop/display_window.h"
+#include "editing/image_seq.h"
+#include "media/img_tga.h"
 
 TEST(ClipGoToFrame, KeyRules) {
     std::vector<KeySym> nines(40, XK_9), nines_return = nines;
@@ -137,6 +139,43 @@ TEST_F(ClipDisplayWindow, DrawsTheWholePictureOrOneFieldDoubled) {
         XDestroyImage(img);
         EXPECT_EQ(rows, want[mode - 1]) << "mode " << mode;
     }
+}
+
+// A picture-sequence clip is read file by file; a frame file of another size
+// is reported as damaged.
+TEST_F(ClipDisplayWindow, ReadsAPictureSequence) {
+    FisicData *c = NewClip(3);
+    c->pic = new ImageLogInfo;
+    c->pic->pattern = strdup((dir + "/pic").c_str());
+    c->pic->first = 1;
+    c->pic->last = 3;
+    c->pic->ext = 1; // Targa
+    c->pic->style = 1;
+    std::vector<unsigned char> rgb(size_t(720) * 576 * 3);
+    for (int f = 0; f < 2; f++) {
+        int r, g, b;
+        FrameColour(f, &r, &g, &b);
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            rgb[i] = (unsigned char)b, rgb[i + 1] = (unsigned char)g, rgb[i + 2] = (unsigned char)r;
+        ASSERT_EQ(
+            glototga(ImgFrameName(c->pic->pattern, 1, 1, f + 1).c_str(), 720, 576, rgb.data()), 1);
+    }
+    ASSERT_EQ(glototga(ImgFrameName(c->pic->pattern, 1, 1, 3).c_str(), 16, 16, rgb.data()), 1);
+    WindowData *w = NewWindow(c);
+    DispData *d = DispOpen(w);
+    ASSERT_NE(d, nullptr);
+    Pump();
+    const size_t centre = 4 * (288 * 720 + 360);
+    EXPECT_TRUE(PixelIsFrame(d->image + centre, 0));
+    DispKey(d, XK_Right);
+    EXPECT_TRUE(PixelIsFrame(d->image + centre, 1));
+    EXPECT_TRUE(Messages().empty());
+    DispKey(d, XK_Right);
+    Pump();
+    EXPECT_EQ(Messages(), std::vector<std::string>{"The original file is missing or corrupted"});
+    CloseMessages();
+    DispExit(d);
+    Pump();
 }
 
 TEST_F(ClipDisplayWindow, MissingReelClearsAndSaysSo) {

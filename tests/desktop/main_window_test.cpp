@@ -193,14 +193,6 @@ TEST_F(MenuTest, RepeatLastRunsTheLastChoiceAgain) {
     EXPECT_EQ(Boxes("error").size(), 1u);
 }
 
-TEST_F(MenuTest, CommandsNotBuiltYetSaySo) {
-    Widget open = SubMenu(MenuTitle(XtNameToWidget(mainform, "menubar"), "menu", "OPEN"));
-    Press(ByLabel(open, "Edit list ..."));
-    std::vector<Widget> boxes = Boxes("error");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(MessageOf(boxes[0]), "Not available yet.");
-}
-
 namespace {
 int yes_calls = 0, no_calls = 0;
 void on_yes(Widget, XtPointer data, XtPointer) {

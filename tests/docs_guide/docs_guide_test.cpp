@@ -82,12 +82,12 @@ struct Planted {
 };
 
 const Planted kPlanted[] = {
-    {"a message without an explanation", "desktop/pending_commands.cpp", "",
+    {"a message without an explanation", "desktop/clip_window.cpp", "",
      "\nvoid planted() { PutCharMessage(mainform, \"A planted message\"); }\n",
      "no explanation for 'A planted message'"},
     {"an explanation without a message", "scripts/messages_explained.txt", "",
      "\nmessage: Nobody shows this\nwhat: Nothing.\n", "'Nobody shows this' is no longer shown"},
-    {"a text the script cannot follow", "desktop/pending_commands.cpp", "",
+    {"a text the script cannot follow", "desktop/clip_window.cpp", "",
      "\nvoid planted(const char *t) { PutCharMessage(mainform, t); }\n", "cannot follow"},
     {"a message whose wording changed", "desktop/factor_dialog.cpp", "Number of frames must be > 1",
      "Number of frames must be at least 2",
