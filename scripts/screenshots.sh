@@ -7,7 +7,7 @@
 #   OUTDIR    where the pictures go (default docs/images)
 #   BUILDDIR  the build tree holding desktop/orva and tools/ (default build)
 #
-# SCREENSHOTS_WAIT: seconds to wait for each window (default 10).
+# SCREENSHOTS_WAIT: seconds to wait for each window (default 30).
 # The program runs with the board simulator (boardsim on a tape folder of the
 # demo, as scripts/run.sh starts it) and its VTR panel ("-vtr");
 # SCREENSHOTS_BOARD=0 leaves both out, and the VTR panel's picture with them.
@@ -68,7 +68,7 @@ start_board() {
   mkdir -p "$tmp/demo/tape"
   "$sim" "$tmp/board" "$tmp/demo/tape" --log "$tmp/boardsim.log" >"$tmp/board.out" 2>&1 &
   board_pid=$!
-  for _ in $(seq 1 50); do
+  for _ in $(seq 1 300); do
     grep -q "boardsim: ready" "$tmp/board.out" 2>/dev/null && break
     sleep 0.1
   done
@@ -92,7 +92,7 @@ start_orva() {
 # wait_window NAME-REGEX WHAT [SECONDS] -> id of the visible window; fails
 # naming WHAT when it does not appear in time.
 wait_window() {
-  find_window "$1" "$2" "${3:-${SCREENSHOTS_WAIT:-10}}" ||
+  find_window "$1" "$2" "${3:-${SCREENSHOTS_WAIT:-30}}" ||
     fail "$2 did not appear (no window named '$1')"
 }
 
@@ -114,7 +114,7 @@ find_window() {
 
 # wait_gone NAME-REGEX WHAT
 wait_gone() {
-  for _ in $(seq 1 50); do
+  for _ in $(seq 1 300); do
     xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
     sleep 0.1
   done
@@ -124,7 +124,7 @@ wait_gone() {
 # geometry ID -> sets X Y WIDTH HEIGHT
 geometry() { eval "$(xdotool getwindowgeometry --shell "$1")"; }
 
-click() { xdotool mousemove "$1" "$2" click 1; sleep "${3:-0.3}"; }
+click() { xdotool mousemove "$1" "$2" click 1; sleep "${3:-0.5}"; }
 
 # menu TITLE-X ITEM: the ITEM-th entry (from 1) of the menu under the title
 # at TITLE-X (OPEN 40, SAVE 150, DELETE 300, IMPORT 420, EXPORT 545,
@@ -316,7 +316,7 @@ shot_softcut() {
   local before new="" raw=$tmp/softcut.raw.png crop=$tmp/softcut.win.png caught=0
   before=$(clip_window_list)
   click_in "$id" 116 316 0 # OK
-  for _ in $(seq 1 $(( ${SCREENSHOTS_WAIT:-10} * 10 ))); do
+  for _ in $(seq 1 $(( ${SCREENSHOTS_WAIT:-30} * 10 ))); do
     new=$(clip_window_list | grep -vxF "$before" | head -1)
     [ -n "$new" ] && break
     sleep 0.1
