@@ -5,6 +5,7 @@
 #include "media/video_globals.h"
 #include "platform/jobs.h"
 #include "tests/boardsim/sim_fixture.h"
+#include "tests/boardsim/strip_reader.h"
 #include "vtr/grab_job.h"
 #include "vtr/timecode.h"
 
@@ -179,14 +180,7 @@ namespace {
 uint32_t tga_strip(const std::string &name) {
     const auto px = reel_test::read_file(name);
     if (px.size() != 18u + 720u * 576u * 3u) return 0xdeadbeef;
-    auto green = [&](int cell) {
-        return px[18 + (size_t(576 - 1 - 48) * 720 + 88 + 16 * cell + 8) * 3 + 1];
-    };
-    if (green(0) < 128 || green(33) >= 128) return 0xdeadbeef;
-    uint32_t w = 0;
-    for (int b = 0; b < 32; ++b)
-        if (green(b + 1) >= 128) w |= 1u << b;
-    return w;
+    return board_test::strip_word(&px[18 + size_t(576 - 1 - 48) * 720 * 3]);
 }
 
 } // namespace
