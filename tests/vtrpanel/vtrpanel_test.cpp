@@ -2,7 +2,7 @@
 // at their places, transport sequences as the board logs them, timecode
 // read-back, marks, the grab list with its messages, and the clear that
 // keeps a copy of the list as WORK/.undo.edl.
-#include "tests/desktop/desktop_fixture.h"
+#include "tests/boardsim/vtr_window_fixture.h"
 
 #include <Xm/List.h>
 #include <Xm/Text.h>
@@ -50,7 +50,7 @@ std::vector<std::string> Words(const std::vector<std::string> &lines) {
     return out;
 }
 
-class VtrPanelTest : public DesktopFixture {
+class VtrPanelTest : public VtrWindowFixture {
   protected:
     void SetUp() override {
         if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display";
@@ -67,17 +67,7 @@ class VtrPanelTest : public DesktopFixture {
         ASSERT_NE(sv, nullptr);
         sv_semaphore(sv, 1, 0, 4);
         fm_initialize(&sv);
-        static char arg0[] = "orva";
-        static char *argv[] = {arg0, nullptr};
-        int argc = 1;
-        StartupOptions opt;
-        opt.vtr = true;
-        ASSERT_NE(InitToolkit(&argc, argv, opt), nullptr);
-        GrabListClear();
-        BuildMainWindow(opt);
-        Pump();
-        form = XtNameToWidget(mainform, "vtrform");
-        ASSERT_NE(form, nullptr);
+        ASSERT_NO_FATAL_FAILURE(OpenVtrWindow());
     }
     void TearDown() override {
         DesktopFixture::TearDown();
@@ -86,10 +76,6 @@ class VtrPanelTest : public DesktopFixture {
         sv = nullptr;
         vtr_board = nullptr;
         unsetenv("SCSIVIDEO_CMD");
-    }
-    Widget W(const char *name, int nth = 0) {
-        auto v = Named(form, name);
-        return int(v.size()) > nth ? v[size_t(nth)] : nullptr;
     }
     std::string Field(int nth) {
         char *t = XmTextGetString(W("tc_text", nth));
@@ -119,7 +105,6 @@ class VtrPanelTest : public DesktopFixture {
     }
     temp_dir dir;
     std::unique_ptr<board_test::Sim> sim;
-    Widget form = nullptr;
 };
 
 TEST_F(VtrPanelTest, ControlsSitAtTheirPlaces) {
