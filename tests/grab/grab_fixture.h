@@ -94,6 +94,19 @@ class GrabFixture : public VtrWindowFixture {
         Pump();
         return true;
     }
+    // Presses the job's "Stop" and runs the event loop until the job has
+    // ended, within `seconds`; *ms: the milliseconds from the press on.
+    void StopJob(int seconds = 60, double *ms = nullptr) {
+        Widget stop = ByLabel(app_shell, "Stop");
+        ASSERT_NE(stop, nullptr);
+        const auto asked = std::chrono::steady_clock::now();
+        Press(stop);
+        ASSERT_TRUE(WaitJobEnd(seconds));
+        if (ms)
+            *ms =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked)
+                    .count();
+    }
     // Runs the event loop until pred holds or the time is up.
     template <class P> bool PumpUntil(P pred, int seconds = 30) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);

@@ -125,10 +125,7 @@ TEST_F(PlayReelOutputTest, StopWhilePreparingLeavesNoReelAndTheNextDispWorks) {
     Pump();
     const size_t outs = CountInLog("OUT ");
     Press(W("Disp"));
-    Widget stop = ByLabel(app_shell, "Stop");
-    ASSERT_NE(stop, nullptr);
-    Press(stop);
-    ASSERT_TRUE(WaitJobEnd());
+    ASSERT_NO_FATAL_FAILURE(StopJob());
     EXPECT_FALSE(board_test::exists(Play(1)));
     EXPECT_EQ(CountInLog("OUT "), outs);
     EXPECT_TRUE(TakeMessages().empty());
@@ -158,13 +155,8 @@ TEST_F(PacedOutputTest, StopEndsARecordWithinASecond) {
     const size_t edits = CountInLog("EDIT ");
     Press(W("Rec"));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Widget stop = ByLabel(app_shell, "Stop");
-    ASSERT_NE(stop, nullptr);
-    const auto asked = std::chrono::steady_clock::now();
-    Press(stop);
-    ASSERT_TRUE(WaitJobEnd(10));
-    const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
+    double ms = 0;
+    ASSERT_NO_FATAL_FAILURE(StopJob(10, &ms));
     RecordProperty("rec_stop_to_job_end_ms", int(ms));
     EXPECT_LT(ms, 1500.0);
     // Nothing of the stopped record is laid.
