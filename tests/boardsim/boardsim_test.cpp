@@ -7,6 +7,7 @@
 #include "media/svjr.h"
 #include "media/video_globals.h"
 #include "tests/boardsim/sim_fixture.h"
+#include "tests/boardsim/strip_reader.h"
 #include "tests/media/reel_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 #include <unistd.h>
 #include <vector>
 
+using board_test::decoded_strips;
 using board_test::exists;
 using board_test::kBin;
 using board_test::Sim;
@@ -41,12 +43,7 @@ uint32_t strip_of(const temp_dir &dir, const std::string &reel, int frame) {
     size_t at = 0;
     for (int nl = 0; nl < 3 && at < px.size(); ++at)
         if (px[at] == '\n') ++nl;
-    auto green = [&](int cell) { return px[at + (size_t(24) * 720 + 88 + 16 * cell + 8) * 3 + 1]; };
-    if (green(0) < 128 || green(33) >= 128) return 0xdeadbeef;
-    uint32_t w = 0;
-    for (int b = 0; b < 32; ++b)
-        if (green(b + 1) >= 128) w |= 1u << b;
-    return w;
+    return board_test::strip_word(&px[at + size_t(24) * 720 * 3]);
 }
 
 } // namespace
@@ -71,30 +68,6 @@ TEST(BoardSim, GrabOnANewTapeShowsEachFramesTimecode) {
     EXPECT_NE(log.find("GRAB 01:00:00:00 25\n"), std::string::npos);
     EXPECT_NE(log.find("\nPEER pid "), std::string::npos) << log;
     EXPECT_NE(log.find("CLOSE\n"), std::string::npos);
-}
-
-// The timecode word in the strip of every frame of a reel as the display
-// reader decodes it (bottom-up B, G, R rows; the strip on picture line 48).
-std::vector<uint32_t> decoded_strips(const std::string &reel) {
-    std::vector<uint32_t> words;
-    fm_fileformat *r = svjr_open(reel.c_str(), 1, 0, 1);
-    if (r == nullptr) return words;
-    for (int k = 0; k < r->frames; ++k) {
-        if (svjr_read(r, r->buffer, k) != 0) {
-            words.push_back(0xdeadbeef);
-            continue;
-        }
-        const unsigned char *row = r->buffer + size_t(r->height - 1 - 48) * r->width * 3;
-        auto green = [&](int cell) { return row[(88 + 16 * cell + 8) * 3 + 1]; };
-        uint32_t w = 0;
-        for (int b = 0; b < 32; ++b)
-            if (green(b + 1) >= 128) w |= 1u << b;
-        words.push_back(green(0) >= 128 && green(33) < 128 ? w : 0xdeadbeef);
-    }
-    svjr_close(r->state);
-    std::free(r->buffer);
-    std::free(r);
-    return words;
 }
 
 TEST(BoardSim, GrabbedAndRepackedReelsDecodeInEachStandard) {

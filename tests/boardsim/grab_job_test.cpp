@@ -5,6 +5,7 @@
 #include "media/video_globals.h"
 #include "platform/jobs.h"
 #include "tests/boardsim/sim_fixture.h"
+#include "tests/boardsim/strip_reader.h"
 #include "vtr/grab_job.h"
 #include "vtr/timecode.h"
 
@@ -40,12 +41,16 @@ size_t count_of(const std::string &text, const std::string &what) {
     return n;
 }
 
+// boardsim (with `extra` arguments) in a private directory and the board
+// library connected to it.
 struct Board {
-    explicit Board(const temp_dir &dir)
-        : sv(sv_open(("SCSI,dev=" + dir.path("sock") + ",timeout=1").c_str())) {}
+    explicit Board(const temp_dir &dir, std::vector<std::string> extra = {})
+        : sim(dir, std::move(extra)),
+          sv(sv_open(("SCSI,dev=" + dir.path("sock") + ",timeout=1").c_str())) {}
     ~Board() {
         if (sv) sv_close(sv);
     }
+    Sim sim;
     sv_handle *sv;
 };
 
@@ -64,9 +69,8 @@ GrabJob job_of(sv_handle *sv, const temp_dir &dir, std::vector<TcEntry> entries)
 TEST(GrabJob, GrabsEachRangeOnceAndTakesReelsThatAreThere) {
     SetVideoMode(0);
     temp_dir dir;
-    Sim sim(dir, {});
-    ASSERT_TRUE(sim.ready());
     Board board(dir);
+    ASSERT_TRUE(board.sim.ready());
     ASSERT_NE(board.sv, nullptr);
     const std::string first = dir.path("SVJ/reel1_15f90_15fa8_85.svj");
     const std::string second = dir.path("SVJ/reel1_15fb3_15fb7_85.svj");
@@ -101,8 +105,8 @@ TEST(GrabJob, GrabsEachRangeOnceAndTakesReelsThatAreThere) {
     EXPECT_EQ(RunGrabJob(&job), 0);
     EXPECT_EQ(job.results[0].has_reel + job.results[2].has_reel, 2);
     EXPECT_EQ(job.results[0].recorded + job.results[2].recorded, 0);
-    sim.stop();
-    EXPECT_EQ(count_of(sim.log(), "GRAB "), 2u) << sim.log();
+    board.sim.stop();
+    EXPECT_EQ(count_of(board.sim.log(), "GRAB "), 2u) << board.sim.log();
 }
 
 namespace {
@@ -117,9 +121,8 @@ struct Running {
 TEST(GrabJob, AStopInTheThirdRangeKeepsTheFirstTwo) {
     SetVideoMode(0);
     temp_dir dir;
-    Sim sim(dir, {"--speed", "1"});
-    ASSERT_TRUE(sim.ready());
-    Board board(dir);
+    Board board(dir, {"--speed", "1"});
+    ASSERT_TRUE(board.sim.ready());
     ASSERT_NE(board.sv, nullptr);
     GrabJob job = job_of(board.sv, dir,
                          {{tc("01:00:00:00"), tc("01:00:00:04"), 0},
@@ -130,7 +133,7 @@ TEST(GrabJob, AStopInTheThirdRangeKeepsTheFirstTwo) {
     ASSERT_GT(id, 0);
     // Stop once the third range is being recorded.
     const auto t0 = std::chrono::steady_clock::now();
-    while (sim.log().find("GRAB 01:00:02:00") == std::string::npos &&
+    while (board.sim.log().find("GRAB 01:00:02:00") == std::string::npos &&
            std::chrono::steady_clock::now() - t0 < std::chrono::seconds(30))
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -154,9 +157,8 @@ TEST(GrabJob, ALostBoardGivesAnErrorWithinTheTimeoutAndNoFile) {
     SetVideoMode(0);
     for (const char *fault : {"disconnect-data", "disconnect@6", "stall@6"}) {
         temp_dir dir;
-        Sim sim(dir, {"--fault", fault});
-        ASSERT_TRUE(sim.ready());
-        Board board(dir);
+        Board board(dir, {"--fault", fault});
+        ASSERT_TRUE(board.sim.ready());
         ASSERT_NE(board.sv, nullptr);
         GrabJob job = job_of(board.sv, dir, {{tc("01:00:00:00"), tc("01:00:00:24"), 0}});
         const auto t0 = std::chrono::steady_clock::now();
@@ -179,14 +181,7 @@ namespace {
 uint32_t tga_strip(const std::string &name) {
     const auto px = reel_test::read_file(name);
     if (px.size() != 18u + 720u * 576u * 3u) return 0xdeadbeef;
-    auto green = [&](int cell) {
-        return px[18 + (size_t(576 - 1 - 48) * 720 + 88 + 16 * cell + 8) * 3 + 1];
-    };
-    if (green(0) < 128 || green(33) >= 128) return 0xdeadbeef;
-    uint32_t w = 0;
-    for (int b = 0; b < 32; ++b)
-        if (green(b + 1) >= 128) w |= 1u << b;
-    return w;
+    return board_test::strip_word(&px[18 + size_t(576 - 1 - 48) * 720 * 3]);
 }
 
 } // namespace
@@ -194,9 +189,8 @@ uint32_t tga_strip(const std::string &name) {
 TEST(GrabJob, D1GrabWritesNumberedFramesAndResumesFromThem) {
     SetVideoMode(0);
     temp_dir dir;
-    Sim sim(dir, {});
-    ASSERT_TRUE(sim.ready());
     Board board(dir);
+    ASSERT_TRUE(board.sim.ready());
     ASSERT_NE(board.sv, nullptr);
     mkdir(dir.path("IMAGES").c_str(), 0755);
     FILE *log = fopen(dir.path("thumbs").c_str(), "w+");
@@ -242,6 +236,6 @@ TEST(GrabJob, D1GrabWritesNumberedFramesAndResumesFromThem) {
         EXPECT_EQ(job.results[0].thumbs.size(), c.files.size());
     }
     fclose(log);
-    sim.stop();
-    EXPECT_EQ(count_of(sim.log(), "GRAB "), grabs) << sim.log();
+    board.sim.stop();
+    EXPECT_EQ(count_of(board.sim.log(), "GRAB "), grabs) << board.sim.log();
 }

@@ -73,6 +73,24 @@ class Sim {
         std::ifstream in(dir_.path("log"));
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
+    // The VTR lines of the log ("VTR play 01:00:00:00"), from line `from` on.
+    std::vector<std::string> vtr(size_t from = 0) const {
+        std::ifstream in(dir_.path("log"));
+        std::vector<std::string> out;
+        std::string line;
+        for (size_t i = 0; std::getline(in, line); ++i)
+            if (i >= from && line.rfind("VTR ", 0) == 0) out.push_back(line);
+        return out;
+    }
+    // How many lines the log holds.
+    size_t lines() const {
+        std::ifstream in(dir_.path("log"));
+        size_t n = 0;
+        std::string line;
+        while (std::getline(in, line))
+            ++n;
+        return n;
+    }
 
   private:
     const temp_dir &dir_;

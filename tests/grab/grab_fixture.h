@@ -3,7 +3,7 @@
 #pragma once
 
 #include "tests/boardsim/sim_fixture.h"
-#include "tests/desktop/desktop_fixture.h"
+#include "tests/boardsim/vtr_window_fixture.h"
 
 #include <Xm/Text.h>
 
@@ -24,7 +24,7 @@
 #include "vtr/timecode.h"
 #include "vtr/vtr_panel.h"
 
-class GrabFixture : public DesktopFixture {
+class GrabFixture : public VtrWindowFixture {
   protected:
     void SetUp() override { Start({}); }
     void Start(std::vector<std::string> sim_args) {
@@ -46,17 +46,7 @@ class GrabFixture : public DesktopFixture {
         sv = sv_open("");
         ASSERT_NE(sv, nullptr);
         sv_semaphore(sv, 1, 0, 4);
-        static char arg0[] = "orva";
-        static char *argv[] = {arg0, nullptr};
-        int argc = 1;
-        StartupOptions opt;
-        opt.vtr = true;
-        ASSERT_NE(InitToolkit(&argc, argv, opt), nullptr);
-        GrabListClear();
-        BuildMainWindow(opt);
-        Pump();
-        form = XtNameToWidget(mainform, "vtrform");
-        ASSERT_NE(form, nullptr);
+        ASSERT_NO_FATAL_FAILURE(OpenVtrWindow());
         db = dir.path("db") + "/";
         for (const char *sub : {"", "SVJ", "IMAGES", "CLIP", "WORK"})
             mkdir((db + sub).c_str(), 0755);
@@ -79,10 +69,6 @@ class GrabFixture : public DesktopFixture {
         sv = nullptr;
         vtr_board = nullptr;
         unsetenv("SCSIVIDEO_CMD");
-    }
-    Widget W(const char *name, int nth = 0) {
-        auto v = Named(form, name);
-        return int(v.size()) > nth ? v[size_t(nth)] : nullptr;
     }
     void Type(int nth, const char *text) {
         Widget f = W("tc_text", nth);
@@ -107,6 +93,19 @@ class GrabFixture : public DesktopFixture {
         }
         Pump();
         return true;
+    }
+    // Presses the job's "Stop" and runs the event loop until the job has
+    // ended, within `seconds`; *ms: the milliseconds from the press on.
+    void StopJob(int seconds = 60, double *ms = nullptr) {
+        Widget stop = ByLabel(app_shell, "Stop");
+        ASSERT_NE(stop, nullptr);
+        const auto asked = std::chrono::steady_clock::now();
+        Press(stop);
+        ASSERT_TRUE(WaitJobEnd(seconds));
+        if (ms)
+            *ms =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked)
+                    .count();
     }
     // Runs the event loop until pred holds or the time is up.
     template <class P> bool PumpUntil(P pred, int seconds = 30) {
@@ -161,7 +160,6 @@ class GrabFixture : public DesktopFixture {
     }
     reel_test::temp_dir dir;
     std::unique_ptr<board_test::Sim> sim;
-    Widget form = nullptr;
     std::string db;
     size_t windows_before = 0;
 };

@@ -101,13 +101,8 @@ TEST_F(GrabPacedTest, StopInTheThirdRangeKeepsTwoReels) {
     ASSERT_TRUE(
         PumpUntil([this] { return sim->log().find("GRAB 01:00:02:00") != std::string::npos; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    Widget stop = ByLabel(app_shell, "Stop");
-    ASSERT_NE(stop, nullptr);
-    const auto asked = std::chrono::steady_clock::now();
-    Press(stop);
-    ASSERT_TRUE(WaitJobEnd(10));
-    const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
+    double ms = 0;
+    ASSERT_NO_FATAL_FAILURE(StopJob(10, &ms));
     EXPECT_LT(ms, 2500.0);
     RecordProperty("stop_to_job_end_ms", int(ms));
     EXPECT_EQ(FramesOf(db + "SVJ/reel1_15f90_15f94_85.svj"), 5);
@@ -381,10 +376,7 @@ TEST_F(GrabD1PacedTest, AStoppedRangeLeavesNoFramesNorLog) {
     Press(W("Grab"));
     Press(XtNameToWidget(Named(app_shell, "effect").at(0), "*OK"));
     ASSERT_TRUE(PumpUntil([this] { return CountInLog("GRAB ") >= 7; }));
-    Widget stop = ByLabel(app_shell, "Stop");
-    ASSERT_NE(stop, nullptr);
-    Press(stop);
-    ASSERT_TRUE(WaitJobEnd(10));
+    ASSERT_NO_FATAL_FAILURE(StopJob(10));
     EXPECT_EQ(Titles(), std::vector<std::string>{" GD1(reel1_15f90)"});
     EXPECT_TRUE(board_test::exists(db + "IMAGES/reel1_15f90.5.tga"));
     for (const char *gone : {"IMAGES/reel1_15fa9.1.tga", "IMAGES/reel1_15fa9.2.tga",

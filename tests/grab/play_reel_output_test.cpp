@@ -2,6 +2,7 @@
 // backward stretch and a Slower 2 stretch of a grabbed reel become play reels
 // beside it before the job starts, and the board receives their frames in
 // play order, both on its output and on tape.
+#include "tests/boardsim/strip_reader.h"
 #include "tests/grab/grab_fixture.h"
 
 #include <cstdlib>
@@ -12,30 +13,6 @@
 #include "media/svjr.h"
 
 namespace {
-
-// The timecode word in the strip of every frame of a reel, as the display
-// reader decodes it (bottom-up rows; the strip on picture line 48).
-std::vector<uint32_t> Strips(const std::string &reel) {
-    std::vector<uint32_t> words;
-    fm_fileformat *r = svjr_open(reel.c_str(), 1, 0, 1);
-    if (r == nullptr) return words;
-    for (int k = 0; k < r->frames; ++k) {
-        if (svjr_read(r, r->buffer, k) != 0) {
-            words.push_back(0xdeadbeef);
-            continue;
-        }
-        const unsigned char *row = r->buffer + size_t(r->height - 1 - 48) * r->width * 3;
-        auto green = [&](int cell) { return row[(88 + 16 * cell + 8) * 3 + 1]; };
-        uint32_t w = 0;
-        for (int b = 0; b < 32; ++b)
-            if (green(b + 1) >= 128) w |= 1u << b;
-        words.push_back(green(0) >= 128 && green(33) < 128 ? w : 0xdeadbeef);
-    }
-    svjr_close(r->state);
-    std::free(r->buffer);
-    std::free(r);
-    return words;
-}
 
 // The strip word of frame f (0..24) of second 0 of hour 1.
 uint32_t Frame(int f) {
@@ -84,12 +61,12 @@ TEST_F(PlayReelOutputTest, DispAndRecPlayBackwardAndSlowerSegmentsInPlayOrder) {
     EXPECT_TRUE(TakeMessages().empty());
 
     // Both stretches became reels beside the source, in master-area order.
-    EXPECT_EQ(Strips(Play(1)),
+    EXPECT_EQ(board_test::decoded_strips(Play(1)),
               (std::vector<uint32_t>{Frame(9), Frame(8), Frame(7), Frame(6), Frame(5), Frame(4),
                                      Frame(3), Frame(2), Frame(1), Frame(0)}));
     const std::vector<uint32_t> slower = {Frame(0), Frame(0), Frame(1), Frame(1), Frame(2),
                                           Frame(2), Frame(3), Frame(3), Frame(4), Frame(4)};
-    EXPECT_EQ(Strips(Play(2)), slower);
+    EXPECT_EQ(board_test::decoded_strips(Play(2)), slower);
     Segment *s = summa_window->seg_first;
     ASSERT_NE(s->next, s);
     EXPECT_EQ(std::string(s->fisic->path), Play(1));
@@ -126,9 +103,9 @@ TEST_F(PlayReelOutputTest, DispAndRecPlayBackwardAndSlowerSegmentsInPlayOrder) {
     AddRange("02:00:00:00", "02:00:00:19");
     Press(W("Grab"));
     ASSERT_TRUE(WaitJobEnd());
-    std::vector<uint32_t> want = Strips(Play(1));
+    std::vector<uint32_t> want = board_test::decoded_strips(Play(1));
     want.insert(want.end(), slower.begin(), slower.end());
-    EXPECT_EQ(Strips(db + "SVJ/reel1_2bf20_2bf33_85.svj"), want);
+    EXPECT_EQ(board_test::decoded_strips(db + "SVJ/reel1_2bf20_2bf33_85.svj"), want);
 }
 
 TEST_F(PlayReelOutputTest, StopWhilePreparingLeavesNoReelAndTheNextDispWorks) {
@@ -148,10 +125,7 @@ TEST_F(PlayReelOutputTest, StopWhilePreparingLeavesNoReelAndTheNextDispWorks) {
     Pump();
     const size_t outs = CountInLog("OUT ");
     Press(W("Disp"));
-    Widget stop = ByLabel(app_shell, "Stop");
-    ASSERT_NE(stop, nullptr);
-    Press(stop);
-    ASSERT_TRUE(WaitJobEnd());
+    ASSERT_NO_FATAL_FAILURE(StopJob());
     EXPECT_FALSE(board_test::exists(Play(1)));
     EXPECT_EQ(CountInLog("OUT "), outs);
     EXPECT_TRUE(TakeMessages().empty());
@@ -181,13 +155,8 @@ TEST_F(PacedOutputTest, StopEndsARecordWithinASecond) {
     const size_t edits = CountInLog("EDIT ");
     Press(W("Rec"));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Widget stop = ByLabel(app_shell, "Stop");
-    ASSERT_NE(stop, nullptr);
-    const auto asked = std::chrono::steady_clock::now();
-    Press(stop);
-    ASSERT_TRUE(WaitJobEnd(10));
-    const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
+    double ms = 0;
+    ASSERT_NO_FATAL_FAILURE(StopJob(10, &ms));
     RecordProperty("rec_stop_to_job_end_ms", int(ms));
     EXPECT_LT(ms, 1500.0);
     // Nothing of the stopped record is laid.

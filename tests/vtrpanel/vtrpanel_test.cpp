@@ -2,7 +2,7 @@
 // at their places, transport sequences as the board logs them, timecode
 // read-back, marks, the grab list with its messages, and the clear that
 // keeps a copy of the list as WORK/.undo.edl.
-#include "tests/desktop/desktop_fixture.h"
+#include "tests/boardsim/vtr_window_fixture.h"
 
 #include <Xm/List.h>
 #include <Xm/Text.h>
@@ -23,7 +23,7 @@
 #include "vtr/vtr_env.h"
 #include "media/fm_main.h"
 #include "device/sv.h"
-#include "tests/media/reel_fixtures.h"
+#include "tests/boardsim/sim_fixture.h"
 #include "ui/globals.h"
 #include "vtr/grab_list.h"
 #include "vtr/vtr_panel.h"
@@ -31,62 +31,6 @@
 namespace {
 
 using reel_test::temp_dir;
-
-// boardsim on a socket in a private directory, ready when constructed.
-class Sim {
-  public:
-    explicit Sim(const temp_dir &dir) : dir_(dir) {
-        mkdir(dir.path("tape").c_str(), 0755);
-        std::vector<std::string> args = {std::string(ORVA_BIN_DIR) + "/boardsim/boardsim",
-                                         dir.path("sock"), dir.path("tape"), "--log",
-                                         dir.path("log")};
-        int out[2];
-        if (pipe(out) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            close(out[0]);
-            std::vector<char *> argv;
-            for (auto &a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        char buf[64] = {};
-        ready_ = read(out[0], buf, sizeof buf - 1) > 0;
-        close(out[0]);
-    }
-    ~Sim() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    bool ready() const { return ready_; }
-    // The VTR lines of the log ("VTR play 01:00:00:00"), from line `from` on.
-    std::vector<std::string> vtr(size_t from = 0) const {
-        std::ifstream in(dir_.path("log"));
-        std::vector<std::string> out;
-        std::string line;
-        for (size_t i = 0; std::getline(in, line); ++i)
-            if (i >= from && line.rfind("VTR ", 0) == 0) out.push_back(line);
-        return out;
-    }
-    size_t lines() const {
-        std::ifstream in(dir_.path("log"));
-        size_t n = 0;
-        std::string line;
-        while (std::getline(in, line))
-            ++n;
-        return n;
-    }
-
-  private:
-    const temp_dir &dir_;
-    pid_t pid_ = -1;
-    bool ready_ = false;
-};
 
 // Runs the event loop for ms milliseconds (timers fire).
 void PumpFor(int ms) {
@@ -106,11 +50,12 @@ std::vector<std::string> Words(const std::vector<std::string> &lines) {
     return out;
 }
 
-class VtrPanelTest : public DesktopFixture {
+class VtrPanelTest : public VtrWindowFixture {
   protected:
     void SetUp() override {
         if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display";
-        sim = std::make_unique<Sim>(dir);
+        // The tape moves at its real pace (--speed 1 overrides the fixture's 0).
+        sim = std::make_unique<board_test::Sim>(dir, std::vector<std::string>{"--speed", "1"});
         ASSERT_TRUE(sim->ready());
         const std::string cmd = "SCSI,dev=" + dir.path("sock") + ",timeout=2";
         setenv("SCSIVIDEO_CMD", cmd.c_str(), 1);
@@ -122,17 +67,7 @@ class VtrPanelTest : public DesktopFixture {
         ASSERT_NE(sv, nullptr);
         sv_semaphore(sv, 1, 0, 4);
         fm_initialize(&sv);
-        static char arg0[] = "orva";
-        static char *argv[] = {arg0, nullptr};
-        int argc = 1;
-        StartupOptions opt;
-        opt.vtr = true;
-        ASSERT_NE(InitToolkit(&argc, argv, opt), nullptr);
-        GrabListClear();
-        BuildMainWindow(opt);
-        Pump();
-        form = XtNameToWidget(mainform, "vtrform");
-        ASSERT_NE(form, nullptr);
+        ASSERT_NO_FATAL_FAILURE(OpenVtrWindow());
     }
     void TearDown() override {
         DesktopFixture::TearDown();
@@ -141,10 +76,6 @@ class VtrPanelTest : public DesktopFixture {
         sv = nullptr;
         vtr_board = nullptr;
         unsetenv("SCSIVIDEO_CMD");
-    }
-    Widget W(const char *name, int nth = 0) {
-        auto v = Named(form, name);
-        return int(v.size()) > nth ? v[size_t(nth)] : nullptr;
     }
     std::string Field(int nth) {
         char *t = XmTextGetString(W("tc_text", nth));
@@ -173,8 +104,7 @@ class VtrPanelTest : public DesktopFixture {
         return out;
     }
     temp_dir dir;
-    std::unique_ptr<Sim> sim;
-    Widget form = nullptr;
+    std::unique_ptr<board_test::Sim> sim;
 };
 
 TEST_F(VtrPanelTest, ControlsSitAtTheirPlaces) {
