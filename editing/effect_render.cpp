@@ -146,7 +146,13 @@ int RenderEffectPiece(EffectData &d, EffectFunc effect) {
     ImgWriteFunc write = nullptr;
     std::vector<unsigned char> picture;
     if (reel) {
-        ::unlink(d.out.c_str());
+        // The reel is written into the name reserved for it, emptied in place:
+        // unlinking it first would leave a moment in which the name is free
+        // for another effect (or another program) to take.
+        {
+            Fd reserved{open_regular(d.out.c_str(), O_WRONLY | O_CREAT, 0666)};
+            if (reserved.fd < 0 || ::ftruncate(reserved.fd, 0) != 0) return 0;
+        }
         fm_errno = 0;
         out.reset(fm_fileformat_allocate("svj"));
         fm_fileformat shape{};

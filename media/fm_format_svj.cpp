@@ -295,8 +295,9 @@ void *svj_driver_create(const char *name, fm_fileformat *record, int width, int 
         free_state(state);
         return nullptr;
     }
-    // An existing reel is continued: later writes append to it.
-    bool existing = exists && S_ISREG(st.st_mode);
+    // An existing reel is continued: later writes append to it. An empty file
+    // (a name reserved for this reel) is written from the start.
+    bool existing = exists && S_ISREG(st.st_mode) && st.st_size > 0;
     state->file = existing ? fm_svj_file_open(name, 1) : fm_svj_file_create(name, width, hf);
     if (state->file == nullptr) {
         free_state(state);

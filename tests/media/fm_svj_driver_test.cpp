@@ -78,6 +78,24 @@ TEST_F(FmSvjDriver, SizeAndBufferChecks) {
     EXPECT_EQ(take_errno(), 17);
     EXPECT_EQ(reel_test::read_file(reel), before);
 
+    // A name reserved empty is written from the start; a file that is not
+    // a reel is refused and left as it was.
+    const std::string reserved = dir.path("reserved.svj"), junk = dir.path("junk.svj");
+    reel_test::write_file(reserved, {});
+    reel_test::write_file(junk, bytes(100, 0xAB));
+    shape.width = 64, shape.height = 48;
+    fm_fileformat *fresh = fm_fileformat_allocate("svj");
+    ASSERT_EQ(fm_create(fresh, reserved.c_str(), &shape, 75), 0);
+    EXPECT_EQ(fm_write(fresh, 0), 0);
+    EXPECT_EQ(fm_close(fresh), 0);
+    ASSERT_EQ(fm_open(fresh, reserved.c_str()), 0);
+    EXPECT_EQ(fresh->frames, 1);
+    EXPECT_EQ(fm_close(fresh), 0);
+    EXPECT_EQ(fm_create(fresh, junk.c_str(), &shape, 75), 1);
+    EXPECT_NE(take_errno(), 0);
+    EXPECT_EQ(reel_test::read_file(junk), bytes(100, 0xAB));
+    fm_fileformat_free(fresh);
+
     ASSERT_EQ(fm_open(file, reel.c_str()), 0);
     bytes big(size_t(file->size) + 1);
     EXPECT_EQ(file->format->read(file->state, 0, big.data(), file->size - 1), 1);
