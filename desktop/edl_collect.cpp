@@ -12,8 +12,6 @@
 #include <Xm/ToggleB.h>
 #include <Xm/Xm.h>
 
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -25,15 +23,14 @@
 #include "database/db_dialog.h"
 #include "database/db_commands.h"
 #include "database/db_list.h"
-#include "desktop/change_reel.h"
 #include "desktop/clip_model.h"
 #include "desktop/commands.h"
 #include "desktop/globals.h"
 #include "desktop/grab.h"
+#include "desktop/tape_sequence.h"
 #include "device/sv.h"
 #include "media/img_util.h"
 #include "platform/jobs.h"
-#include "platform/sem.h"
 #include "ui/messages.h"
 #include "ui/widgets.h"
 #include "vtr/edl_collect.h"
@@ -83,80 +80,77 @@ struct EdlEvent {
     D1RangeFiles files;
 };
 
-struct Collect {
+// Told at the end when a range gave no clip.
+constexpr const char *kEdlGrabError = "Edl grab error";
+
+struct Collect;
+Collect *collecting = nullptr; // the one that runs or was declined
+
+// The chosen events, collected reel after reel.
+struct Collect final : TapeSequence {
+    Collect() : TapeSequence("Edlcollect", kEdlGrabError) {}
+    ~Collect() override {
+        if (collecting == this) collecting = nullptr;
+    }
+    size_t Tapes() const override { return groups.size(); }
+    std::string TapeName(size_t n) const override { return groups[n].reel; }
+    void Grab() override;
+    void Grabbed() override;
+    void NameRefused() override { ++tally.errors; }
+
     std::vector<EdlEvent> events;     // the copy of the chosen events
     std::vector<EdlReelGroup> groups; // indexes into events, by reel
-    size_t group_at = 0;
-    std::string new_tape; // the name given in "Change reel"
-    std::string db;       // the database directory, "/" ended
+    std::string db;                   // the database directory, "/" ended
     bool d1 = false;
     int quality = 0, format = 1, style = 0;
-    int warnings = 0, errors = 0;
-    Widget change = nullptr; // "Change reel" while it is up
     std::atomic<bool> stop{false};
 };
-Collect *collecting = nullptr;
 
 // Values kept between uses of the dialog.
 int kept_quality = 0, kept_d1 = 0, kept_format = 1, kept_style = 0;
 
-void collect_body(void *data) {
-    auto *c = static_cast<Collect *>(data);
-    const EdlReelGroup &g = c->groups[c->group_at];
-    if (!c->d1) {
+// Grabs the events of reel `at` in one job (in the job).
+void Collect::Grab() {
+    const EdlReelGroup &g = groups[at];
+    if (!d1) {
         SetSVJ_MODE();
         GrabJob job;
         job.sv = vtr_board;
-        job.base = c->db + "SVJ/" + c->new_tape;
-        job.quality = c->quality;
-        job.stop = &c->stop;
+        job.base = db + "SVJ/" + new_tape;
+        job.quality = quality;
+        job.stop = &stop;
         for (int i : g.events)
-            job.entries.push_back(EdlRange(c->events[size_t(i)].entry));
-        const int q = sv_quality(vtr_board, c->quality);
+            job.entries.push_back(EdlRange(events[size_t(i)].entry));
+        const int q = sv_quality(vtr_board, quality);
         if (q != 0) {
             for (int i : g.events)
-                c->events[size_t(i)].reel.error = q;
+                events[size_t(i)].reel.error = q;
             return;
         }
         RunGrabJob(&job);
         for (size_t k = 0; k < job.results.size(); ++k)
-            c->events[size_t(g.events[k])].reel = job.results[k];
+            events[size_t(g.events[k])].reel = job.results[k];
         return;
     }
     SetD1_MODE();
     std::vector<unsigned char> frame(static_cast<size_t>(device_frame_bytes()));
     D1Job job;
     job.sv = vtr_board;
-    job.base = c->db + "IMAGES/" + c->new_tape;
+    job.base = db + "IMAGES/" + new_tape;
     job.step = 1;
-    job.style = c->style;
-    job.format = c->format;
-    job.stop = &c->stop;
+    job.style = style;
+    job.format = format;
+    job.stop = &stop;
     for (int i : g.events)
-        job.entries.push_back(EdlRange(c->events[size_t(i)].entry));
+        job.entries.push_back(EdlRange(events[size_t(i)].entry));
     job.results.assign(job.entries.size(), D1Result{});
     for (size_t k = 0; k < job.entries.size(); ++k) {
         if (JobStopRequested()) break;
-        EdlEvent &e = c->events[size_t(g.events[k])];
-        GrabD1Range(&job, k, &frame, c->db, &e.files);
+        EdlEvent &e = events[size_t(g.events[k])];
+        GrabD1Range(&job, k, &frame, db, &e.files);
         e.frames = job.results[k];
         if (e.frames.running) break;
     }
-}
-
-void ask_next_reel();
-
-void finish(Collect *c) {
-    if (c->errors)
-        PutCharMessage(mainform, "Edl grab error");
-    else if (c->warnings)
-        PutCharMessage(mainform, "Warning: data lost while grabbing");
-    collecting = nullptr;
-    delete c;
-    VtrStop();
-    // Wake the log converter for the new clips.
-    SemSet(1, 0);
-    SemSet(2, 0);
 }
 
 // The file's base name without its directory and extension.
@@ -168,92 +162,30 @@ std::string base_name(const std::string &path) {
     return base;
 }
 
-void reel_end(int aborted) {
-    Collect *c = collecting;
-    if (!c) return;
-    for (int i : c->groups[c->group_at].events) {
-        EdlEvent &e = c->events[size_t(i)];
+// The clips of reel `at` once its job has ended, each in a window.
+void Collect::Grabbed() {
+    for (int i : groups[at].events) {
+        EdlEvent &e = events[size_t(i)];
         FisicData *clip = nullptr;
         std::string title;
-        if (!c->d1) {
-            if (e.reel.running) {
-                // Cut by the stop: the partial reel goes.
-                if (!e.reel.name.empty()) unlink(e.reel.name.c_str());
-                continue;
-            }
-            if (e.reel.name.empty() && !e.reel.error) continue; // not reached
-            if (e.reel.has_reel) {
-                int status = 0;
-                clip = CreaFisicData(e.reel.name.c_str(), e.reel.recorded, &status);
-                if (clip && status != 1 && status != 2) {
-                    FreeFisicData(clip);
-                    clip = nullptr;
-                }
-                if (clip) {
-                    clip->dir = DbGetDir(1);
-                    AddFirstFisic(clip);
-                    title = " GSV(" + base_name(e.reel.name) + ")";
-                }
-            }
-            if (e.reel.error == 31 || e.reel.error == 22)
-                ++c->warnings;
-            else if (e.reel.error || !clip)
-                ++c->errors;
+        if (!d1) {
+            if (!e.reel.running && e.reel.name.empty() && !e.reel.error) continue; // not reached
+            clip = TapeReelClip(e.reel, &tally);
+            if (clip) title = " GSV(" + base_name(e.reel.name) + ")";
         } else {
-            if (e.frames.running) {
-                if (!e.files.part.empty()) unlink(e.files.part.c_str());
-                if (!e.files.log.empty()) unlink(e.files.log.c_str());
-                continue;
-            }
-            if (e.files.pattern.empty() && !e.frames.error) continue; // not reached
-            clip = e.files.logged ? ImageLogClip(e.files.log.c_str()) : nullptr;
+            if (!e.frames.running && e.files.pattern.empty() && !e.frames.error)
+                continue; // not reached
+            clip = TapeFramesClip(e.frames, e.files, &tally);
             if (clip) {
                 std::string base = e.files.pattern;
                 title = std::string(" GD1(") + GetName(base.data()) + ")";
                 UpdateLog(clip);
             }
-            if (!clip) ++c->errors;
         }
         if (!clip) continue;
         e.entry.done = 1;
         AddWindowData(clip, 0, strdup(title.c_str()), 0);
     }
-    if (aborted) {
-        if (vtr_board) sv_stop(vtr_board);
-        finish(c);
-        return;
-    }
-    ++c->group_at;
-    ask_next_reel();
-}
-
-void change_ok(const std::string &name) {
-    Collect *c = collecting;
-    if (!c || !c->change) return;
-    c->change = nullptr;
-    if (!TapeNameOk(name)) {
-        ++c->errors;
-        finish(c);
-        return;
-    }
-    c->new_tape = name;
-    StartVtrProcess("Edlcollect", collect_body, c, reel_end);
-}
-
-void change_break() {
-    Collect *c = collecting;
-    if (!c || !c->change) return;
-    c->change = nullptr;
-    finish(c);
-}
-
-void ask_next_reel() {
-    Collect *c = collecting;
-    if (c->group_at >= c->groups.size()) {
-        finish(c);
-        return;
-    }
-    c->change = ChangeReelDialog(c->groups[c->group_at].reel, change_ok, change_break);
 }
 
 // ---- the dialog ----
@@ -355,7 +287,7 @@ void start_collect(EdlDialog *d, bool all) {
         c->events.push_back({std::move(e), {}, {}, {}});
     XtDestroyWidget(XtParent(d->dialog));
     collecting = c;
-    ask_next_reel();
+    RunTapeSequence(c);
 }
 
 void selected_cb(Widget, XtPointer client, XtPointer) {
@@ -409,7 +341,9 @@ void EdlcollectDialog(const char *path) {
         PutCharMessage(mainform, "Unable to find SCSI Video");
         return;
     }
-    if (VtrJobPid() > 0 || collecting) return;
+    if (VtrJobPid() > 0 || (collecting && collecting->Asking())) return;
+    // One whose job was declined at the question about the database.
+    delete collecting;
     auto *d = new EdlDialog;
     if (EdlReadFile(path, &d->table) != 0) {
         char text[1200];

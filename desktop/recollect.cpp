@@ -8,24 +8,20 @@
 #include <Xm/ToggleB.h>
 #include <Xm/Xm.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "database/db_list.h"
-#include "desktop/change_reel.h"
 #include "desktop/clip_model.h"
 #include "desktop/commands.h"
 #include "desktop/globals.h"
 #include "desktop/grab.h"
+#include "desktop/tape_sequence.h"
 #include "device/sv.h"
 #include "media/img_util.h"
 #include "platform/jobs.h"
-#include "platform/sem.h"
 #include "ui/messages.h"
 #include "ui/widgets.h"
 #include "vtr/grab_job.h"
@@ -50,18 +46,30 @@ struct RecRange {
     D1RangeFiles files;
 };
 
-struct Recollect {
+// Told at the end when a range gave no clip.
+constexpr const char *kRecollectError = "Recollect error.";
+
+struct Recollect;
+Recollect *recollect = nullptr; // the one that runs or was declined
+
+// The clips of the chosen windows, grabbed again tape after tape.
+struct Recollect final : TapeSequence {
+    Recollect() : TapeSequence("Recollect", kRecollectError) {}
+    ~Recollect() override {
+        if (recollect == this) recollect = nullptr;
+    }
+    size_t Tapes() const override { return tapes.size(); }
+    std::string TapeName(size_t n) const override { return tapes[n]; }
+    void Grab() override;
+    void Grabbed() override;
+    void NameRefused() override { PutCharMessage(mainform, "Error: unable to recollect."); }
+
     std::vector<WindowData *> windows;
     std::vector<RecRange> ranges;
     std::vector<std::string> tapes; // in order of first use
-    size_t tape_at = 0;
-    std::string new_tape; // the name given in "Change reel"
     std::string db;
     bool add_clips = false;
-    int warnings = 0, errors = 0;
-    Widget change = nullptr; // the "Change reel" dialog while it is up
 };
-Recollect *recollect = nullptr;
 
 // Values kept between uses of the dialog.
 int kept_d1_quality = 0, kept_format = 1, kept_style = 0, kept_add = 0;
@@ -132,11 +140,11 @@ Timecode word_of(uint32_t frames) {
     return TcAddFrames(0, int(frames));
 }
 
-void recollect_body(void *data) {
-    auto *r = static_cast<Recollect *>(data);
-    const std::string &tape = r->tapes[r->tape_at];
+// Grabs the ranges of the tape `at` (in the job).
+void Recollect::Grab() {
+    const std::string &tape = tapes[at];
     std::vector<unsigned char> frame;
-    for (RecRange &g : r->ranges) {
+    for (RecRange &g : ranges) {
         if (g.tape != tape) continue;
         if (JobStopRequested()) break;
         const TcEntry entry{word_of(g.in), word_of(g.out), 0};
@@ -144,7 +152,7 @@ void recollect_body(void *data) {
             SetSVJ_MODE();
             GrabJob job;
             job.sv = vtr_board;
-            job.base = r->db + "SVJ/" + r->new_tape;
+            job.base = db + "SVJ/" + new_tape;
             job.quality = g.quality;
             job.entries = {entry};
             const int q = sv_quality(vtr_board, g.quality);
@@ -160,13 +168,13 @@ void recollect_body(void *data) {
             if (frame.empty()) frame.resize(static_cast<size_t>(device_frame_bytes()));
             D1Job job;
             job.sv = vtr_board;
-            job.base = r->db + "IMAGES/" + r->new_tape;
+            job.base = db + "IMAGES/" + new_tape;
             job.step = g.step;
             job.style = g.style;
             job.format = g.format;
             job.entries = {entry};
             job.results.assign(1, D1Result{});
-            GrabD1Range(&job, 0, &frame, r->db, &g.files);
+            GrabD1Range(&job, 0, &frame, db, &g.files);
             g.frames = job.results[0];
             if (g.frames.running) break;
         }
@@ -191,107 +199,32 @@ void relink(Recollect *r, FisicData *old, FisicData *clip) {
     }
 }
 
-void ask_next_tape();
-
-void finish(Recollect *r) {
-    if (r->errors)
-        PutCharMessage(mainform, "Recollect error.");
-    else if (r->warnings)
-        PutCharMessage(mainform, "Warning: data lost while grabbing");
-    recollect = nullptr;
-    delete r;
-    VtrStop();
-    // Wake the log converter for the new clips.
-    SemSet(1, 0);
-    SemSet(2, 0);
-}
-
-void tape_end(int aborted) {
-    Recollect *r = recollect;
-    if (!r) return;
-    const std::string &tape = r->tapes[r->tape_at];
-    for (RecRange &g : r->ranges) {
+// The clips of the tape `at` once its job has ended: the windows are
+// pointed at them.
+void Recollect::Grabbed() {
+    const std::string &tape = tapes[at];
+    for (RecRange &g : ranges) {
         if (g.tape != tape) continue;
         FisicData *clip = nullptr;
         std::string title;
         if (!g.d1) {
-            if (g.reel.running) {
-                if (!g.reel.name.empty()) unlink(g.reel.name.c_str());
-                continue;
+            clip = TapeReelClip(g.reel, &tally);
+            if (clip) {
+                std::string base = g.reel.name;
+                title = std::string(" GSV(") + GetName(base.data()) + ")";
             }
-            if (g.reel.has_reel) {
-                int status = 0;
-                clip = CreaFisicData(g.reel.name.c_str(), g.reel.recorded, &status);
-                if (clip && status != 1 && status != 2) {
-                    FreeFisicData(clip);
-                    clip = nullptr;
-                }
-                if (clip) {
-                    clip->dir = DbGetDir(1);
-                    AddFirstFisic(clip);
-                    std::string base = g.reel.name;
-                    title = std::string(" GSV(") + GetName(base.data()) + ")";
-                }
-            }
-            if (g.reel.error == 31 || g.reel.error == 22)
-                ++r->warnings;
-            else if (g.reel.error || !clip)
-                ++r->errors;
         } else {
-            if (g.frames.running) {
-                if (!g.files.part.empty()) unlink(g.files.part.c_str());
-                if (!g.files.log.empty()) unlink(g.files.log.c_str());
-                continue;
-            }
-            clip = g.files.logged ? ImageLogClip(g.files.log.c_str()) : nullptr;
+            clip = TapeFramesClip(g.frames, g.files, &tally);
             if (clip) {
                 std::string base = g.files.pattern;
                 title = std::string(" GD1(") + GetName(base.data()) + ")";
             }
-            if (!clip) ++r->errors;
         }
         if (!clip) continue;
         UpdateLog(clip);
-        relink(r, g.old_clip, clip);
-        if (r->add_clips) AddWindowData(clip, 0, strdup(title.c_str()), 0);
+        relink(this, g.old_clip, clip);
+        if (add_clips) AddWindowData(clip, 0, strdup(title.c_str()), 0);
     }
-    if (aborted) {
-        if (vtr_board) sv_stop(vtr_board);
-        finish(r);
-        return;
-    }
-    ++r->tape_at;
-    ask_next_tape();
-}
-
-void change_ok(const std::string &name) {
-    Recollect *r = recollect;
-    if (!r || !r->change) return;
-    r->change = nullptr;
-    if (!TapeNameOk(name)) {
-        PutCharMessage(mainform, "Error: unable to recollect.");
-        finish(r);
-        return;
-    }
-    r->new_tape = name;
-    StartVtrProcess("Recollect", recollect_body, r, tape_end);
-}
-
-void change_break() {
-    Recollect *r = recollect;
-    if (!r || !r->change) return;
-    r->change = nullptr;
-    finish(r);
-}
-
-void ask_next_tape() {
-    Recollect *r = recollect;
-    if (r->tape_at >= r->tapes.size()) {
-        finish(r);
-        return;
-    }
-    const std::string &tape = r->tapes[r->tape_at];
-    r->change = ChangeReelDialog(tape, change_ok, change_break);
 }
 
 struct RecDialog {
@@ -332,7 +265,7 @@ void rec_ok(Widget, XtPointer client, XtPointer) {
         return;
     }
     recollect = r;
-    ask_next_tape();
+    RunTapeSequence(r);
 }
 
 void rec_cancel(Widget, XtPointer client, XtPointer) {
@@ -349,10 +282,9 @@ void open_recollect(bool master) {
         PutCharMessage(mainform, "Unable to find SCSI Video");
         return;
     }
-    if (VtrJobPid() > 0 || (recollect && recollect->change)) return;
+    if (VtrJobPid() > 0 || (recollect && recollect->Asking())) return;
     // One whose grab was declined at the question about the database.
     delete recollect;
-    recollect = nullptr;
     if (chosen_windows(master).empty()) {
         PutCharMessage(mainform, master ? "No clips in master area" : "No clip selected");
         return;

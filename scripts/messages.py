@@ -73,6 +73,7 @@ INDIRECT = {
     ("desktop/edl_collect.cpp", "text"),
     ("desktop/edl_collect.cpp", "remarks.c_str()"),
     ("desktop/frame_stepping.cpp", "kInProgress"),
+    ("desktop/tape_sequence.cpp", "s->error_text_"),
     ("database/db_copy.cpp", "msg"),
     ("database/db_copy.cpp", "COPY_FAILED"),
     ("database/db_delete.cpp", "none"),
