@@ -3,13 +3,15 @@
 //
 //   edltool read LIST [--fps 25|30]
 //   edltool write OUT REEL IN-OUT...
-//   edltool [-d SETUP] collect LIST DBDIR [-q Q]
+//   edltool [-d SETUP] collect LIST DBDIR [-q Q] [--fps 25|30]
 //
 // "write" adds the ranges to a grab list as the VTR panel's add does (its
 // messages on standard error) and writes the list as the program saves it.
 // "collect" grabs every entry of a list from tape into DBDIR/SVJ, one grab
 // per reel as the "All" button of the collect dialog does, without asking
-// for reels; an existing reel of a range is kept, not grabbed again.
+// for reels; an existing reel of a range is kept, not grabbed again. At 30
+// frames per second the timecodes, the counts and the frame numbers in the
+// reel names are those of an NTSC board.
 //
 // "read" prints, in line order, "EVENT n reel in out frames" for each entry
 // (n from 1), "SKIP line reason" for each event line or M2 line without an
@@ -51,7 +53,7 @@ void usage(FILE *out) {
         out,
         "usage: %s read LIST [--fps 25|30]\n"
         "       %s write OUT REEL IN-OUT...\n"
-        "       %s [-d SETUP] collect LIST DBDIR [-q Q]\n"
+        "       %s [-d SETUP] collect LIST DBDIR [-q Q] [--fps 25|30]\n"
         "       %s --help | --version\n\n"
         "commands:\n"
         "  read LIST   print the entries an edit list gives (EVENT n reel in out frames),\n"
@@ -63,18 +65,23 @@ void usage(FILE *out) {
         "  collect LIST DBDIR\n"
         "              grab every entry of the list from tape into DBDIR/SVJ, one grab\n"
         "              per reel; prints a line per event and a TOTAL line\n\n"
-        "  --fps       frame rate of the timecodes, 25 (default) or 30\n"
+        "  --fps       frame rate of the timecodes, 25 (default) or 30 (an NTSC board)\n"
         "  -q          JPEG quality of a collect, 1-100 (default 85)\n"
         "  -d          the board's setup string (default: SCSIVIDEO_CMD)\n\n"
         "Exit status: 0 done, 1 failed (one message on standard error), 2 bad arguments.\n",
         program, program, program, program);
 }
 
+// True when argv[i] is "--fps" followed by 25 or 30.
+bool is_fps_option(int argc, char **argv, int i) {
+    return !strcmp(argv[i], "--fps") && i + 1 < argc &&
+           (!strcmp(argv[i + 1], "25") || !strcmp(argv[i + 1], "30"));
+}
+
 int cmd_read(int argc, char **argv) {
     const char *list = nullptr;
     for (int i = 0; i < argc; i++) {
-        if (!strcmp(argv[i], "--fps") && i + 1 < argc &&
-            (!strcmp(argv[i + 1], "25") || !strcmp(argv[i + 1], "30"))) {
+        if (is_fps_option(argc, argv, i)) {
             fps = atoi(argv[++i]);
         } else if (!list && argv[i][0] != '-') {
             list = argv[i];
@@ -143,7 +150,9 @@ int cmd_collect(const char *setup, int argc, char **argv) {
     const char *list = nullptr, *dbdir = nullptr;
     int quality = 85;
     for (int i = 0; i < argc; i++) {
-        if (!strcmp(argv[i], "-q") && i + 1 < argc) {
+        if (is_fps_option(argc, argv, i)) {
+            fps = atoi(argv[++i]);
+        } else if (!strcmp(argv[i], "-q") && i + 1 < argc) {
             quality = atoi(argv[++i]);
             if (quality < 1 || quality > 100) {
                 usage(stderr);
