@@ -25,16 +25,10 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "desktop/log_writer.h"
 #include "device/sv.h"
-#include "media/fm_main.h"
 #include "media/svj.h"
-#include "media/video_globals.h"
-#include "platform/sem.h"
-
-#include <fstream>
 
 namespace {
 
@@ -155,22 +149,15 @@ void faults(const std::string &dir) {
 
 // A reel of moving, detailed pictures for the converter to work on.
 bool make_reel(const std::string &path, int frames) {
-    fm_fileformat *f = fm_create_file("svj", path.c_str(), 720, 576, frames, 0);
-    if (!f) return false;
-    bool ok = true;
-    for (int n = 0; n < frames && ok; n++) {
+    return MakeBenchReel(path, frames, [](unsigned char *rgb, int n) {
         for (int y = 0; y < 576; y++)
             for (int x = 0; x < 720; x++) {
-                unsigned char *p = f->buffer + (size_t(y) * 720 + size_t(x)) * 3;
+                unsigned char *p = rgb + (size_t(y) * 720 + size_t(x)) * 3;
                 p[0] = (unsigned char)((x + 3 * n) ^ y);
                 p[1] = (unsigned char)(y + 2 * n);
                 p[2] = (unsigned char)(((x / 16 + y / 16 + n) % 2) * 200);
             }
-        ok = fm_write(f, n) == 0;
-    }
-    ok = fm_close(f) == 0 && ok;
-    fm_fileformat_free(f);
-    return ok;
+    });
 }
 
 // The log converter's work on its own thread: each round opens a new copy of
@@ -178,14 +165,7 @@ bool make_reel(const std::string &path, int frames) {
 class ConverterLoad {
   public:
     explicit ConverterLoad(const std::string &dir) : dir_(dir) {
-        for (const char *sub : {"/SVJ", "/CLIP", "/WORK", "/IMAGES"})
-            mkdir((dir + sub).c_str(), 0777);
-        std::ofstream(dir + "/OrvaDB") << "DATABASE bench\nPATH " << dir << "/\n";
-        setenv("ORVA_RSRC", dir.c_str(), 1);
-        DbInitialize();
-        SetVideoMode(0);
-        fm_initialize(nullptr);
-        SemInit();
+        StartBenchDatabase(dir);
         ok_ = make_reel(dir + "/source.svj", 100);
     }
     bool ok() const { return ok_; }

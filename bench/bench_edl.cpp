@@ -9,12 +9,10 @@
 // every eleventh a motion effect. Each figure is the best of PASSES runs
 // (default 5) of opening, reading and closing the file.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <string>
 
 #include "bench/bench_util.h"
@@ -23,17 +21,6 @@
 #include "vtr/timecode.h"
 
 namespace {
-
-double best_ms(int passes, const std::function<void()> &run) {
-    double best = 1e30;
-    for (int p = 0; p < passes; p++) {
-        const auto t0 = std::chrono::steady_clock::now();
-        run();
-        const std::chrono::duration<double, std::milli> d = std::chrono::steady_clock::now() - t0;
-        best = std::min(best, d.count());
-    }
-    return best;
-}
 
 std::string label(int frames) {
     char text[12];

@@ -17,20 +17,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include <jpeglib.h>
 
 #include "bench/bench_util.h"
-#include "database/db_list.h"
 #include "desktop/clip_model.h"
 #include "desktop/log_writer.h"
 #include "media/field.h"
 #include "media/fm_main.h"
-#include "media/video_globals.h"
-#include "platform/sem.h"
 
 namespace {
 
@@ -54,19 +50,6 @@ void draw(unsigned char *buf, int n) {
             row[x * 3 + 2] = (unsigned char)b;
         }
     }
-}
-
-bool make_reel(const std::string &path, int frames) {
-    fm_fileformat *f = fm_create_file("svj", path.c_str(), W, H, frames, 0);
-    if (!f) return false;
-    bool ok = true;
-    for (int n = 0; n < frames && ok; n++) {
-        draw(f->buffer, n);
-        ok = fm_write(f, n) == 0;
-    }
-    ok = fm_close(f) == 0 && ok;
-    fm_fileformat_free(f);
-    return ok;
 }
 
 // Writes one 720 x 288 field of packed RGB as a baseline 4:2:2 JPEG file.
@@ -95,19 +78,12 @@ int main(int argc, char **argv) {
     const BenchDir bench_dir("orva-bench");
     if (bench_dir.path.empty()) return 1;
     const std::string &dir = bench_dir.path;
-    for (const char *sub : {"/SVJ", "/CLIP", "/WORK", "/IMAGES"})
-        mkdir((dir + sub).c_str(), 0777);
-    std::ofstream(dir + "/OrvaDB") << "DATABASE bench\nPATH " << dir << "/\n";
-    setenv("ORVA_RSRC", dir.c_str(), 1);
-    DbInitialize();
-    SetVideoMode(0);
-    fm_initialize(nullptr);
-    SemInit();
+    StartBenchDatabase(dir);
 
     // 1. Log building on one core: every part of the reel, as the converter
     // writes them.
     const std::string reel = dir + "/SVJ/bench.svj";
-    if (!make_reel(reel, frames)) {
+    if (!MakeBenchReel(reel, frames, draw)) {
         fprintf(stderr, "bench_log: cannot write %s\n", reel.c_str());
         return 1;
     }

@@ -1,19 +1,27 @@
 // What the bench programs share: a private directory removed at the end, the
-// demo database made in it, the resident memory of the process, timing of a
-// run, and JPEG fields encoded in memory.
+// demo database or a bare one made in it, PAL reels drawn frame by frame, the
+// resident memory of the process, timing of a run, and JPEG fields encoded in
+// memory.
 #pragma once
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <jpeglib.h>
+
+#include "database/db_list.h"
+#include "media/fm_main.h"
+#include "media/video_globals.h"
+#include "platform/sem.h"
 
 // The private directory of a bench program: made under $TMPDIR (or /tmp) and
 // removed with everything in it when the program ends, unless
@@ -51,6 +59,38 @@ inline std::string MakeDemo(const BenchDir &dir) {
     return demo;
 }
 
+// Makes dir a database named "bench" (its SVJ, CLIP, WORK and IMAGES
+// directories and the list file OrvaDB naming it, found through ORVA_RSRC)
+// and readies what the program has after start-up: the database list, PAL
+// video, the file formats and the semaphore set.
+inline void StartBenchDatabase(const std::string &dir) {
+    for (const char *sub : {"/SVJ", "/CLIP", "/WORK", "/IMAGES"})
+        mkdir((dir + sub).c_str(), 0777);
+    std::ofstream(dir + "/OrvaDB") << "DATABASE bench\nPATH " << dir << "/\n";
+    setenv("ORVA_RSRC", dir.c_str(), 1);
+    DbInitialize();
+    SetVideoMode(0);
+    fm_initialize(nullptr);
+    SemInit();
+}
+
+// Writes a reel of `frames` PAL frames (720 x 576) through the SVJ driver,
+// draw(rgb, n) filling the driver's RGB buffer for frame n; false when the
+// reel could not be made or written.
+inline bool MakeBenchReel(const std::string &path, int frames,
+                          const std::function<void(unsigned char *rgb, int n)> &draw) {
+    fm_fileformat *f = fm_create_file("svj", path.c_str(), 720, 576, frames, 0);
+    if (!f) return false;
+    bool ok = true;
+    for (int n = 0; n < frames && ok; n++) {
+        draw(f->buffer, n);
+        ok = fm_write(f, n) == 0;
+    }
+    ok = fm_close(f) == 0 && ok;
+    fm_fileformat_free(f);
+    return ok;
+}
+
 // Resident memory of this process in kB, or -1.
 inline long resident_kb() {
     long pages = 0, resident = 0;
@@ -74,6 +114,11 @@ inline double best_of(int passes, const std::function<void()> &run) {
     for (int p = 0; p < passes; p++)
         best = std::min(best, seconds_of(run));
     return best;
+}
+
+// The fastest of `passes` calls of run, in milliseconds.
+inline double best_ms(int passes, const std::function<void()> &run) {
+    return 1000 * best_of(passes, run);
 }
 
 // A baseline 4:2:2 (2x1, 1x1, 1x1) JPEG of w x h packed RGB at a quality.

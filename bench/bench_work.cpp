@@ -9,11 +9,9 @@
 // file and checks every number; "collect" fills the model from 1000 window
 // records; "encode" makes the bytes in memory only.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,17 +23,6 @@
 namespace {
 
 constexpr int WINDOWS = 1000, MAP = 2000;
-
-double best_ms(int passes, const std::function<void()> &run) {
-    double best = 1e30;
-    for (int p = 0; p < passes; p++) {
-        const auto t0 = std::chrono::steady_clock::now();
-        run();
-        const std::chrono::duration<double, std::milli> d = std::chrono::steady_clock::now() - t0;
-        best = std::min(best, d.count());
-    }
-    return best;
-}
 
 } // namespace
 
