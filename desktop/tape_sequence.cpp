@@ -38,6 +38,7 @@ struct TapeSequenceSteps {
 
     static void ended(int aborted) {
         TapeSequence *s = job_of;
+        job_of = nullptr;
         if (!s) return;
         s->Grabbed();
         if (aborted) {
@@ -50,7 +51,7 @@ struct TapeSequenceSteps {
     }
 
     static void answered(TapeSequence *s, const std::string &name) {
-        s->change_ = nullptr;
+        s->asking_ = false;
         if (!TapeNameOk(name)) {
             s->NameRefused();
             finish(s);
@@ -62,7 +63,7 @@ struct TapeSequenceSteps {
     }
 
     static void broken(TapeSequence *s) {
-        s->change_ = nullptr;
+        s->asking_ = false;
         finish(s);
     }
 
@@ -71,7 +72,8 @@ struct TapeSequenceSteps {
             finish(s);
             return;
         }
-        s->change_ = ChangeReelDialog(
+        s->asking_ = true;
+        ChangeReelDialog(
             s->TapeName(s->at), [s](const std::string &name) { answered(s, name); },
             [s] { broken(s); });
     }

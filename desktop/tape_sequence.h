@@ -6,8 +6,6 @@
 // end the errors or the lost data of all its tapes are told once.
 #pragma once
 
-#include <X11/Intrinsic.h>
-
 #include <cstddef>
 #include <string>
 
@@ -47,7 +45,7 @@ class TapeSequence {
     virtual void NameRefused() = 0;
 
     // True while "Change reel" waits for an answer.
-    bool Asking() const { return change_ != nullptr; }
+    bool Asking() const { return asking_; }
 
     size_t at = 0;        // the tape being asked for or grabbed
     std::string new_tape; // the name given for it in "Change reel"
@@ -57,7 +55,7 @@ class TapeSequence {
     friend struct TapeSequenceSteps; // the steps of tape_sequence.cpp
     const char *job_title_;
     const char *error_text_;
-    Widget change_ = nullptr; // "Change reel" while it is up
+    bool asking_ = false; // "Change reel" is up
 };
 
 // Asks for the first tape of s and goes on from there; s is deleted when
