@@ -153,15 +153,6 @@ void Collect::Grab() {
     }
 }
 
-// The file's base name without its directory and extension.
-std::string base_name(const std::string &path) {
-    const size_t slash = path.rfind('/');
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = base.rfind('.');
-    if (dot != std::string::npos && dot > 0) base.resize(dot);
-    return base;
-}
-
 // The clips of reel `at` once its job has ended, each in a window.
 void Collect::Grabbed() {
     for (int i : groups[at].events) {
@@ -171,7 +162,7 @@ void Collect::Grabbed() {
         if (!d1) {
             if (!e.reel.running && e.reel.name.empty() && !e.reel.error) continue; // not reached
             clip = TapeReelClip(e.reel, &tally);
-            if (clip) title = " GSV(" + base_name(e.reel.name) + ")";
+            if (clip) title = " GSV(" + GrabReelBaseName(e.reel.name) + ")";
         } else {
             if (!e.frames.running && e.files.pattern.empty() && !e.frames.error)
                 continue; // not reached

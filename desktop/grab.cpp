@@ -50,15 +50,6 @@ FisicData *open_reel(const std::string &name) {
     return nullptr;
 }
 
-// The reel's file name without directory and ".svj".
-std::string base_name(const std::string &path) {
-    const size_t slash = path.rfind('/');
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.size() > 4 && base.compare(base.size() - 4, 4, ".svj") == 0)
-        base.resize(base.size() - 4);
-    return base;
-}
-
 // Adds one problem line to a warning or error text, starting it first.
 void add_problem(std::string *text, const char *head, const char *tail, int code,
                  const std::string &line) {
@@ -104,7 +95,7 @@ void grab_end(int aborted) {
                 }
             }
         }
-        const std::string base = base_name(r.name);
+        const std::string base = GrabReelBaseName(r.name);
         if (clip) {
             const std::string title = " GSV(" + base + ")";
             AddWindowData(clip, 0, strdup(title.c_str()), 0);

@@ -209,10 +209,7 @@ void Recollect::Grabbed() {
         std::string title;
         if (!g.d1) {
             clip = TapeReelClip(g.reel, &tally);
-            if (clip) {
-                std::string base = g.reel.name;
-                title = std::string(" GSV(") + GetName(base.data()) + ")";
-            }
+            if (clip) title = " GSV(" + GrabReelBaseName(g.reel.name) + ")";
         } else {
             clip = TapeFramesClip(g.frames, g.files, &tally);
             if (clip) {

@@ -135,3 +135,11 @@ bool ParseD1FrameName(const char *path, int style, D1NameParts *parts) {
     *parts = p;
     return true;
 }
+
+std::string GrabReelBaseName(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (base.size() > 4 && base.compare(base.size() - 4, 4, ".svj") == 0)
+        base.resize(base.size() - 4);
+    return base;
+}

@@ -27,6 +27,10 @@ std::string GrabReelName(const std::string &base, uint32_t in_frames, uint32_t o
 std::string D1FrameName(const std::string &base, uint32_t in_frames, int style, int number,
                         const char *ext);
 
+// The last path component of a grabbed reel without its ".svj": what its
+// window's title " GSV(%s)" and the grab messages show.
+std::string GrabReelBaseName(const std::string &path);
+
 // True for a tape name a grab may use in a file name: not empty, not
 // starting with "." and holding no "/".
 bool TapeNameOk(const std::string &tape);

@@ -2,6 +2,8 @@
 // "Break" at the second tape ends the recollect with what the first gave.
 #include "tests/grab/grab_fixture.h"
 
+#include <Xm/ToggleB.h>
+
 #include "desktop/commands.h"
 #include "vtr/vtr_panel.h"
 
@@ -51,6 +53,9 @@ TEST_F(RecollectTapes, BreakAtTheSecondTapeKeepsWhatTheFirstGave) {
     Recollect();
     ASSERT_NE(Effect(), nullptr);
     ASSERT_EQ(TitleOf(Effect()), "Recollect");
+    Widget add = ByLabel(Effect(), "Add clips");
+    ASSERT_NE(add, nullptr);
+    XmToggleButtonSetState(add, True, False);
     Press(XtNameToWidget(Effect(), "*OK"));
     EXPECT_EQ(ChangeReelAsks(), "Insert reel:\nreel1\n\nNew reel name:");
     Press(XtNameToWidget(Effect(), "*OK"));
@@ -72,7 +77,9 @@ TEST_F(RecollectTapes, BreakAtTheSecondTapeKeepsWhatTheFirstGave) {
     EXPECT_STREQ(Window(0)->seg_first->fisic->path, first.c_str());
     EXPECT_NE(Window(0)->seg_first->fisic->reader, nullptr);
     EXPECT_EQ(Window(1)->seg_first->fisic, old_second);
-    EXPECT_EQ(Titles().size(), 2u);
+    // "Add clips": the new clip also gets a window of its own, named as a grab names it.
+    EXPECT_EQ(Titles(), (Strings{" GSV(reel1_15f90_15fa8_85)", " GSV(reel2_15fc2_15fc6_85)",
+                                 " GSV(reel1_15f90_15fa8_85)"}));
 
     // The recollect has ended: a new one opens its dialog.
     Recollect();
