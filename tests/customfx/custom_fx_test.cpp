@@ -72,21 +72,19 @@ TEST(FxDatabase, DeclarationsAndTheirErrors) {
 
 TEST(FxDatabase, FileAndPlace) {
     temp_dir tmp;
-    std::string path, message;
-    {
-        ScopedEnv rsrc("ORVA_RSRC", tmp.dir().c_str());
-        EXPECT_TRUE(FxDatabasePath(path, message));
-        EXPECT_EQ(path, tmp.dir() + "/OrvaFX");
-    }
-    {
-        ScopedEnv rsrc("ORVA_RSRC", nullptr), pwd("PWD", "/some/dir/");
-        EXPECT_TRUE(FxDatabasePath(path, message));
-        EXPECT_EQ(path, "/some/dir/OrvaFX");
-    }
-    {
-        ScopedEnv rsrc("ORVA_RSRC", "");
-        EXPECT_FALSE(FxDatabasePath(path, message));
-        EXPECT_EQ(message, "Cannot find ORVA effect database");
+    // ORVA_RSRC, else PWD; an empty directory name is refused.
+    const struct {
+        const char *rsrc, *pwd;
+        bool ok;
+        std::string said;
+    } places[] = {{tmp.dir().c_str(), "/x", true, tmp.dir() + "/OrvaFX"},
+                  {nullptr, "/some/dir/", true, "/some/dir/OrvaFX"},
+                  {"", "/x", false, "Cannot find ORVA effect database"}};
+    for (const auto &p : places) {
+        ScopedEnv rsrc("ORVA_RSRC", p.rsrc), pwd("PWD", p.pwd);
+        std::string path, message;
+        EXPECT_EQ(FxDatabasePath(path, message), p.ok);
+        EXPECT_EQ(p.ok ? path : message, p.said);
     }
     std::vector<FxEffect> effects;
     std::vector<std::string> messages;

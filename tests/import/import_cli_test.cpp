@@ -79,6 +79,7 @@ TEST_F(ImportCli, FailuresSayWhy) {
         {seq + " " + reel, 1, "Images are not video size.\nDo you want to fit them?\n", ""},
         {"-fit " + seq + " " + reel, 0, "status 0\n", ""},
         {q(images + "/gone.[0001...0002].jpg"), 1, "Error reading first picture\n", ""},
+        {q(images + "/bad.name"), 1, "Error importing pictures\n", ""},
         {"-remote " + q(images + "/rem"), 1, "Environment variable\nORVA_DSK_RECORD\nnot found\n",
          "status 6\n"},
     };

@@ -217,14 +217,6 @@ TEST_F(ImportCore, NotVideoSizeAsksToFitOrRefuses) {
     EXPECT_LT(frame[0] + frame[1] + frame[2], 6);
 }
 
-TEST_F(ImportCore, MissingFirstPictureLeavesNothing) {
-    ImportData d;
-    EXPECT_EQ(prepare(d, img("none.[0001...0003].jpg"), 3), PREPARE_ERROR);
-    EXPECT_EQ(last_message, "Error reading first picture\n");
-    EXPECT_EQ(prepare(d, img("bad.name"), 3), PREPARE_ERROR);
-    EXPECT_EQ(last_message, "Error importing pictures\n");
-}
-
 TEST_F(ImportCore, FieldPairsAreByteIdenticalToTheFieldWriter) {
     auto fields = reel_test::make_fields(3, 720, 288);
     for (size_t i = 0; i < fields.size(); i++)
