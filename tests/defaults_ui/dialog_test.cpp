@@ -27,6 +27,9 @@ class DefaultsDialog : public AreasFixture {
     static void Set(const char *toggle, bool on) {
         XmToggleButtonSetState(ByLabel(Dialog(), toggle), on, False);
     }
+    static void Type(const char *field, const char *text) {
+        XmTextSetString(Field(field), const_cast<char *>(text));
+    }
     static void Open() {
         InDispatch([] { SetDefaults(nullptr, nullptr, nullptr); });
     }
@@ -37,15 +40,6 @@ class DefaultsDialog : public AreasFixture {
         return t;
     }
     static void Answer(const char *button) { ::Press(ByLabel(Dialog(), button)); }
-    // Starts as a run without a database whose defaults file (in PWD) gives
-    // this autosave interval.
-    void StartWith(int minutes) {
-        DbFreeList();
-        setenv("PWD", dir.c_str(), 1);
-        std::ofstream(dir + "/.orva_def.tester") << FileText(minutes, 1, 0, 1, 1, "x", "x");
-        Init_defaults(0);
-        ASSERT_EQ(defaults[DEF_AUTOSAVE], minutes);
-    }
 };
 
 TEST_F(DefaultsDialog, ShowsTheDefaultsInPlace) {
@@ -60,7 +54,6 @@ TEST_F(DefaultsDialog, ShowsTheDefaultsInPlace) {
     EXPECT_EQ(TitleOf(d), "Defaults");
     const std::array<int, 4> size = Geometry(XtParent(d));
     EXPECT_EQ((std::array<int, 2>{size[2], size[3]}), (std::array<int, 2>{370, 420}));
-    EXPECT_EQ(LabelOf(Field("videomode")), "Video mode:  PAL  (720, 576)");
     const struct {
         const char *label;
         int x, y, on;
@@ -89,15 +82,18 @@ TEST_F(DefaultsDialog, ShowsTheDefaultsInPlace) {
         EXPECT_EQ(XmTextGetMaxLength(Field(f.name)), f.max);
     }
     Answer("Cancel");
-    for (int mode : {1, 3}) {
+    const char *modes[] = {"Video mode:  PAL  (720, 576)", "Video mode:  NTSC  (720, 486)", nullptr,
+                           "Video mode:  NTSC  (960, 486)"};
+    for (int mode : {0, 1, 3}) {
         SetVideoMode(mode);
         Open();
-        EXPECT_EQ(LabelOf(Field("videomode")),
-                  mode == 1 ? "Video mode:  NTSC  (720, 486)" : "Video mode:  NTSC  (960, 486)");
+        EXPECT_EQ(LabelOf(Field("videomode")), modes[mode]);
         Answer("Cancel");
     }
 }
 
+// A run without a database whose defaults file (in PWD) gives the interval
+// `before`; the dialog's toggle and field then give `after`.
 TEST_F(DefaultsDialog, OkStoresTheInterval) {
     const struct {
         bool on;
@@ -106,14 +102,18 @@ TEST_F(DefaultsDialog, OkStoresTheInterval) {
     } cases[] = {{true, "5", 10, 5},  {true, "  7", 0, 7}, {true, "0", 10, 1},
                  {true, "-3", 10, 1}, {true, "abc", 1, 1}, {true, "10", 10, 10},
                  {false, "5", 10, 0}, {false, "5", 0, 0},  {true, "9999999999", 10, INT_MAX}};
+    DbFreeList();
+    setenv("PWD", dir.c_str(), 1);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.field);
-        StartWith(c.before);
+        std::ofstream(dir + "/.orva_def.tester") << FileText(c.before, 1, 0, 1, 1, "x", "x");
+        Init_defaults(0);
+        ASSERT_EQ(defaults[DEF_AUTOSAVE], c.before);
         const int64_t due = AutosaveDue();
         usleep(20000); // a timer armed again would be due later
         Open();
         Set("Autosave (min.)", c.on);
-        XmTextSetString(Field("autosave"), const_cast<char *>(c.field));
+        Type("autosave", c.field);
         Answer("OK");
         EXPECT_EQ(Dialog(), nullptr);
         EXPECT_EQ(defaults[DEF_AUTOSAVE], c.after);
@@ -135,26 +135,22 @@ TEST_F(DefaultsDialog, OkStoresTogglesAndNamesAndRearranges) {
     Set("Invert fields", false);
     Set("Init work", false);
     Set("Exit work", true);
-    XmTextSetString(Field("initwork"), const_cast<char *>("/a/b/take two"));
-    XmTextSetString(Field("exitwork"), const_cast<char *>(""));
+    Type("initwork", "/a/b/take two");
+    Type("exitwork", "");
     Answer("OK");
     EXPECT_EQ(std::vector<int>(defaults, defaults + 5), (std::vector<int>{10, 0, 0, 0, 1}));
-    EXPECT_STREQ(init_work_name, "take");
-    EXPECT_STREQ(exit_work_name, "");
+    EXPECT_EQ(std::string(init_work_name) + "|" + exit_work_name, "take|");
     EXPECT_EQ(Slots(), gaps);
-
-    Open(); // "Cancel" keeps everything
-    Set("Invert fields", true);
-    Set("Rearrange", true);
-    Answer("Cancel");
-    EXPECT_EQ(defaults[DEF_INVERT] + defaults[DEF_REARRANGE], 0);
-    EXPECT_EQ(Slots(), gaps);
-
-    Open(); // "Rearrange" on closes the gaps at once
-    Set("Rearrange", true);
-    Answer("OK");
-    EXPECT_EQ(defaults[DEF_REARRANGE], 1);
-    EXPECT_EQ(Slots(), (std::vector<int>{0, 1}));
+    // "Cancel" keeps everything; "Rearrange" on closes the gaps at once.
+    for (const char *answer : {"Cancel", "OK"}) {
+        Open();
+        Set("Invert fields", *answer == 'O' ? false : true);
+        Set("Rearrange", true);
+        Answer(answer);
+        EXPECT_EQ(defaults[DEF_INVERT], 0);
+        EXPECT_EQ(defaults[DEF_REARRANGE], *answer == 'O');
+        EXPECT_EQ(Slots(), *answer == 'O' ? std::vector<int>({0, 1}) : gaps);
+    }
 }
 
 } // namespace

@@ -138,8 +138,14 @@ TEST(ManualPages, NameEveryVerbOptionAndVariableOfTheUsage) {
         const std::set<std::string> names = named_in_usage(p.name, usage);
         EXPECT_FALSE(names.empty()) << usage;
         const std::string text = rendered(page_of(p.name));
-        for (const std::string &n : names)
+        for (const std::string &n : names) {
             EXPECT_TRUE(has_word(text, n)) << n << " is missing from the page";
+            // A verb has an entry of its own: a line that begins with it.
+            if (std::islower(static_cast<unsigned char>(n[0]))) {
+                EXPECT_TRUE(std::regex_search(text, std::regex("(^|\n) *" + n + " ")))
+                    << "no entry for the verb " << n;
+            }
+        }
     }
 }
 

@@ -3,73 +3,30 @@
 // refuse), and the screenshot script run on the real program.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "tests/media/reel_fixtures.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string output;
-};
-
-// Runs a shell command, collecting standard output and error.
-Outcome run(const std::string &command) {
-    Outcome r;
-    FILE *p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.output.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-std::string read_file(const fs::path &p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_file(const fs::path &p, const std::string &text) {
-    std::ofstream out(p, std::ios::trunc);
-    out << text;
-}
-
-class TempDir {
-  public:
-    TempDir() {
-        char name[] = "/tmp/orva-docs-XXXXXX";
-        if (mkdtemp(name)) path_ = name;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path_.empty()) fs::remove_all(path_, ec);
-    }
-    const fs::path &path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
+const auto run = reel_test::run_merged;
 const fs::path kSource = ORVA_SOURCE_DIR;
 const fs::path kBuild = ORVA_BIN_DIR;
 
+std::string read_text(const fs::path &p) {
+    std::stringstream s;
+    s << std::ifstream(p).rdbuf();
+    return s.str();
+}
+
 TEST(DocsMessages, ListMatchesTheSources) {
-    const Outcome r = run("python3 " + (kSource / "scripts/messages.py").string() + " --check");
-    EXPECT_EQ(r.status, 0) << r.output;
+    const auto r = run("python3 " + (kSource / "scripts/messages.py").string() + " --check");
+    EXPECT_EQ(r.status, 0) << r.out;
 }
 
 // A copy of the sources the script reads, with one change planted.
@@ -103,14 +60,13 @@ const Planted kPlanted[] = {
 TEST(DocsMessages, CheckRefusesPlantedChanges) {
     for (const Planted &p : kPlanted) {
         SCOPED_TRACE(p.what);
-        TempDir tmp;
-        ASSERT_FALSE(tmp.path().empty());
+        reel_test::temp_dir tmp;
+        const fs::path copy = tmp.dir();
         for (const char *dir :
              {"ui", "editing", "desktop", "database", "vtr", "media", "device", "scripts", "docs"})
-            fs::copy(kSource / dir, tmp.path() / dir,
+            fs::copy(kSource / dir, copy / dir,
                      fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-        const fs::path file = tmp.path() / p.file;
-        std::string text = read_file(file);
+        std::string text = read_text(copy / p.file);
         if (*p.find) {
             const size_t at = text.find(p.find);
             ASSERT_NE(at, std::string::npos) << p.find;
@@ -118,54 +74,54 @@ TEST(DocsMessages, CheckRefusesPlantedChanges) {
         } else {
             text += p.replace;
         }
-        write_file(file, text);
-        const Outcome r =
-            run("python3 " + (tmp.path() / "scripts/messages.py").string() + " --check");
-        EXPECT_EQ(r.status, 1) << r.output;
-        EXPECT_NE(r.output.find(p.complaint), std::string::npos) << r.output;
+        std::ofstream(copy / p.file, std::ios::trunc) << text;
+        const auto r = run("python3 " + (copy / "scripts/messages.py").string() + " --check");
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find(p.complaint), std::string::npos) << r.out;
     }
 }
 
-bool have(const char *tool) {
-    return run(std::string("command -v ") + tool + " >/dev/null").status == 0;
+// Runs the screenshot script into tmp/images with the programs of build.
+reel_test::run_result screenshots(const std::string &env, const fs::path &tmp,
+                                  const fs::path &build) {
+    return run(env + " " + (kSource / "scripts/screenshots.sh").string() + " " +
+               (tmp / "images").string() + " " + build.string());
 }
 
-TEST(DocsScreenshots, MakesEveryPicture) {
-    for (const char *tool : {"Xvfb", "xdotool", "xwininfo", "import", "convert"})
-        if (!have(tool)) GTEST_SKIP() << tool << " is not installed";
-    TempDir tmp;
-    ASSERT_FALSE(tmp.path().empty());
-    const Outcome r = run((kSource / "scripts/screenshots.sh").string() + " " +
-                          (tmp.path() / "images").string() + " " + kBuild.string());
-    ASSERT_EQ(r.status, 0) << r.output;
+class DocsScreenshots : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char *tool : {"Xvfb", "xdotool", "xwininfo", "import", "convert"})
+            if (run(std::string("command -v ") + tool).status != 0)
+                GTEST_SKIP() << tool << " is not installed";
+    }
+    reel_test::temp_dir tmp;
+};
+
+TEST_F(DocsScreenshots, MakesEveryPicture) {
+    const auto r = screenshots("", tmp.dir(), kBuild);
+    ASSERT_EQ(r.status, 0) << r.out;
     for (const char *name : {"main-window", "clip-window", "display", "export-dialog",
                              "processes-dialog", "import-dialog", "softcut", "vtr-panel"}) {
-        const fs::path png = tmp.path() / "images" / (std::string(name) + ".png");
-        ASSERT_TRUE(fs::exists(png)) << png;
-        EXPECT_GT(fs::file_size(png), 500u) << png;
-        EXPECT_EQ(read_file(png).substr(1, 3), "PNG") << png;
+        const std::string png = read_text(tmp.path("images/" + std::string(name) + ".png"));
+        EXPECT_GT(png.size(), 500u) << name;
+        EXPECT_EQ(png.substr(1, 3), "PNG") << name;
     }
 }
 
 // A program that never shows its window (the board simulator beside it is
 // the real one): the script must stop and say so.
-TEST(DocsScreenshots, FailsWhenAWindowDoesNotAppear) {
-    for (const char *tool : {"Xvfb", "xdotool", "xwininfo", "import", "convert"})
-        if (!have(tool)) GTEST_SKIP() << tool << " is not installed";
-    TempDir tmp;
-    ASSERT_FALSE(tmp.path().empty());
-    const fs::path fake = tmp.path() / "build";
-    fs::create_directories(fake / "desktop");
-    fs::create_directories(fake / "tools");
-    write_file(fake / "desktop/orva", "#!/bin/sh\nexec sleep 30\n");
+TEST_F(DocsScreenshots, FailsWhenAWindowDoesNotAppear) {
+    const fs::path fake = tmp.path("build");
+    for (const char *d : {"desktop", "tools", "boardsim"})
+        fs::create_directories(fake / d);
+    std::ofstream(fake / "desktop/orva") << "#!/bin/sh\nexec sleep 30\n";
     fs::permissions(fake / "desktop/orva", fs::perms::owner_all);
-    fs::create_symlink(kBuild / "tools/orva-demo", fake / "tools/orva-demo");
-    fs::create_directories(fake / "boardsim");
-    fs::create_symlink(kBuild / "boardsim/boardsim", fake / "boardsim/boardsim");
-    const Outcome r = run("SCREENSHOTS_WAIT=2 " + (kSource / "scripts/screenshots.sh").string() +
-                          " " + (tmp.path() / "images").string() + " " + fake.string());
-    EXPECT_EQ(r.status, 1) << r.output;
-    EXPECT_NE(r.output.find("FAIL: the main window did not appear"), std::string::npos) << r.output;
+    for (const char *program : {"tools/orva-demo", "boardsim/boardsim"})
+        fs::create_symlink(kBuild / program, fake / program);
+    const auto r = screenshots("SCREENSHOTS_WAIT=2", tmp.dir(), fake);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("FAIL: the main window did not appear"), std::string::npos) << r.out;
 }
 
 } // namespace

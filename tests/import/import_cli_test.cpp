@@ -4,131 +4,108 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <string>
 
-#include "media/img_jpeg.h"
+#include "tests/import/import_util.h"
 #include "tests/media/reel_fixtures.h"
 
 namespace {
 
 using reel_test::temp_dir;
 
-using CmdResult = reel_test::run_result;
-const auto run = reel_test::run_merged;
-
-const auto svjtool = reel_test::svjtool_path;
-
-std::string q(const std::string &s) {
-    return "'" + s + "'";
-}
-
-void write_picture(const std::string &name, int w, int h, int seed) {
-    std::vector<unsigned char> p(size_t(w) * h * 3);
-    for (size_t i = 0; i < p.size(); i++)
-        p[i] = (unsigned char)((i / 3 % size_t(w)) + size_t(seed) * 31 + i % 3 * 50);
-    ASSERT_EQ(glotojpg(name.c_str(), w, h, p.data(), 95), 1);
-}
+const auto q = reel_test::shell_quote;
 
 class ImportCli : public ::testing::Test {
   protected:
     temp_dir tmp;
-    std::string db, images;
+    std::string db = tmp.dir(), images = db + "/IMAGES";
     void SetUp() override {
-        db = tmp.dir();
-        images = db + "/IMAGES";
         for (const char *sub : {"/SVJ", "/CLIP", "/IMAGES"})
             ASSERT_EQ(mkdir((db + sub).c_str(), 0777), 0);
+    }
+    // svjtool import -d DB with these arguments.
+    reel_test::run_result import(const std::string &args) {
+        return reel_test::run_merged(reel_test::svjtool_path() + " import -d " + q(db) + " " +
+                                     args);
     }
 };
 
 TEST_F(ImportCli, ScanListsSequencesAndFiles) {
     for (int i = 1; i <= 12; i++)
-        write_picture(images + "/a." + std::to_string(i) + ".jpg", 16, 16, i);
-    for (int i = 1; i <= 3; i++) {
-        char n[64];
-        snprintf(n, sizeof n, "/walk.%04d.jpg", i);
-        write_picture(images + n, 16, 16, i);
-    }
-    write_picture(images + "/still.jpg", 16, 16, 0);
-    write_picture(images + "/x1234567890.jpg", 16, 16, 0); // ten digits: a plain file
-    CmdResult r = run(svjtool() + " scan " + q(images));
+        import_test::write_jpeg(images + "/a." + std::to_string(i) + ".jpg", 16, 16, i);
+    import_test::sequence(images, "walk", 3, 16, 16);
+    import_test::write_jpeg(images + "/still.jpg", 16, 16, 0);
+    // Ten digits make a plain file, with or without a dot before them.
+    for (const char *plain : {"/x1234567890.jpg", "/y.1234567890.jpg"})
+        import_test::write_jpeg(images + plain, 16, 16, 0);
+    auto r = reel_test::run_svjtool("scan " + q(images));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "a.[1...12].jpg\t1\t12\n"
                      "still.jpg\t1\t1\n"
                      "walk.[0001...0003].jpg\t1\t3\n"
-                     "x1234567890.jpg\t1\t1\n");
-    EXPECT_EQ(run(svjtool() + " scan " + q(db + "/none")).status, 1);
+                     "x1234567890.jpg\t1\t1\n"
+                     "y.1234567890.jpg\t1\t1\n");
+    EXPECT_EQ(reel_test::run_svjtool("scan " + q(db + "/none")).status, 1);
 }
 
 TEST_F(ImportCli, SequenceIntoReelAndImageClip) {
-    for (int i = 1; i <= 6; i++) {
-        char n[64];
-        snprintf(n, sizeof n, "/walk.%04d.jpg", i);
-        write_picture(images + n, 720, 576, i);
-    }
-    const std::string reel = db + "/SVJ/walk.svj";
-    CmdResult r = run(svjtool() + " import -d " + q(db) + " -t 2 " +
-                      q(images + "/walk.[0001...0006].jpg") + " " + q(reel));
+    import_test::sequence(images, "walk", 6);
+    const std::string reel = db + "/SVJ/walk.svj", seq = q(images + "/walk.[0001...0006].jpg");
+    auto r = import("-t 2 " + seq + " " + q(reel));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("status 0\nframes 3\n"), std::string::npos) << r.out;
-    CmdResult info = run(svjtool() + " info " + q(reel));
-    EXPECT_NE(info.out.find("frames"), std::string::npos);
-    EXPECT_NE(info.out.find("3"), std::string::npos) << info.out;
+    EXPECT_NE(reel_test::run_svjtool("info " + q(reel)).out.find("frames 3"), std::string::npos);
     // The same reel again is not overwritten.
-    r = run(svjtool() + " import -d " + q(db) + " " + q(images + "/walk.[0001...0006].jpg") + " " +
-            q(reel));
+    r = import(seq + " " + q(reel));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("File exists. Overwrite?"), std::string::npos);
     // Without a reel: an image clip logged in CLIP/.
-    r = run(svjtool() + " import -d " + q(db) + " -s 0 -e 4 " +
-            q(images + "/walk.[0001...0006].jpg"));
+    r = import("-s 0 -e 4 " + seq);
     EXPECT_EQ(r.status, 0) << r.out;
     struct stat st;
-    EXPECT_EQ(stat((db + "/CLIP/walk_Img00_Log").c_str(), &st), 0);
-    EXPECT_EQ(stat((db + "/CLIP/walk_Img00_Clip_1").c_str(), &st), 0);
+    for (const char *file : {"/CLIP/walk_Img00_Log", "/CLIP/walk_Img00_Clip_1"})
+        EXPECT_EQ(stat((db + file).c_str(), &st), 0) << file;
 }
 
 TEST_F(ImportCli, FailuresSayWhy) {
-    for (int i = 1; i <= 2; i++)
-        write_picture(images + "/big.000" + std::to_string(i) + ".jpg", 1024, 768, i);
-    const std::string seq = q(images + "/big.[0001...0002].jpg");
-    CmdResult r = run(svjtool() + " import -d " + q(db) + " " + seq);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("You must write the svj to\nimport non video size images\n"),
-              std::string::npos);
-    r = run(svjtool() + " import -d " + q(db) + " " + seq + " " + q(db + "/SVJ/big.svj"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("Images are not video size.\nDo you want to fit them?\n"),
-              std::string::npos);
-    r = run(svjtool() + " import -d " + q(db) + " -fit " + seq + " " + q(db + "/SVJ/big.svj"));
-    EXPECT_EQ(r.status, 0) << r.out;
-    r = run(svjtool() + " import -d " + q(db) + " " + q(images + "/gone.[0001...0002].jpg"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("Error reading first picture\n"), std::string::npos);
-    r = run("env -u ORVA_DSK_RECORD " + svjtool() + " import -d " + q(db) + " -remote " +
-            q(images + "/rem"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("status 6"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Environment variable\nORVA_DSK_RECORD\nnot found\n"), std::string::npos);
-    EXPECT_EQ(run(svjtool() + " import " + seq).status, 2);
+    import_test::sequence(images, "big", 2, 1024, 768);
+    const std::string seq = q(images + "/big.[0001...0002].jpg"), reel = q(db + "/SVJ/big.svj");
+    const struct {
+        std::string args;
+        int status;
+        const char *says, *also;
+    } cases[] = {
+        {seq, 1, "You must write the svj to\nimport non video size images\n", ""},
+        {seq + " " + reel, 1, "Images are not video size.\nDo you want to fit them?\n", ""},
+        {"-fit " + seq + " " + reel, 0, "status 0\n", ""},
+        {q(images + "/gone.[0001...0002].jpg"), 1, "Error reading first picture\n", ""},
+        {q(images + "/bad.name"), 1, "Error importing pictures\n", ""},
+        {"-remote " + q(images + "/rem"), 1, "Environment variable\nORVA_DSK_RECORD\nnot found\n",
+         "status 6\n"},
+    };
+    reel_test::ScopedEnv no_record("ORVA_DSK_RECORD", nullptr);
+    for (const auto &c : cases) {
+        const auto r = import(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.args << ": " << r.out;
+        EXPECT_NE(r.out.find(c.also), std::string::npos) << c.args << ": " << r.out;
+    }
+    EXPECT_EQ(reel_test::run_svjtool("import " + seq).status, 2);
 }
 
 TEST_F(ImportCli, FieldPairsMatchPack) {
     auto fields = reel_test::make_fields(2, 720, 288);
     std::string pack_args;
-    for (int i = 0; i < 2; i++) {
-        const std::string f1 = images + "/p_f1.000" + std::to_string(i + 1) + ".jpg";
-        const std::string f2 = images + "/p_f2.000" + std::to_string(i + 1) + ".jpg";
-        reel_test::write_file(f1, fields[size_t(2 * i)]);
-        reel_test::write_file(f2, fields[size_t(2 * i + 1)]);
-        pack_args += " " + q(f1) + " " + q(f2);
+    for (size_t i = 0; i < fields.size(); i++) {
+        const std::string f = images + "/p_f" + std::to_string(i % 2 + 1) + ".000" +
+                              std::to_string(i / 2 + 1) + ".jpg";
+        reel_test::write_file(f, fields[i]);
+        pack_args += " " + q(f);
     }
     const std::string reel = db + "/SVJ/p.svj", ref = db + "/ref.svj";
-    CmdResult r = run(svjtool() + " import -d " + q(db) + " -fields " +
-                      q(images + "/p_f2.[0001...0002].jpg") + " " + q(reel));
+    auto r = import("-fields " + q(images + "/p_f2.[0001...0002].jpg") + " " + q(reel));
     EXPECT_EQ(r.status, 0) << r.out;
-    ASSERT_EQ(run(svjtool() + " pack " + q(ref) + " 720 576" + pack_args).status, 0);
+    ASSERT_EQ(reel_test::run_svjtool("pack " + q(ref) + " 720 576" + pack_args).status, 0);
     EXPECT_EQ(reel_test::read_file(reel), reel_test::read_file(ref));
 }
 
