@@ -35,14 +35,6 @@ double MeanDifference(const unsigned char *a, const unsigned char *b, size_t n) 
     return sum / double(n / 4 * 3);
 }
 
-// Names in the database's clip directory that end in ".new".
-std::vector<std::string> Temporaries(const TestDatabase &db) {
-    std::vector<std::string> v;
-    for (const auto &e : std::filesystem::directory_iterator(db.clip("")))
-        if (e.path().extension() == ".new") v.push_back(e.path().filename());
-    return v;
-}
-
 // Opens the reel afresh and tells whether its log is complete on disk with
 // every part loaded.
 ::testing::AssertionResult LogComplete(const std::string &reel) {
@@ -148,10 +140,8 @@ TEST_F(ClipLogTest, LogIsTrustedOnlyWhileItsHeaderMatchesTheReel) {
         const char *what;
         uint32_t parts, frames;
     } lies[] = {
-        {"parts above frames", 4, 2},
-        {"frames one more", 1, 13},
-        {"frames fewer", 1, 5},
-        {"frames huge", 1, 0x7fffffffu},
+        {"parts above frames", 4, 2}, {"parts above the most", 77, 12}, {"frames one more", 1, 13},
+        {"frames fewer", 1, 5},       {"frames huge", 1, 0x7fffffffu},
     };
     for (const auto &c : lies) {
         reel_test::bytes b = good;
@@ -206,15 +196,6 @@ TEST_F(ClipLogTest, DamagedLogsAreRefused) {
     EXPECT_EQ(g->part.load(), nullptr); // no part readable
     EXPECT_EQ(g->complete.load(), 0);
     FreeFisicData(g);
-
-    // A header that lies about its counts is not a log.
-    reel_test::bytes h = reel_test::read_file(db.clip("d.svj_Log"));
-    put_be32(&h[0], 77);
-    reel_test::write_file(db.clip("d.svj_Log"), h);
-    g = CreaFisicData(path.c_str(), 0, &status);
-    ASSERT_NE(g, nullptr);
-    EXPECT_EQ(g->parts, 2);
-    FreeFisicData(g);
 }
 
 TEST_F(ClipLogTest, OtherVideoStandardIsRefused) {
@@ -243,7 +224,7 @@ TEST_F(ClipLogTest, WriterWaitsAtThePauseGate) {
     EXPECT_EQ(done.load(), 0);
     EXPECT_EQ(f->part.load(), nullptr);
     SemSet(0, 0);
-    for (int i = 0; i < 5000 && !done; i++)
+    for (int i = 0; i < 10000 && !done; i++)
         usleep(1000);
     EXPECT_EQ(done.load(), 1);
     JobJoinAll();
@@ -356,7 +337,8 @@ TEST_F(LogKillTrial, KilledConverterFinishesEveryLogOnRestart) {
         EXPECT_EQ(wait_exit(again), 0) << "restart " << i;
         EXPECT_TRUE(LogComplete(reel)) << "trial " << i;
     }
-    EXPECT_TRUE(Temporaries(db).empty());
+    for (const auto &e : std::filesystem::directory_iterator(db.clip("")))
+        EXPECT_NE(e.path().extension(), ".new") << e.path(); // none left half-written
     printf("%d of %d builds killed midway (full build %ld us, seed %u)\n", killed_midway, trials,
            full_us, seed);
     EXPECT_GT(killed_midway, 0);

@@ -53,47 +53,36 @@ TEST(ClipNamesTest, StartFrameFromNames) {
 }
 
 TEST(ClipNamesTest, PictureSequenceLogNames) {
-    EXPECT_EQ(ClipOrLogOfImage("seq_Img1203_Clip_1", "seq", 0, 1), 1);
-    EXPECT_EQ(ClipOrLogOfImage("seq_Img1203_Log", "seq", 0, 1), 1);
-    EXPECT_EQ(ClipOrLogOfImage("seq_Img1203_Log", "seq", 1, 1), 0);  // a
-    EXPECT_EQ(ClipOrLogOfImage("seq_Img123_Log", "seq", 0, 1), 0);   // 3 digits
-    EXPECT_EQ(ClipOrLogOfImage("seqx_Img1203_Log", "seq", 0, 1), 0); // prefix
-    EXPECT_EQ(ClipOrLogOfImage("seq_Img1203_Clip_", "seq", 0, 1), 0);
-    EXPECT_EQ(ClipOrLogOfImage("seq_Vid1203_Log", "seq", 0, 1), 0);
-    EXPECT_EQ(ClipOrLogOfImage("seq.pic", "seq", 0, 1), 0);
+    const std::pair<const char *, int> names[] = {
+        {"seq_Img1203_Clip_1", 1}, {"seq_Img1203_Log", 1},   {"seq_Img123_Log", 0}, // 3 digits
+        {"seqx_Img1203_Log", 0},   {"seq_Img1203_Clip_", 0}, {"seq_Vid1203_Log", 0}, {"seq.pic", 0},
+    };
+    for (auto [name, is_log] : names)
+        EXPECT_EQ(ClipOrLogOfImage(name, "seq", 0, 1), is_log) << name;
+    EXPECT_EQ(ClipOrLogOfImage("seq_Img1203_Log", "seq", 1, 1), 0); // another tag
 }
 
 TEST(ClipNamesTest, FrameRuleOverSegments) {
     // Window: 0..4 forward from 10, then 5..8 backward from 50, then a
     // slow-motion map (each frame twice) from 100.
-    Segment a, b, c;
-    a.first = 10, a.last = 14, a.offset = 0;
-    b.first = 50, b.last = 47, b.offset = 5;
     int map[2] = {0, 0};
-    c.first = 100, c.last = 103, c.offset = 9, c.map = map, c.map_len = 2, c.period = 1;
+    Segment a{10, 14, 0}, b{50, 47, 5}, c{100, 103, 9, 2, 1, map};
     a.next = &b, b.next = &c, c.next = &a;
     a.prev = &c, b.prev = &a, c.prev = &b;
     WindowData w;
     w.seg_first = &a, w.seg_last = &c, w.seg_current = &a;
-    Segment *s = nullptr;
-    EXPECT_EQ(FrameCtrl(&w, 0, &s), 10);
-    EXPECT_EQ(s, &a);
-    EXPECT_EQ(FrameCtrl(&w, 4, &w.seg_current), 14);
-    EXPECT_EQ(FrameCtrl(&w, 5, &w.seg_current), 50);
-    EXPECT_EQ(w.seg_current, &b);
-    EXPECT_EQ(FrameCtrl(&w, 8, &w.seg_current), 47);
-    EXPECT_EQ(FrameCtrl(&w, 9, &w.seg_current), 100);
-    EXPECT_EQ(FrameCtrl(&w, 10, &w.seg_current), 100);
-    EXPECT_EQ(FrameCtrl(&w, 11, &w.seg_current), 101);
-    EXPECT_EQ(w.seg_current, &c);
-    EXPECT_EQ(FrameCtrl(&w, 1, &w.seg_current), 11); // back from the last segment
+    // Walked forwards, then back from the last segment to the first.
+    const std::pair<int, int> plays[] = {{0, 10},  {4, 14},   {5, 50},   {8, 47},
+                                         {9, 100}, {10, 100}, {11, 101}, {1, 11}};
+    for (auto [k, frame] : plays)
+        EXPECT_EQ(FrameCtrl(&w, k, &w.seg_current), frame) << k;
     EXPECT_EQ(w.seg_current, &a);
     // A map repeating with a period, and negative offsets rounding down.
     int strobe[3] = {0, 0, 0};
-    Segment d;
-    d.first = 0, d.last = 30, d.map = strobe, d.map_len = 3, d.period = 3;
+    Segment d{0, 30, 0, 3, 3, strobe};
     EXPECT_EQ(PlayCtrl(&d, 4), 3);
     EXPECT_EQ(PlayCtrl(&d, -1), -3);
     WindowData empty;
+    Segment *s = nullptr;
     EXPECT_EQ(FrameCtrl(&empty, 3, &s), 0);
 }

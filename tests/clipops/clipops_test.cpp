@@ -68,15 +68,11 @@ TEST_F(ClipOps, FactorDialogKeepsItsValuesAndMakesTheWindows) {
     ASSERT_NE(ByLabel(d, "Number of loops:"), nullptr);
     EXPECT_EQ(Where(ByLabel(d, "Number of loops:")), (std::array<int, 2>{20, 45}));
     EXPECT_EQ(Where(XtNameToWidget(d, "wtext")), (std::array<int, 2>{165, 40}));
-    Widget text = XtNameToWidget(d, "wtext");
-    char *value = XmTextGetString(text);
-    EXPECT_STREQ(value, "10");
-    XtFree(value);
+    EXPECT_EQ(Text(d, "wtext"), "10");
     EXPECT_TRUE(XmToggleButtonGetState(ByLabel(d, "Saw tooth")));
     EXPECT_EQ(Geometry(XtNameToWidget(d, "OK")), (std::array<int, 4>{53, 220, 70, 35}));
     EXPECT_EQ(Geometry(XtNameToWidget(d, "Cancel")), (std::array<int, 4>{176, 220, 70, 35}));
-    ::Press(XtNameToWidget(d, "Cancel"));
-    Pump();
+    Answer("Cancel");
     EXPECT_EQ(Dialog(), nullptr);
 
     struct Case {
@@ -104,11 +100,11 @@ TEST_F(ClipOps, FactorDialogKeepsItsValuesAndMakesTheWindows) {
         EXPECT_EQ(Last()->total, k.total) << k.title;
         k.command(nullptr, nullptr, nullptr);
         Pump();
-        char *shown = XmTextGetString(XtNameToWidget(Dialog(), "wtext"));
-        EXPECT_STREQ(shown, k.kept) << k.title;
-        XtFree(shown);
-        ::Press(XtNameToWidget(Dialog(), "Cancel"));
-        Pump();
+        EXPECT_EQ(Text(Dialog(), "wtext"), k.kept) << k.title;
+        if (k.command == LoopNewWin) { // the loop mode is kept with the count
+            EXPECT_EQ(XmToggleButtonGetState(ByLabel(Dialog(), "Flip flop")), k.flip);
+        }
+        Answer("Cancel");
     }
     // Return in the field answers once, as "OK" does.
     const int count = Count();
@@ -126,14 +122,7 @@ TEST_F(ClipOps, FactorDialogKeepsItsValuesAndMakesTheWindows) {
     Pump();
     ASSERT_EQ(Named(app_shell, "effect").size(), 1u);
     EXPECT_EQ(TitleOf(Dialog()), "Strobe");
-    ::Press(XtNameToWidget(Dialog(), "Cancel"));
-    Pump();
-    // The loop mode is kept with the count.
-    LoopNewWin(nullptr, nullptr, nullptr);
-    Pump();
-    EXPECT_TRUE(XmToggleButtonGetState(ByLabel(Dialog(), "Saw tooth")));
-    ::Press(XtNameToWidget(Dialog(), "Cancel"));
-    Pump();
+    Answer("Cancel");
 
     // Too long: a message, no window, the marks as they were.
     const int before = Count();
@@ -149,17 +138,13 @@ TEST_F(ClipOps, FactorDialogKeepsItsValuesAndMakesTheWindows) {
     a->current = 7;
     StillNewWin(nullptr, nullptr, nullptr);
     Pump();
-    char *first = XmTextGetString(XtNameToWidget(Dialog(), "wtext"));
-    EXPECT_STREQ(first, "25");
-    XtFree(first);
+    EXPECT_EQ(Text(Dialog(), "wtext"), "25");
     XmTextSetString(XtNameToWidget(Dialog(), "wtext"), const_cast<char *>("1"));
-    ::Press(XtNameToWidget(Dialog(), "OK"));
-    Pump();
+    Answer("OK");
     ASSERT_NE(Dialog(), nullptr); // stays open
     EXPECT_EQ(Messages(), std::vector<std::string>{"Number of frames must be > 1"});
     CloseMessages();
-    ::Press(XtNameToWidget(Dialog(), "Cancel"));
-    Pump();
+    Answer("Cancel");
     RunDialog(StillNewWin, "25");
     EXPECT_EQ(WindowTitle(Last()), "ST25(8->A)");
     EXPECT_EQ(Last()->total, 25);

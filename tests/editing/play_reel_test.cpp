@@ -9,6 +9,7 @@
 
 #include "editing/clip_records.h"
 #include "editing/play_reel.h"
+#include "editing/segments.h"
 #include "media/fm_format_svj.h"
 #include "media/fm_main.h"
 #include "media/video_globals.h"
@@ -58,6 +59,15 @@ class PlayReelTest : public ::testing::Test {
         play_jobs.clear();
         fm_deinitialize();
     }
+    // A job over frames start..end of the clip, remapped by map and period.
+    void job(PlayJob &j, int start, int end, std::vector<int> map = {}, int period = 1) {
+        j.clip = &clip;
+        j.start = start;
+        j.end = end;
+        j.map_len = int(map.size());
+        j.map = std::move(map);
+        j.period = period;
+    }
     temp_dir dir;
     std::string src;
     FisicData clip;
@@ -80,18 +90,13 @@ TEST_F(PlayReelTest, FieldsAreCopiedInPlayOrder) {
         {11, 11, {}, 1, 0, {11}, false},
     };
     for (const auto &c : cases) {
-        PlayJob job;
-        job.clip = &clip;
-        job.start = c.start;
-        job.end = c.end;
-        job.map = c.map;
-        job.map_len = int(c.map.size());
-        job.period = c.period;
-        job.output = PlayReelName(&clip);
-        ASSERT_FALSE(job.output.empty());
-        EXPECT_EQ(BuildPlayReel(&job, 0, c.invert), 0) << "the name is taken: no overwrite";
-        ASSERT_EQ(BuildPlayReel(&job, 1, c.invert), 1) << c.start;
-        const ReelBytes out = Read(job.output);
+        PlayJob j;
+        job(j, c.start, c.end, c.map, c.period);
+        j.output = PlayReelName(&clip);
+        ASSERT_FALSE(j.output.empty());
+        EXPECT_EQ(BuildPlayReel(&j, 0, c.invert), 0) << "the name is taken: no overwrite";
+        ASSERT_EQ(BuildPlayReel(&j, 1, c.invert), 1) << c.start;
+        const ReelBytes out = Read(j.output);
         EXPECT_EQ(out.head, in.head);
         ASSERT_EQ(out.fields.size(), c.want.size()) << c.start;
         for (size_t k = 0; k < c.want.size(); ++k) {
@@ -113,28 +118,19 @@ TEST_F(PlayReelTest, FieldsReachingIntoTheTableAreRefused) {
     const size_t entry = table + 16 * 11 + 12; // size of field 1 of frame 11
     reel_test::put32(all, entry, table - off1 - 100);
     reel_test::write_file(src, all);
-    PlayJob job;
-    job.clip = &clip;
-    job.output = dir.path("out.svj");
     const struct { int start, end, ok; } cases[] = {{10, 0, 1}, {11, 0, 0}, {11, 11, 0}};
     for (const auto &c : cases) {
-        job.start = c.start;
-        job.end = c.end;
-        EXPECT_EQ(BuildPlayReel(&job, 1, 0), c.ok) << c.start;
+        PlayJob j;
+        job(j, c.start, c.end);
+        j.output = dir.path("out.svj");
+        EXPECT_EQ(BuildPlayReel(&j, 1, 0), c.ok) << c.start;
     }
 }
 
 Segment *Seg(int first, int last, FisicData *f, std::vector<int> map = {}, int period = 1) {
-    auto *s = new Segment;
-    s->first = first;
-    s->last = last;
+    auto *s = new Segment{first, last, 0, int(map.size()), period};
     s->fisic = f;
-    s->period = period;
-    if (!map.empty()) {
-        s->map = static_cast<int *>(malloc(map.size() * sizeof(int)));
-        std::copy(map.begin(), map.end(), s->map);
-        s->map_len = int(map.size());
-    }
+    s->map = CopyTable(map.data(), s->map_len);
     return s;
 }
 
@@ -174,17 +170,10 @@ TEST_F(PlayReelTest, RelinkPointsCoveredSegmentsAtTheNewReel) {
     w.seg_first = ring[0];
     w.seg_last = ring.back();
 
-    PlayJob backward;
-    backward.clip = &clip;
-    backward.start = 100;
-    backward.end = 20;
+    PlayJob backward, slower;
+    job(backward, 100, 20);
+    job(slower, 60, 40, {0, 0});
     EXPECT_EQ(RelinkToPlayReel(&w, &backward, &fresh), 2);
-    PlayJob slower;
-    slower.clip = &clip;
-    slower.start = 60;
-    slower.end = 40;
-    slower.map = {0, 0};
-    slower.map_len = 2;
     EXPECT_EQ(RelinkToPlayReel(&w, &slower, &fresh), 1);
 
     const struct {

@@ -52,31 +52,22 @@ TEST(Softcut, EveryBytePairMatchesTheSinglePrecisionBlend) {
         ASSERT_EQ(out[k], (a[k] + b[k]) / 2);
 }
 
-// A picture of 1-byte pixels whose every byte is `v`.
-Pic plain(int w, int h, unsigned char v) {
-    return Pic(size_t(w) * h, v);
-}
-
-struct WipeCase {
-    EffectFunc f;
-    bool columns;   // boundary runs across columns (else rows from the bottom)
-    bool b_first;   // positions below the boundary come from b
-    int num_i, add; // boundary = (num_i * i + add) * size / (n + 1)
-};
-
 TEST(Wipes, BoundariesOfEveryFrame) {
-    const WipeCase cases[] = {{WipeLREffect, true, true, 1, 1},
-                              {WipeRLEffect, true, false, -1, 0},
-                              {WipeTBEffect, false, false, -1, 0},
-                              {WipeBTEffect, false, true, 1, 1}};
+    // The boundary lies (i + 1) or (n - i) steps of size / (n + 1) from the
+    // left, or from the top in rows; positions before it come from b or a.
+    const struct {
+        EffectFunc f;
+        bool columns, b_first, growing;
+    } cases[] = {{WipeLREffect, true, true, true},
+                 {WipeRLEffect, true, false, false},
+                 {WipeTBEffect, false, false, false},
+                 {WipeBTEffect, false, true, true}};
     const int w = 720, h = 12, n = 9;
-    Pic a = plain(w, h, 'a'), b = plain(w, h, 'b'), out(size_t(w) * h);
-    for (const WipeCase &c : cases) {
+    Pic a(size_t(w) * h, 'a'), b(size_t(w) * h, 'b'), out(size_t(w) * h);
+    for (const auto &c : cases) {
         for (int i = 0; i < n; i++) {
             c.f(out.data(), a.data(), b.data(), w, h, 1, i, n, 0);
-            const int size = c.columns ? w : h;
-            const int step = c.num_i > 0 ? i + 1 : n - i;
-            const int edge = step * size / (n + 1);
+            const int edge = (c.growing ? i + 1 : n - i) * (c.columns ? w : h) / (n + 1);
             for (int r = 0; r < h; r++)
                 for (int x = 0; x < w; x++) {
                     const int pos = c.columns ? x : r;
@@ -87,10 +78,6 @@ TEST(Wipes, BoundariesOfEveryFrame) {
                 }
         }
     }
-    // The L->R wipe over 720 columns and 9 frames steps by 72.
-    WipeLREffect(out.data(), a.data(), b.data(), w, h, 1, 4, 9, 0);
-    EXPECT_EQ(out[359], 'b');
-    EXPECT_EQ(out[360], 'a');
 }
 
 TEST(Wipes, TopToBottomWithFieldsAddressesFrameLines) {
@@ -120,51 +107,49 @@ TEST(Wipes, TopToBottomWithFieldsAddressesFrameLines) {
 TEST(GetFunctionsTable, ExtensionIndexSelectsTheFileFunctions) {
     for (int format = 0; format < 8; format++) {
         ImgReadFunc read = nullptr;
-        ImgHeaderFunc header = nullptr;
         ImgWriteFunc write = nullptr;
-        GetFunctions(format, &read, &header, &write);
+        GetFunctions(format, &read, nullptr, &write);
         const ImgFunctions *f = format < 6 ? img_functions(format) : nullptr;
         EXPECT_EQ(read, f ? f->read : nullptr) << format;
-        EXPECT_EQ(header, f ? f->header : nullptr) << format;
         EXPECT_EQ(write, f ? f->write : nullptr) << format;
     }
     ImgHeaderFunc header = nullptr;
     GetFunctions(1, nullptr, &header, nullptr);
     EXPECT_EQ(header, img_functions(1)->header);
-    EXPECT_EQ(img_functions(2)->read, img_functions(3)->read);
 }
 
 bool exists(const std::string &p) {
-    struct stat st;
-    return stat(p.c_str(), &st) == 0;
+    return access(p.c_str(), F_OK) == 0;
 }
 
-struct NameCase {
-    const char *reel_a, *reel_b; // file names in SVJ/; null: a picture clip
-    std::vector<const char *> taken;
-    const char *want; // "" : refused
-};
+// A database directory with the given subdirectories.
+std::string make_db(const temp_dir &tmp, std::initializer_list<const char *> subdirs) {
+    for (const char *d : subdirs)
+        mkdir(tmp.path(d).c_str(), 0777);
+    return tmp.path("");
+}
 
 TEST(EffectNames, ReelNamesSkipTakenNumbersAndStripFake) {
-    const NameCase cases[] = {
+    const struct {
+        const char *reel_a, *reel_b; // file names in SVJ/; null: a picture clip
+        std::vector<const char *> taken;
+        const char *want;
+    } cases[] = {
         {"colour_bars.svj", "x.svj", {}, "SVJ/colour_bars_Fake01.svj"},
         {"colour_bars_Fake03.svj", "x.svj", {}, "SVJ/colour_bars_Fake01.svj"},
         {"c.svj", "x.svj", {"SVJ/c_Fake01.svj", "SVJ/c_Fake02.svj"}, "SVJ/c_Fake03.svj"},
         {nullptr, "b_Fake12.svj", {}, "SVJ/b_Fake01.svj"},
     };
-    for (const NameCase &c : cases) {
+    for (const auto &c : cases) {
         temp_dir tmp;
-        const std::string db = tmp.path("");
-        mkdir((db + "SVJ").c_str(), 0777);
-        mkdir((db + "CLIP").c_str(), 0777);
+        const std::string db = make_db(tmp, {"SVJ", "CLIP"});
         for (const char *t : c.taken)
             write_file(db + t, {});
-        FisicData a, b;
-        ImageLogInfo pic;
-        std::string pa = db + "SVJ/" + (c.reel_a ? c.reel_a : "");
-        std::string pb = db + "SVJ/" + c.reel_b;
+        std::string pa = db + "SVJ/" + (c.reel_a ? c.reel_a : ""), pb = db + "SVJ/" + c.reel_b;
         std::string pattern = db + "IMAGES/shot";
+        ImageLogInfo pic;
         pic.pattern = pattern.data();
+        FisicData a, b;
         if (c.reel_a)
             a.path = pa.data();
         else
@@ -188,17 +173,11 @@ TEST(EffectNames, ReelNamesSkipTakenNumbersAndStripFake) {
 
 TEST(EffectNames, PictureNamesNeedAllFramesFree) {
     temp_dir tmp;
-    const std::string db = tmp.path("");
-    mkdir((db + "IMAGES").c_str(), 0777);
-    mkdir((db + "CLIP").c_str(), 0777);
+    const std::string db = make_db(tmp, {"IMAGES", "CLIP"});
     // "_Fake01" has frame 3 taken; "_Fake02" is free.
     write_file(db + "IMAGES/shot_Fake01.0003.tga", {});
     std::string pattern = tmp.path("src/shot_Fake07"), other = tmp.path("src/other");
-    ImageLogInfo pa, pb;
-    pa.pattern = pattern.data();
-    pa.style = 1;
-    pa.ext = 1;
-    pb.pattern = other.data();
+    ImageLogInfo pa{pattern.data(), 0, 0, 1, 1, 1}, pb{other.data()};
     FisicData a, b;
     a.pic = &pa;
     b.pic = &pb;
@@ -231,16 +210,11 @@ TEST(RenderPiece, FailureRemovesTheOutput) {
     temp_dir tmp;
     // A picture clip whose frames do not exist: the first read fails.
     std::string pattern = tmp.path("missing");
-    ImageLogInfo pic;
-    pic.pattern = pattern.data();
-    pic.style = 1;
-    pic.ext = 1;
+    ImageLogInfo pic{pattern.data(), 0, 0, 1, 1, 1};
     FisicData a;
     a.pic = &pic;
     a.frames = 5;
-    Segment s;
-    s.first = 0;
-    s.last = 4;
+    Segment s{0, 4};
     s.fisic = &a;
     EffectData d;
     SetEffectSource(d.a, &s, 0, 1);

@@ -4,59 +4,31 @@
 // what a refused start or a stop leaves behind.
 #include "../clipops/clipops_fixture.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <Xm/Scale.h>
 
-#include "database/db_list.h"
 #include "desktop/effects_dialog.h"
-#include "desktop/processes.h"
 #include "editing/frame_map.h"
-#include "platform/jobs.h"
 #include "platform/sem.h"
 
 namespace {
 
-bool exists(const std::string &p) {
-    struct stat st;
-    return stat(p.c_str(), &st) == 0;
-}
-
-class EffectUi : public ClipOpsFixture {
+class EffectUi : public DbOpsFixture {
   protected:
-    DbEntry entry{};
-
     void SetUp() override {
-        ClipOpsFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        if (!DbSubdir[0]) DbInitialize();
-        std::snprintf(entry.dir, sizeof entry.dir, "%s/", dir.c_str());
-        std::snprintf(entry.name, sizeof entry.name, "test");
-        for (const char *s : {"SVJ", "CLIP", "WORK", "IMAGES"})
-            mkdir((dir + "/" + s).c_str(), 0777);
-        db_current = &entry;
-        InstallEffectHooks();
+        DbOpsFixture::SetUp();
+        if (!IsSkipped() && !HasFatalFailure()) InstallEffectHooks();
     }
     void TearDown() override {
-        if (!IsSkipped()) {
-            Finish();
-            CloseMessages();
-            db_current = nullptr;
-        }
-        ClipOpsFixture::TearDown();
+        if (!IsSkipped()) Finish();
+        DbOpsFixture::TearDown();
     }
-    // A window on a reel of `frames` solid-colour frames with its log.
-    WindowData *ReelWindow(int frames, const char *name) {
-        FisicData *c = NewClip(frames);
-        WriteLog(c, 1);
-        WriteReel(c, dir + "/SVJ/" + name + ".svj");
-        WindowData *w = NewWindow(c, 0, 0, name);
-        w->selected = 1;
-        return w;
+    // Two selected windows on reels "a" and "b" of `frames` frames.
+    WindowData *Pair(int frames = 20) {
+        WindowData *a = ReelWindow(frames, "a", true);
+        ReelWindow(frames, "b", true);
+        return a;
     }
-    static std::string Title(WindowData *w) { return WindowTitle(w); }
-    // Runs the end routines of the finished jobs.
+    // Opens the pause gate and runs the end routines of the finished jobs.
     static void Finish() {
         SemSet(0, 0);
         for (int k = 0; k < 2000 && EffectEntry() >= 0; k++) {
@@ -73,20 +45,13 @@ class EffectUi : public ClipOpsFixture {
 };
 
 TEST_F(EffectUi, DialogChecksAndMessages) {
-    struct Case {
-        int selected; // windows selected of two
-        const char *message;
-    };
-    const Case cases[] = {{1, "Effect needs two clips selected."},
-                          {0, "Effect needs two clips selected."}};
-    WindowData *a = ReelWindow(20, "a");
-    WindowData *b = ReelWindow(20, "b");
-    for (const Case &c : cases) {
-        a->selected = c.selected >= 1;
-        b->selected = c.selected >= 2;
+    WindowData *a = Pair(), *b = a->next;
+    for (int selected : {1, 0}) {
+        a->selected = selected;
+        b->selected = 0;
         SoftNewWin(nullptr, nullptr, nullptr);
         Pump();
-        EXPECT_EQ(Messages(), std::vector<std::string>{c.message});
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Effect needs two clips selected."});
         EXPECT_EQ(Dialog(), nullptr);
         CloseMessages();
     }
@@ -103,54 +68,45 @@ TEST_F(EffectUi, DialogChecksAndMessages) {
     EXPECT_TRUE(XmToggleButtonGetState(ByLabel(d, "Join clips")));
     EXPECT_FALSE(XmToggleButtonGetState(ByLabel(d, "Invert order")));
     EXPECT_TRUE(XmToggleButtonGetState(ByLabel(d, "Center")));
-    ::Press(XtNameToWidget(d, "Cancel"));
-    Pump();
+    Answer("Cancel");
     EXPECT_EQ(Count(), 2);
 }
 
 TEST_F(EffectUi, RefusalsOfTheOkButton) {
-    WindowData *a = ReelWindow(20, "a");
-    WindowData *b = ReelWindow(20, "b");
-    struct Case {
+    WindowData *b = Pair()->next;
+    const std::string markers = "Not enough frames to do effect.\nCheck in and out markers.";
+    const struct {
         int n, position, b_in;
-        const char *message;
+        bool busy;
+        std::string message;
+    } cases[] = {
+        {21, EFFECT_CENTER, 0, false, "Not enough frames to do effect."},
+        {10, EFFECT_BEFORE, 5, false, markers},
+        {10, EFFECT_AFTER, 0, false, markers},
+        {5, EFFECT_CENTER, 0, true,
+         "Trying to link to unfinished effect.\nPlease try again in a few seconds."},
     };
-    const Case cases[] = {
-        {21, EFFECT_CENTER, 0, "Not enough frames to do effect."},
-        {10, EFFECT_BEFORE, 5, "Not enough frames to do effect.\nCheck in and out markers."},
-        {10, EFFECT_AFTER, 0, "Not enough frames to do effect.\nCheck in and out markers."},
-    };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         Marks(b, c.b_in, 19);
+        b->seg_first->fisic->busy = c.busy;
         EXPECT_EQ(EffectRun(c.n, 1, 0, c.position), nullptr);
         EXPECT_EQ(Messages(), std::vector<std::string>{c.message}) << c.n << " " << c.position;
         CloseMessages();
     }
-    Marks(b, 0, 19);
-    // A clip still being made.
-    b->seg_first->fisic->busy = 1;
-    EXPECT_EQ(EffectRun(5, 1, 0, EFFECT_CENTER), nullptr);
-    EXPECT_EQ(Messages(),
-              std::vector<std::string>{
-                  "Trying to link to unfinished effect.\nPlease try again in a few seconds."});
-    CloseMessages();
     b->seg_first->fisic->busy = 0;
     EXPECT_EQ(Count(), 2);
-    (void)a;
 }
 
 TEST_F(EffectUi, SoftcutShowsAtOnceThenReadsItsReel) {
-    WindowData *a = ReelWindow(20, "a");
-    WindowData *b = ReelWindow(20, "b");
+    WindowData *a = Pair();
     SemSet(0, 1); // holds the job at its first pause gate
     SoftNewWin(nullptr, nullptr, nullptr);
     Pump();
     ASSERT_NE(Dialog(), nullptr);
-    ::Press(XtNameToWidget(Dialog(), "OK"));
-    Pump();
+    Answer("OK");
     WindowData *w = Last();
-    ASSERT_NE(w, b);
-    EXPECT_EQ(Title(w), "SC10(a,b)");
+    ASSERT_NE(w, a->next);
+    EXPECT_EQ(WindowTitle(w), "SC10(a,b)");
     // A's range up to the transition, the transition, B's range after it.
     EXPECT_EQ(w->total, 30);
     Segment *piece = nullptr;
@@ -161,8 +117,8 @@ TEST_F(EffectUi, SoftcutShowsAtOnceThenReadsItsReel) {
     EXPECT_EQ(t->frames, 10);
     EXPECT_EQ(t->part.load()[0].ready.load(), 1);
     const std::string out = dir + "/SVJ/a_Fake01.svj";
-    EXPECT_TRUE(exists(out));
-    EXPECT_TRUE(exists(dir + "/CLIP/a_Fake01.svj_Clip_1"));
+    EXPECT_TRUE(Exists("SVJ/a_Fake01.svj"));
+    EXPECT_TRUE(Exists("CLIP/a_Fake01.svj_Clip_1"));
     const int entry = EffectEntry();
     ASSERT_GE(entry, 0);
     EXPECT_EQ(pidData[entry].output, out);
@@ -178,17 +134,15 @@ TEST_F(EffectUi, SoftcutShowsAtOnceThenReadsItsReel) {
     EXPECT_EQ(a->seg_first->fisic->refs.load(), 2);
     // A second effect of the same clips takes the next name.
     SemSet(0, 1);
-    a->selected = b->selected = 1;
+    a->selected = a->next->selected = 1;
     w->selected = 0;
     ASSERT_NE(EffectRun(3, 0, 0, EFFECT_CENTER), nullptr);
     EXPECT_EQ(Last()->total, 3);
-    EXPECT_TRUE(exists(dir + "/SVJ/a_Fake02.svj"));
-    Finish();
+    EXPECT_TRUE(Exists("SVJ/a_Fake02.svj"));
 }
 
 TEST_F(EffectUi, FailedStartAndStopLeaveNothing) {
-    WindowData *a = ReelWindow(20, "a");
-    ReelWindow(20, "b");
+    WindowData *a = Pair();
     // No free process entry: "Error creating process", nothing made.
     const int kept = num_sproc;
     num_sproc = GENERAL_SPROC;
@@ -197,25 +151,23 @@ TEST_F(EffectUi, FailedStartAndStopLeaveNothing) {
     EXPECT_EQ(Messages(), std::vector<std::string>{"Error creating process"});
     CloseMessages();
     EXPECT_EQ(Count(), 2);
-    EXPECT_FALSE(exists(dir + "/SVJ/a_Fake01.svj"));
-    EXPECT_FALSE(exists(dir + "/CLIP/a_Fake01.svj_Clip_1"));
+    EXPECT_FALSE(Exists("SVJ/a_Fake01.svj"));
+    EXPECT_FALSE(Exists("CLIP/a_Fake01.svj_Clip_1"));
     EXPECT_EQ(a->seg_first->fisic->refs.load(), 1);
     for (FisicData *f = first_fisic.load(); f; f = f->next.load())
         EXPECT_FALSE(f->busy.load());
     // Stopped while it waits: no message, the reel gone.
     SemSet(0, 1);
     ASSERT_NE(EffectRun(4, 1, 0, EFFECT_CENTER), nullptr);
-    const int entry = EffectEntry();
-    ASSERT_GE(entry, 0);
-    StopProcess(entry);
+    ASSERT_GE(EffectEntry(), 0);
+    StopProcess(EffectEntry());
     Finish();
     EXPECT_TRUE(Messages().empty());
-    EXPECT_FALSE(exists(dir + "/SVJ/a_Fake01.svj"));
+    EXPECT_FALSE(Exists("SVJ/a_Fake01.svj"));
 }
 
 TEST_F(EffectUi, EndWaitsWhileClipsAreRemoved) {
-    ReelWindow(20, "a");
-    ReelWindow(20, "b");
+    Pair();
     SemSet(3, 1); // the converter is serving a removal
     WindowData *w = EffectRun(4, 0, 0, EFFECT_CENTER);
     ASSERT_NE(w, nullptr);
@@ -224,7 +176,7 @@ TEST_F(EffectUi, EndWaitsWhileClipsAreRemoved) {
     EXPECT_TRUE(t->busy.load());
     EXPECT_EQ(t->path, nullptr);
     SemSet(3, 0);
-    for (int k = 0; k < 200 && t->busy.load(); k++) {
+    for (int k = 0; k < 1000 && t->busy.load(); k++) {
         usleep(10000);
         Pump();
     }
@@ -234,25 +186,20 @@ TEST_F(EffectUi, EndWaitsWhileClipsAreRemoved) {
 }
 
 TEST_F(EffectUi, TransitionAcrossACutMakesTwoPieces) {
-    // A: 6 frames of clip "a" then 6 of clip "c"; a 4-frame transition at
-    // A's end (After, Out at 9) crosses nothing, one at Out 7 crosses the cut.
-    WindowData *a = ReelWindow(6, "a");
+    // A: 6 frames of clip "a" then 6 of clip "c"; a 4-frame transition
+    // centred on Out 7 crosses the cut.
+    WindowData *a = ReelWindow(6, "a", true);
     FisicData *c = NewClip(6);
     WriteLog(c, 1);
     WriteReel(c, dir + "/SVJ/c.svj");
     auto *s = new Segment;
-    s->first = 0;
-    s->last = 5;
-    s->offset = 6;
-    s->fisic = c;
+    s->first = 0, s->last = 5, s->offset = 6, s->fisic = c;
     c->refs++;
-    s->prev = a->seg_first;
-    s->next = a->seg_first;
-    a->seg_first->next = a->seg_first->prev = s;
-    a->seg_last = s;
+    s->prev = s->next = a->seg_first;
+    a->seg_first->next = a->seg_first->prev = a->seg_last = s;
     a->total = 12;
     Marks(a, 0, 7);
-    ReelWindow(12, "b");
+    ReelWindow(12, "b", true);
     SemSet(0, 1);
     WindowData *w = EffectRun(4, 0, 0, EFFECT_CENTER);
     ASSERT_NE(w, nullptr);
@@ -261,8 +208,8 @@ TEST_F(EffectUi, TransitionAcrossACutMakesTwoPieces) {
     ASSERT_NE(second, first);
     EXPECT_EQ(first->last - first->first + 1, 2);
     EXPECT_EQ(second->offset, 2);
-    EXPECT_TRUE(exists(dir + "/SVJ/a_Fake01.svj"));
-    EXPECT_TRUE(exists(dir + "/SVJ/c_Fake01.svj"));
+    EXPECT_TRUE(Exists("SVJ/a_Fake01.svj"));
+    EXPECT_TRUE(Exists("SVJ/c_Fake01.svj"));
     Finish();
     EXPECT_TRUE(Messages().empty());
     EXPECT_FALSE(first->fisic->busy.load());
