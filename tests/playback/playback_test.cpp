@@ -246,53 +246,33 @@ TEST_F(Playback, SpaceEscapeAndAClickOnThePictureStop) {
     }
 }
 
-TEST_F(Playback, RightWhilePlayingBackwardReversesAtOnce) {
-    WindowData *w = LogWindow(10);
-    PlayTrace trace;
-    SetPlayTrace(&trace);
-    bool right = false, left = false;
-    w->current = 6;
-    on_sleep = [&](double) {
-        // Frame 4 waits for its deadline with 5 on the screen: the turn
-        // shows 6 in its place. Later 9 waits with 8 shown: 7 comes instead.
-        if (w->current == 4 && !right) {
-            Send(w->glw, KeyPress, XK_Right);
-            right = true;
-        }
-        if (w->current == 9 && !left) {
-            Send(w->glw, KeyPress, XK_Left);
-            left = true;
-        }
-    };
-    ePlayStart(w, -1);
-    SetPlayTrace(nullptr);
-    EXPECT_EQ(trace.frames, (std::vector<int>{6, 5, 6, 7, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
-    EXPECT_EQ(trace.lags_ms.size(), trace.frames.size());
-    EXPECT_EQ(w->current, 0);
-    EXPECT_TRUE(PixelIsFrame(Centre(w), 0));
-    EXPECT_STREQ(LastPlayStats().ended, "end");
-    // Each frame still keeps its own deadline: one sleep per frame drawn.
-    ASSERT_EQ(sleeps.size(), 13u);
-    EXPECT_DOUBLE_EQ(sleeps.back() - sleeps.front(), 12 * 4);
-}
-
-// A key that wakes the wait before the deadline turns the playback there and
-// then: the frame a step the new way is drawn without waiting for the old
-// deadline, and the next frames are due a period apart from that draw. Before
-// anything is shown, a turn draws the first frame at once.
+// A key that comes during a frame's wait turns the playback there and then:
+// the frame a step the new way is drawn without waiting for the old deadline,
+// and the next frames are due a period apart from that draw. Before anything
+// is shown, a turn draws the first frame at once.
 TEST_F(Playback, ATurnIsDrawnWhenTheKeyComesAndTheScheduleStartsFromIt) {
     WindowData *w = LogWindow(10);
     struct Case {
         const char *what;
         int current, dir;
+        double early[2]; // how long before the deadline each key comes
         std::vector<int> frames;
         std::vector<double> times;
     } cases[] = {
+        // Backward from 6: Right comes at the deadline of frame 4 with 5
+        // shown, so 6 is drawn in its place; Left at that of 9 with 8 shown.
+        {"turns at the deadlines",
+         6,
+         -1,
+         {0, 0},
+         {6, 5, 6, 7, 8, 7, 6, 5, 4, 3, 2, 1, 0},
+         {1012, 1016, 1020, 1024, 1028, 1032, 1036, 1040, 1044, 1048, 1052, 1056, 1060}},
         // Backward from 6: Right wakes the wait of frame 4 at 1017 (due 1020)
         // with 5 shown, Left wakes the wait of 9 at 1027 (due 1029) with 8.
         {"turns while playing",
          6,
          -1,
+         {3, 2},
          {6, 5, 6, 7, 8, 7, 6, 5, 4, 3, 2, 1, 0},
          {1012, 1016, 1017, 1021, 1025, 1027, 1031, 1035, 1039, 1043, 1047, 1051, 1055}},
         // Forward from 6: Left at 1005, during the wait of three periods
@@ -300,6 +280,7 @@ TEST_F(Playback, ATurnIsDrawnWhenTheKeyComesAndTheScheduleStartsFromIt) {
         {"turn before the first frame",
          6,
          1,
+         {0, 0},
          {6, 5, 4, 3, 2, 1, 0},
          {1005, 1009, 1013, 1017, 1021, 1025, 1029}},
     };
@@ -311,11 +292,11 @@ TEST_F(Playback, ATurnIsDrawnWhenTheKeyComesAndTheScheduleStartsFromIt) {
         on_sleep = [&](double until) {
             // The sleep ends early: the key arrived before the deadline.
             if (c.dir < 0 && w->current == 4 && keys == 0) {
-                virtual_now = until - 3;
+                virtual_now = until - c.early[0];
                 Send(w->glw, KeyPress, XK_Right);
                 keys++;
             } else if (c.dir < 0 && w->current == 9 && keys == 1) {
-                virtual_now = until - 2;
+                virtual_now = until - c.early[1];
                 Send(w->glw, KeyPress, XK_Left);
                 keys++;
             } else if (c.dir > 0 && keys == 0) {
