@@ -40,30 +40,27 @@ TEST_F(Keys, TabWrapsAround) {
     EXPECT_EQ(y, 72);
 }
 
+// Keys typed in turn on a desktop window of 30 frames, and its In, frame
+// and Out labels after each group.
 TEST_F(Keys, MarksSteppingAndFrames) {
-    FisicData *c = NewClip(30);
-    WindowData *a = NewWindow(c);
-    Key(a, XK_Up);
-    Key(a, XK_Up);
-    EXPECT_EQ(a->current, 2);
-    Key(a, XK_z);
-    EXPECT_EQ(a->in, 2);
-    EXPECT_EQ(LabelOf(a->in_label), "< 3");
-    Key(a, XK_Down);
-    EXPECT_EQ(a->current, 1);
-    Key(a, XK_Down);
-    Key(a, XK_Down); // not below 0
-    EXPECT_EQ(a->current, 0);
-    Key(a, XK_1);
-    Key(a, XK_5);
-    Key(a, XK_Return);
-    EXPECT_EQ(a->current, 14);
-    EXPECT_EQ(LabelOf(a->frame_label), "15");
-    Key(a, XK_x);
-    EXPECT_EQ(a->out, 14);
-    EXPECT_EQ(LabelOf(a->out_label), "> 15");
-    Key(a, XK_End);
-    EXPECT_EQ(a->current, 29);
+    WindowData *a = NewWindow(NewClip(30));
+    const std::pair<std::vector<KeySym>, const char *> steps[] = {
+        {{XK_Up, XK_Up}, "< 1 3 > 30"},
+        {{XK_z}, "< 3 3 > 30"},
+        {{XK_Down}, "< 3 2 > 30"},
+        {{XK_Down, XK_Down}, "< 3 1 > 30"}, // not below the first frame
+        {{XK_1, XK_5, XK_Return}, "< 3 15 > 30"},
+        {{XK_x}, "< 3 15 > 15"},
+        {{XK_End}, "< 3 30 > 15"},
+    };
+    for (const auto &[keys, labels] : steps) {
+        for (KeySym k : keys)
+            Key(a, k);
+        EXPECT_EQ(LabelOf(a->in_label) + " " + LabelOf(a->frame_label) + " " +
+                      LabelOf(a->out_label),
+                  labels);
+    }
+    EXPECT_EQ(std::make_pair(a->in, a->out), std::make_pair(2, 14));
 }
 
 // The three columns of the key table: marks and memo on the desktop, the
