@@ -153,6 +153,7 @@ TEST_F(DesktopCells, PlaceholderStaysOnTheDesktop) {
     last_window = p;
     windows.push_back(p);
     Pump();
+    EXPECT_EQ(ClosingImpExpWindows(0, 0, p), 1); // closing it asks about the import
     EXPECT_EQ(DropWindow(p, 1, 0), 0);
     EXPECT_EQ(Messages(),
               (std::vector<std::string>{
