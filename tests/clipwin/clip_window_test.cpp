@@ -37,8 +37,7 @@ using ClipWindowLayout = ClipWinFixture;
 TEST_F(ClipWindowLayout, DesktopWindow) {
     FisicData *c = NewClip(12);
     WindowData *w = NewWindow(c);
-    EXPECT_EQ(XBAND, 11); // (206 - 180) / 2 - 2
-    EXPECT_EQ(Geometry(w->glw), (Box{XBAND, 23, 180, 144}));
+    EXPECT_EQ(Geometry(w->glw), (Box{11, 23, 180, 144})); // (206 - 180) / 2 - 2 across
     EXPECT_EQ(XtParent(w->frame), workform);
     EXPECT_EQ(Geometry(w->frame), (Box{XBORD, YBORD, XLARG, YLARG}));
     EXPECT_EQ(LabelOf(w->in_label), "< 1");
@@ -61,8 +60,6 @@ TEST_F(ClipWindowLayout, DesktopWindow) {
     XtVaGetValues(w->scale, XmNminimum, &lo, XmNmaximum, &hi, NULL);
     EXPECT_EQ(lo, 1);
     EXPECT_EQ(hi, 12);
-    EXPECT_EQ(w->slot, 0);
-    EXPECT_EQ(NewWindow(c)->slot, 1); // the next window takes the next cell
 
     SetImportProgress(nullptr, w->frame_label, 3, 10);
     EXPECT_EQ(LabelOf(w->frame_label), "IN PROGRESS (3/10)");
@@ -165,7 +162,7 @@ TEST_F(ClipWindowFrames, HeldArrowWaitsOnATimerAndMarksOutOfAPlaceholder) {
     EXPECT_EQ(ArrowHeld(), 0);
     EXPECT_EQ(ArrowArm(w, 1), 1);
     const auto t0 = std::chrono::steady_clock::now();
-    while (ArrowHeld() && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(3)) {
+    while (ArrowHeld() && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(10)) {
         Pump();
         usleep(10000);
     }

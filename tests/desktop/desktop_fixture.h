@@ -130,7 +130,7 @@ inline void InDispatch(std::function<void()> fn) {
     cm.message_type = XInternAtom(cm.display, "ORVA_TEST_DISPATCH", False);
     XSendEvent(cm.display, cm.window, False, NoEventMask, reinterpret_cast<XEvent *>(&cm));
     XFlush(cm.display);
-    for (int i = 0; i < 2000 && DispatchedWork(); i++) {
+    for (int i = 0; i < 10000 && DispatchedWork(); i++) {
         while (XtAppPending(app))
             XtAppProcessEvent(app, XtIMAll);
         if (DispatchedWork()) usleep(1000);

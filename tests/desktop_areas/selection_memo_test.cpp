@@ -109,8 +109,7 @@ TEST_F(Selection, DragByPointerDrops) {
     Motion(a, 40 + 2 * 206, 40 + 214);
     Release(a, 40 + 2 * 206, 40 + 214);
     EXPECT_EQ(DraggedWindow(), nullptr);
-    EXPECT_EQ(a->slot, 8);
-    EXPECT_EQ(first_work, b);
+    EXPECT_EQ(Order(), "| b1 a8");
     EXPECT_EQ(Selected(), "00"); // a drop selects nothing
 
     // Pressing with button 3 neither selects nor drags.
@@ -191,7 +190,7 @@ TEST_F(Selection, RealPointerDragAndClick) {
                      "sleep 0.1 mousemove %d %d sleep 0.1 mouseup 1 &",
                      x, y, x + 10, y, tx, ty);
         ASSERT_EQ(system(cmd), 0);
-        for (int i = 0; i < 5000 && !done(); i++) {
+        for (int i = 0; i < 10000 && !done(); i++) {
             while (XtAppPending(app))
                 XtAppProcessEvent(app, XtIMAll);
             usleep(1000);
@@ -201,9 +200,8 @@ TEST_F(Selection, RealPointerDragAndClick) {
     pointer(rx, ry, rx, ry, [&] { return b->selected != 0; });
     EXPECT_EQ(Selected(), "01");
     pointer(rx, ry, rx + 2 * 206, ry + 214, [&] { return b->slot != 1; });
-    EXPECT_EQ(b->slot, 9);
+    EXPECT_EQ(Order(), "| a0 b9");
     EXPECT_EQ(DraggedWindow(), nullptr);
-    EXPECT_EQ(a->slot, 0);
 
     // Released over another window's picture, the drop still comes to the
     // dragged one: a goes before b in the kept arrangement.
@@ -211,12 +209,12 @@ TEST_F(Selection, RealPointerDragAndClick) {
     WindowData *d = NewWindow(c);
     RepositionWindows();
     Pump();
-    ASSERT_EQ(List(), (std::vector<WindowData *>{a, b, d}));
+    ASSERT_EQ(Order(), "| a0 b1 c2");
     Position ax = 0, ay = 0, dx = 0, dy = 0;
     XtTranslateCoords(a->glw, 90, 72, &ax, &ay);
     XtTranslateCoords(d->glw, 90, 72, &dx, &dy);
     pointer(ax, ay, dx, dy, [&] { return first_work != a; });
-    EXPECT_EQ(List(), (std::vector<WindowData *>{b, a, d}));
+    EXPECT_EQ(Order(), "| b0 a1 c2");
     EXPECT_EQ(DraggedWindow(), nullptr);
 }
 

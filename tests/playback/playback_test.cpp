@@ -127,6 +127,13 @@ class Playback : public ClipWinFixture {
         XSync(ev.xany.display, False);
     }
 
+    // The window stands on frame f and shows it.
+    static bool Shows(const WindowData *w, int f) {
+        return w->current == f && PixelIsFrame(Centre(w), f);
+    }
+    // No playback runs, the window is not playing and the pause gate is open.
+    static bool Idle(const WindowData *w) { return !isPlayActive && !w->playing && !SemGet(0); }
+
     // A window on a clip of `frames` frames with a complete log of `parts`.
     WindowData *LogWindow(int frames, int parts = 1) {
         FisicData *c = NewClip(frames);
@@ -155,12 +162,9 @@ TEST_F(Playback, RunsForwardFromTheLogToTheLastFrame) {
     EXPECT_DOUBLE_EQ(sleeps[0], 1012);
     for (size_t i = 1; i < sleeps.size(); i++)
         EXPECT_DOUBLE_EQ(sleeps[i] - sleeps[i - 1], 4) << i;
-    EXPECT_EQ(w->current, 9);
     EXPECT_EQ(w->source, SOURCE_LOG);
-    EXPECT_TRUE(PixelIsFrame(Centre(w), 9));
-    EXPECT_EQ(w->playing, 0);
-    EXPECT_EQ(isPlayActive, 0);
-    EXPECT_EQ(SemGet(0), 0);
+    EXPECT_TRUE(Shows(w, 9));
+    EXPECT_TRUE(Idle(w));
     EXPECT_EQ(LabelOf(w->frame_label), "10");
     EXPECT_TRUE(Messages().empty());
 }
@@ -192,8 +196,7 @@ TEST_F(Playback, ButtonsAndArrowsStartWhereTheRulesSay) {
         const int end = c.dir > 0 ? 5 : 0;
         EXPECT_EQ(LastPlayStats().start, c.start) << how << " from " << c.current;
         EXPECT_EQ(LastPlayStats().dir, c.dir) << how;
-        EXPECT_EQ(w->current, end) << how;
-        EXPECT_TRUE(PixelIsFrame(Centre(w), end)) << how;
+        EXPECT_TRUE(Shows(w, end)) << how;
     }
 }
 
@@ -238,61 +241,39 @@ TEST_F(Playback, SpaceEscapeAndAClickOnThePictureStop) {
         // The stop comes during frame 4's wait: 4 is drawn once, on the stop.
         EXPECT_EQ(trace.frames, (std::vector<int>{1, 2, 3, 4})) << c.detail;
         EXPECT_STREQ(LastPlayStats().ended, "stop") << c.detail;
-        EXPECT_EQ(w->current, 4) << c.detail;
         EXPECT_EQ(LastPlayStats().last, 4) << c.detail;
-        EXPECT_TRUE(PixelIsFrame(Centre(w), 4)) << c.detail;
-        EXPECT_EQ(isPlayActive, 0);
-        EXPECT_EQ(w->playing, 0);
+        EXPECT_TRUE(Shows(w, 4)) << c.detail;
+        EXPECT_TRUE(Idle(w)) << c.detail;
     }
 }
 
-TEST_F(Playback, RightWhilePlayingBackwardReversesAtOnce) {
-    WindowData *w = LogWindow(10);
-    PlayTrace trace;
-    SetPlayTrace(&trace);
-    bool right = false, left = false;
-    w->current = 6;
-    on_sleep = [&](double) {
-        // Frame 4 waits for its deadline with 5 on the screen: the turn
-        // shows 6 in its place. Later 9 waits with 8 shown: 7 comes instead.
-        if (w->current == 4 && !right) {
-            Send(w->glw, KeyPress, XK_Right);
-            right = true;
-        }
-        if (w->current == 9 && !left) {
-            Send(w->glw, KeyPress, XK_Left);
-            left = true;
-        }
-    };
-    ePlayStart(w, -1);
-    SetPlayTrace(nullptr);
-    EXPECT_EQ(trace.frames, (std::vector<int>{6, 5, 6, 7, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
-    EXPECT_EQ(trace.lags_ms.size(), trace.frames.size());
-    EXPECT_EQ(w->current, 0);
-    EXPECT_TRUE(PixelIsFrame(Centre(w), 0));
-    EXPECT_STREQ(LastPlayStats().ended, "end");
-    // Each frame still keeps its own deadline: one sleep per frame drawn.
-    ASSERT_EQ(sleeps.size(), 13u);
-    EXPECT_DOUBLE_EQ(sleeps.back() - sleeps.front(), 12 * 4);
-}
-
-// A key that wakes the wait before the deadline turns the playback there and
-// then: the frame a step the new way is drawn without waiting for the old
-// deadline, and the next frames are due a period apart from that draw. Before
-// anything is shown, a turn draws the first frame at once.
+// A key that comes during a frame's wait turns the playback there and then:
+// the frame a step the new way is drawn without waiting for the old deadline,
+// and the next frames are due a period apart from that draw. Before anything
+// is shown, a turn draws the first frame at once.
 TEST_F(Playback, ATurnIsDrawnWhenTheKeyComesAndTheScheduleStartsFromIt) {
     WindowData *w = LogWindow(10);
     struct Case {
         const char *what;
         int current, dir;
+        double early[2]; // how long before the deadline each key comes
         std::vector<int> frames;
         std::vector<double> times;
     } cases[] = {
+        // Backward from 6: Right comes at the deadline of frame 4 with 5
+        // shown, so 6 is drawn in its place; Left at that of 9 with 8 shown.
+        {"turns at the deadlines",
+         6,
+         -1,
+         {0, 0},
+         {6, 5, 6, 7, 8, 7, 6, 5, 4, 3, 2, 1, 0},
+         {1012, 1016, 1020, 1024, 1028, 1032, 1036, 1040, 1044, 1048, 1052, 1056, 1060}},
         // Backward from 6: Right wakes the wait of frame 4 at 1017 (due 1020)
         // with 5 shown, Left wakes the wait of 9 at 1027 (due 1029) with 8.
         {"turns while playing",
          6,
          -1,
+         {3, 2},
          {6, 5, 6, 7, 8, 7, 6, 5, 4, 3, 2, 1, 0},
          {1012, 1016, 1017, 1021, 1025, 1027, 1031, 1035, 1039, 1043, 1047, 1051, 1055}},
         // Forward from 6: Left at 1005, during the wait of three periods
@@ -300,6 +281,7 @@ TEST_F(Playback, ATurnIsDrawnWhenTheKeyComesAndTheScheduleStartsFromIt) {
         {"turn before the first frame",
          6,
          1,
+         {0, 0},
          {6, 5, 4, 3, 2, 1, 0},
          {1005, 1009, 1013, 1017, 1021, 1025, 1029}},
     };
@@ -311,11 +293,11 @@ TEST_F(Playback, ATurnIsDrawnWhenTheKeyComesAndTheScheduleStartsFromIt) {
         on_sleep = [&](double until) {
             // The sleep ends early: the key arrived before the deadline.
             if (c.dir < 0 && w->current == 4 && keys == 0) {
-                virtual_now = until - 3;
+                virtual_now = until - c.early[0];
                 Send(w->glw, KeyPress, XK_Right);
                 keys++;
             } else if (c.dir < 0 && w->current == 9 && keys == 1) {
-                virtual_now = until - 2;
+                virtual_now = until - c.early[1];
                 Send(w->glw, KeyPress, XK_Left);
                 keys++;
             } else if (c.dir > 0 && keys == 0) {
@@ -336,8 +318,7 @@ TEST_F(Playback, ATurnIsDrawnWhenTheKeyComesAndTheScheduleStartsFromIt) {
             EXPECT_DOUBLE_EQ(lag, 0) << c.what;
         EXPECT_EQ(LastPlayStats().dropped, 0) << c.what;
         EXPECT_STREQ(LastPlayStats().ended, "end") << c.what;
-        EXPECT_EQ(w->current, 0) << c.what;
-        EXPECT_TRUE(PixelIsFrame(Centre(w), 0)) << c.what;
+        EXPECT_TRUE(Shows(w, 0)) << c.what;
     }
 }
 
@@ -451,8 +432,7 @@ TEST_F(Playback, AClipWithoutALogPlaysEveryThirdFrameFromTheReel) {
               "play: start 9 last 1 dir -1 frames 3 drawn 3 dropped 0 log 0 reel 4 "
               "lag_max_ms 32.5 seconds 0.36 ended end\n");
     EXPECT_EQ(shown, (std::vector<int>{8, 5, 2}));
-    EXPECT_EQ(w->current, 0);
-    EXPECT_TRUE(PixelIsFrame(Centre(w), 0));
+    EXPECT_TRUE(Shows(w, 0));
 }
 
 TEST_F(Playback, APartNotYetWrittenKeepsThePreviousPicture) {
@@ -509,13 +489,9 @@ TEST_F(Playback, BadSourcesArePlayErrorsAndNeverOverrun) {
         k.spoil(c);
         ePlayStart(w, 1);
         EXPECT_STREQ(LastPlayStats().ended, "error") << k.what;
-        EXPECT_EQ(w->current, k.at) << k.what;
-        if (k.at) {
-            EXPECT_TRUE(PixelIsFrame(Centre(w), k.at)) << k.what; // the picture stays
-        }
-        EXPECT_EQ(isPlayActive, 0);
-        EXPECT_EQ(w->playing, 0);
-        EXPECT_EQ(SemGet(0), 0) << k.what;
+        // The picture shown before the error stays.
+        EXPECT_TRUE(k.at ? Shows(w, k.at) : w->current == 0) << k.what;
+        EXPECT_TRUE(Idle(w)) << k.what;
         EXPECT_EQ(Messages(), (std::vector<std::string>{"Play error"})) << k.what;
         CloseMessages();
     }

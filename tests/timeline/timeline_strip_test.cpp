@@ -3,6 +3,7 @@
 // and the In/Out range over a master area built from hand-made records.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <deque>
 #include <vector>
@@ -44,15 +45,14 @@ TEST(TimelineLayout, BlocksAndMarkersFollowTheRule) {
     for (const Expect &c : cases) {
         TmStripLayout lay;
         TmLayoutStrip(c.lengths.data(), int(c.lengths.size()), c.in, c.out, c.width, c.total, &lay);
-        ASSERT_EQ(lay.blocks.size(), c.blocks.size());
-        for (size_t i = 0; i < c.blocks.size(); i++) {
-            EXPECT_EQ(lay.blocks[i].x0, c.blocks[i].first) << "block " << i << " width " << c.width;
-            EXPECT_EQ(lay.blocks[i].x1, c.blocks[i].second)
-                << "block " << i << " width " << c.width;
+        std::vector<std::pair<int, int>> blocks;
+        for (size_t i = 0; i < lay.blocks.size(); i++) {
+            blocks.emplace_back(lay.blocks[i].x0, lay.blocks[i].x1);
             EXPECT_EQ(lay.blocks[i].colour, int(i % 2));
         }
-        EXPECT_EQ(lay.in_x, c.in_x) << "width " << c.width;
-        EXPECT_EQ(lay.out_x, c.out_x) << "width " << c.width;
+        EXPECT_EQ(blocks, c.blocks) << "width " << c.width;
+        EXPECT_EQ(std::make_pair(lay.in_x, lay.out_x), std::make_pair(c.in_x, c.out_x))
+            << "width " << c.width;
     }
     TmStripLayout none;
     const int one = 5;
@@ -216,6 +216,21 @@ class MasterArea {
     std::deque<WindowData> wins;
 };
 
+// A range's In and Out frames, and its window count with the resolved
+// window indexes.
+std::pair<int, int> Frames(const TmRange &range) {
+    int in = -5, out = -5;
+    TmRangeFrames(range, &in, &out);
+    return {in, out};
+}
+std::array<int, 3> Resolved(const TmRange &range) {
+    int in = -5, out = -5;
+    const int n = TmResolveRange(range, &in, &out);
+    return {n, in, out};
+}
+using P = std::pair<int, int>;
+using R = std::array<int, 3>;
+
 TEST(TimelineRange, SettingAMarkerKeepsInBeforeOut) {
     MasterArea area({10, 20, 30, 40});
     struct Step {
@@ -233,10 +248,8 @@ TEST(TimelineRange, SettingAMarkerKeepsInBeforeOut) {
     TmRange range;
     for (const Step &s : steps) {
         TmSetRangeWindow(&range, s.window < 0 ? nullptr : area[size_t(s.window)], s.which);
-        int in = -1, out = -1;
-        EXPECT_EQ(TmResolveRange(range, &in, &out), 4);
-        EXPECT_EQ(in, s.in) << "window " << s.window << " which " << s.which;
-        EXPECT_EQ(out, s.out) << "window " << s.window << " which " << s.which;
+        EXPECT_EQ(Resolved(range), (R{4, s.in, s.out}))
+            << "window " << s.window << " which " << s.which;
     }
     // A desktop window is not a master-area window: that end goes back to
     // the first (In) or the last (Out).
@@ -258,47 +271,29 @@ TEST(TimelineRange, InOutSumsTheWindowsBefore) {
         TmRange range;
         range.in = c.in_window < 0 ? nullptr : area[size_t(c.in_window)];
         range.out = c.out_window < 0 ? nullptr : area[size_t(c.out_window)];
-        int in = -5, out = -5;
-        TmRangeFrames(range, &in, &out);
-        EXPECT_EQ(in, c.in);
-        EXPECT_EQ(out, c.out);
+        EXPECT_EQ(Frames(range), P(c.in, c.out));
     }
     MasterArea one({25});
-    int in = -5, out = -5;
-    TmRangeFrames(TmRange{}, &in, &out);
-    EXPECT_EQ(in, 0); // one clip: In and Out are its first and last frames
-    EXPECT_EQ(out, 24);
+    EXPECT_EQ(Frames(TmRange{}), P(0, 24)); // one clip: its first and last frames
 }
 
 TEST(TimelineRange, StaleOrMissingEndsCountAsFirstAndLast) {
     MasterArea area({10, 20, 30});
     WindowData gone;               // a record that is not (or no longer) in the master area
     TmRange range{&gone, area[3]}; // area[3] is the desktop window
-    int in = -1, out = -1;
-    ASSERT_EQ(TmResolveRange(range, &in, &out), 3);
-    EXPECT_EQ(in, 0);
-    EXPECT_EQ(out, 2);
-    TmRangeFrames(range, &in, &out);
-    EXPECT_EQ(in, 0);
-    EXPECT_EQ(out, 59);
+    EXPECT_EQ(Resolved(range), (R{3, 0, 2}));
+    EXPECT_EQ(Frames(range), P(0, 59));
     // Setting one end forgets a stale other end, which then counts as last.
     TmSetRangeWindow(&range, area[1], 0);
     EXPECT_EQ(range.in, area[1]);
     EXPECT_EQ(range.out, nullptr);
-    TmRangeFrames(range, &in, &out);
-    EXPECT_EQ(in, 10);
-    EXPECT_EQ(out, 59);
+    EXPECT_EQ(Frames(range), P(10, 59));
 
-    // Without a master area both results are 0, and so are the indexes -1.
+    // Without a master area the frames are 0 and the indexes -1.
     MasterArea none({}, 2);
     TmRange empty{area[0], area[1]};
-    in = out = 7;
-    TmRangeFrames(empty, &in, &out);
-    EXPECT_EQ(in, 0);
-    EXPECT_EQ(out, 0);
-    EXPECT_EQ(TmResolveRange(empty, &in, &out), 0);
-    EXPECT_EQ(in, -1);
-    EXPECT_EQ(out, -1);
+    EXPECT_EQ(Frames(empty), P(0, 0));
+    EXPECT_EQ(Resolved(empty), (R{0, -1, -1}));
     TmSetRangeWindow(&empty, area[0], 0);
     EXPECT_EQ(empty.in, nullptr);
     EXPECT_EQ(empty.out, nullptr);

@@ -71,6 +71,12 @@ class Timeline : public AreasFixture {
         XtVaGetValues(TmScaleWidget(), XmNmaximum, &maximum, NULL);
         return maximum;
     }
+    // The timeline's In and Out frames.
+    static std::pair<int, int> InOut() {
+        int in = -1, out = -1;
+        TmGetInOut(&in, &out);
+        return {in, out};
+    }
     static int ScaleValueNow() {
         int value = 0;
         XmScaleGetValue(TmScaleWidget(), &value);
@@ -92,10 +98,7 @@ TEST_F(Timeline, WidgetsUnderTheTimelineForm) {
     // An empty master area: no scale, and "no clips" anywhere on the strip.
     EXPECT_FALSE(XtIsManaged(TmScaleWidget()));
     EXPECT_EQ(TmPopupLine(10), "no clips");
-    int in = -1, out = -1;
-    TmGetInOut(&in, &out);
-    EXPECT_EQ(in, 0);
-    EXPECT_EQ(out, 0);
+    EXPECT_EQ(InOut(), std::make_pair(0, 0));
 }
 
 TEST_F(Timeline, ScaleFollowsTheMasterArea) {
@@ -200,11 +203,7 @@ TEST_F(Timeline, PopupLines) {
 
 TEST_F(Timeline, MarkersDraggedOntoWindows) {
     MakeMasterArea({10, 20, 30, 40});
-    TmStripLayout lay = Layout();
-    int in = 0, out = 0;
-    TmGetInOut(&in, &out);
-    EXPECT_EQ(in, 0);
-    EXPECT_EQ(out, 99);
+    EXPECT_EQ(InOut(), std::make_pair(0, 99));
 
     struct Step {
         int marker; // 1 In, 2 Out
@@ -220,7 +219,7 @@ TEST_F(Timeline, MarkersDraggedOntoWindows) {
         {2, 2, master[0], master[2]},
     };
     for (const Step &s : steps) {
-        lay = Layout();
+        TmStripLayout lay = Layout();
         const int marker_x = (s.marker == 1 ? lay.in_x : lay.out_x) + 10;
         TmButtonPress(Button1, marker_x, nullptr);
         EXPECT_EQ(TmDragState(), s.marker);
@@ -229,11 +228,9 @@ TEST_F(Timeline, MarkersDraggedOntoWindows) {
         EXPECT_EQ(TmInWindow(), s.in);
         EXPECT_EQ(TmOutWindow(), s.out);
     }
-    TmGetInOut(&in, &out);
-    EXPECT_EQ(in, 0);
-    EXPECT_EQ(out, 59);
+    EXPECT_EQ(InOut(), std::make_pair(0, 59));
     // A release over no window puts the marker down and changes nothing.
-    lay = Layout();
+    TmStripLayout lay = Layout();
     TmButtonPress(Button1, lay.in_x + 10, nullptr);
     TmButtonRelease(Button1, lay.out_x + 10);
     EXPECT_EQ(TmDragState(), 0);
@@ -253,10 +250,8 @@ TEST_F(Timeline, KeysOverABlock) {
     };
     for (const Case &k : cases) {
         TmKey(k.key, BlockMiddle(k.over));
-        int in = -1, out = -1;
-        TmGetInOut(&in, &out);
-        EXPECT_EQ(in, k.in) << XKeysymToString(k.key) << " over " << k.over;
-        EXPECT_EQ(out, k.out) << XKeysymToString(k.key) << " over " << k.over;
+        EXPECT_EQ(InOut(), std::make_pair(k.in, k.out))
+            << XKeysymToString(k.key) << " over " << k.over;
     }
     // The same through the strip's key handler, at the pointer's place.
     XEvent ev = MakeEvent(TmStripWidget(), KeyPress, BlockMiddle(1), 10, 0, XK_c);
