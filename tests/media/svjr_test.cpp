@@ -12,6 +12,7 @@
 #include "tests/media/reel_fixtures.h"
 
 using fm_test::bytes;
+using fm_test::reader;
 
 namespace {
 
@@ -22,20 +23,6 @@ class Svjr : public ::testing::Test {
     int saved_x = VIDEO_SIZEX, saved_y = VIDEO_SIZEY;
     fm_test::registry registry;
     reel_test::temp_dir dir;
-};
-
-struct reader {
-    fm_fileformat *record;
-    reader(const std::string &name, int scale, int fourbytes)
-        : record(svjr_open(name.c_str(), scale, fourbytes, 0)) {}
-    ~reader() {
-        if (record) svjr_close(record->state), std::free(record);
-    }
-    bytes read(int frame, int *result) {
-        bytes image(size_t(record->size));
-        *result = svjr_read(record, image.data(), frame);
-        return image;
-    }
 };
 
 // The reader's bottom-up B, G, R (or X, B, G, R) picture as top-down R, G, B.
