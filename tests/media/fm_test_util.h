@@ -12,6 +12,7 @@
 
 #include "media/fm_main.h"
 #include "media/svjr.h"
+#include "media/video_globals.h"
 #include "tests/media/reel_fixtures.h"
 
 namespace fm_test {
@@ -94,6 +95,15 @@ class FmFixture : public ::testing::Test {
     static int take_errno() { return std::exchange(fm_errno, 0); }
     fm_test::registry registry;
     reel_test::temp_dir dir;
+};
+
+// The same with the video-size check off (VIDEO_SIZEX, VIDEO_SIZEY 0) until
+// the test ends.
+class AnySizeFixture : public FmFixture {
+  protected:
+    void SetUp() override { VIDEO_SIZEX = VIDEO_SIZEY = 0, FmFixture::SetUp(); }
+    void TearDown() override { VIDEO_SIZEX = saved_x, VIDEO_SIZEY = saved_y; }
+    int saved_x = VIDEO_SIZEX, saved_y = VIDEO_SIZEY;
 };
 
 } // namespace fm_test

@@ -26,14 +26,12 @@ namespace {
 
 constexpr long long MiB = 1 << 20;
 
-class SvjHostile : public ::testing::Test {
+class SvjHostile : public fm_test::AnySizeFixture {
   protected:
     void SetUp() override {
-        fm_errno = 0;
-        VIDEO_SIZEX = VIDEO_SIZEY = 0; // no video-standard check
+        AnySizeFixture::SetUp();
         ASSERT_EQ(store_reel(reel, make_fields(1, 64, 32), 64, 64), "");
     }
-    void TearDown() override { VIDEO_SIZEX = saved_x, VIDEO_SIZEY = saved_y; }
     // Runs a check in a child whose messages are dropped; it must hold, and
     // raise the child's peak memory by less than `limit`.
     void holds(const std::string &what, const std::function<bool()> &check) {
@@ -46,9 +44,7 @@ class SvjHostile : public ::testing::Test {
         EXPECT_LT(r.rss_growth, limit) << what;
     }
     long long limit = 8 * MiB;
-    int saved_x = VIDEO_SIZEX, saved_y = VIDEO_SIZEY;
-    fm_test::registry registry;
-    temp_dir tmp;
+    const temp_dir &tmp = dir;
     std::string reel = tmp.path("good.svj");
 };
 

@@ -16,14 +16,7 @@ using fm_test::reader;
 
 namespace {
 
-class Svjr : public ::testing::Test {
-  protected:
-    void SetUp() override { VIDEO_SIZEX = VIDEO_SIZEY = 0; } // no video-size check
-    void TearDown() override { VIDEO_SIZEX = saved_x, VIDEO_SIZEY = saved_y; }
-    int saved_x = VIDEO_SIZEX, saved_y = VIDEO_SIZEY;
-    fm_test::registry registry;
-    reel_test::temp_dir dir;
-};
+using Svjr = fm_test::AnySizeFixture;
 
 // The reader's bottom-up B, G, R (or X, B, G, R) picture as top-down R, G, B.
 bytes top_down_rgb(const bytes &image, int w, int h, int b) {
