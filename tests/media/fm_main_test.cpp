@@ -37,8 +37,8 @@ TEST_F(FmMain, NamesAndFirstFailure) {
 TEST_F(FmMain, RecordAndFileOperationCodes) {
     std::string reel = dir.path("r.svj");
     ASSERT_EQ(fm_test::write_reel(reel, 64, 48, {fm_test::make_frame(64, 48, 0)}, 75), "");
-    fm_fileformat *file = fm_fileformat_allocate("svj");
-    ASSERT_NE(file, nullptr);
+    fm_test::svj_record file;
+    ASSERT_NE(file.file, nullptr);
     std::pair<int (*)(fm_fileformat *), int> only_allocated[] = {
         {[](fm_fileformat *f) { return fm_read(f, 0); }, 10},
         {fm_free_buffer, 8},
@@ -55,7 +55,6 @@ TEST_F(FmMain, RecordAndFileOperationCodes) {
     EXPECT_EQ(fm_close(file), 0);
     EXPECT_EQ(fm_open(file, dir.path("none.svj").c_str()), 1);
     EXPECT_EQ(take_errno(), 12);
-    fm_fileformat_free(file);
     EXPECT_STREQ(fm_check(reel.c_str()), "svj"); // identified by content
     EXPECT_STREQ(fm_check(dir.dir().c_str()), "(dir)");
 }

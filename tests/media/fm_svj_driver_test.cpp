@@ -18,7 +18,7 @@ using FmSvjDriver = fm_test::FmFixture;
 
 // Reads every frame back through the driver and compares with the sources.
 void expect_round_trip(const std::string &reel, int w, int h, const std::vector<bytes> &frames) {
-    fm_fileformat *file = fm_fileformat_allocate("svj");
+    fm_test::svj_record file;
     ASSERT_EQ(fm_open(file, reel.c_str()), 0) << fm_errorstr(fm_errno);
     EXPECT_EQ(file->width * 1000 + file->height, w * 1000 + h);
     EXPECT_EQ(file->frames, int(frames.size()));
@@ -29,7 +29,6 @@ void expect_round_trip(const std::string &reel, int w, int h, const std::vector<
         EXPECT_LT(e.max, 40) << "frame " << f;
     }
     EXPECT_EQ(fm_close(file), 0);
-    fm_fileformat_free(file);
 }
 
 TEST_F(FmSvjDriver, PalAndNtscRoundTrips) {
@@ -71,7 +70,7 @@ TEST_F(FmSvjDriver, SizeAndBufferChecks) {
     std::string reel = dir.path("other.svj");
     ASSERT_EQ(fm_test::write_reel(reel, 64, 48, {fm_test::make_frame(64, 48, 2)}, 75), "");
     bytes before = reel_test::read_file(reel);
-    fm_fileformat *file = fm_fileformat_allocate("svj");
+    fm_test::svj_record file, fresh;
     fm_fileformat shape{};
     shape.width = 720, shape.height = 576;
     EXPECT_EQ(fm_create(file, reel.c_str(), &shape, 75), 1);
@@ -84,7 +83,6 @@ TEST_F(FmSvjDriver, SizeAndBufferChecks) {
     reel_test::write_file(reserved, {});
     reel_test::write_file(junk, bytes(100, 0xAB));
     shape.width = 64, shape.height = 48;
-    fm_fileformat *fresh = fm_fileformat_allocate("svj");
     ASSERT_EQ(fm_create(fresh, reserved.c_str(), &shape, 75), 0);
     EXPECT_EQ(fm_write(fresh, 0), 0);
     EXPECT_EQ(fm_close(fresh), 0);
@@ -94,7 +92,6 @@ TEST_F(FmSvjDriver, SizeAndBufferChecks) {
     EXPECT_EQ(fm_create(fresh, junk.c_str(), &shape, 75), 1);
     EXPECT_NE(take_errno(), 0);
     EXPECT_EQ(reel_test::read_file(junk), bytes(100, 0xAB));
-    fm_fileformat_free(fresh);
 
     ASSERT_EQ(fm_open(file, reel.c_str()), 0);
     bytes big(size_t(file->size) + 1);
@@ -104,7 +101,6 @@ TEST_F(FmSvjDriver, SizeAndBufferChecks) {
     EXPECT_EQ(fm_write(file, 1), 1); // opened for reading
     EXPECT_EQ(take_errno(), 6);
     EXPECT_EQ(fm_close(file), 0);
-    fm_fileformat_free(file);
 }
 
 TEST_F(FmSvjDriver, CorruptFieldFailsTheReadOnly) {
@@ -112,14 +108,13 @@ TEST_F(FmSvjDriver, CorruptFieldFailsTheReadOnly) {
     std::vector<bytes> frames = {fm_test::make_frame(128, 96, 0), fm_test::make_frame(128, 96, 3)};
     ASSERT_EQ(fm_test::write_reel(reel, 128, 96, frames, 80), "");
     fm_test::corrupt_scan(reel, 0);
-    fm_fileformat *file = fm_fileformat_allocate("svj");
+    fm_test::svj_record file;
     ASSERT_EQ(fm_open(file, reel.c_str()), 0);
     EXPECT_EQ(fm_read(file, 0), 1);
     EXPECT_EQ(take_errno(), 17);
     ASSERT_EQ(fm_read(file, 1), 0) << fm_errorstr(fm_errno);
     EXPECT_LT(fm_test::compare(file->buffer, frames[1].data(), frames[1].size()).mean, 2.5);
     EXPECT_EQ(fm_close(file), 0);
-    fm_fileformat_free(file);
 }
 
 TEST_F(FmSvjDriver, SubstituteOnlyTheLastFrame) {

@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "media/fm_main.h"
+#include "media/svjr.h"
+#include "media/video_globals.h"
 #include "tests/media/reel_fixtures.h"
 
 namespace fm_test {
@@ -51,6 +54,33 @@ pixel_error compare(const unsigned char *a, const unsigned char *b, size_t n);
 // The pixels of a binary PPM (P6), or empty when it is not one.
 bytes read_ppm(const std::string &name, int *w, int *h);
 
+// A record of the svj driver, freed at the end of the scope.
+struct svj_record {
+    fm_fileformat *file = fm_fileformat_allocate("svj");
+    ~svj_record() { fm_fileformat_free(file); }
+    operator fm_fileformat *() const { return file; }
+    fm_fileformat *operator->() const { return file; }
+};
+
+// The display reader on a reel (record null when it refuses it), closed at
+// the end of the scope.
+struct reader {
+    fm_fileformat *record;
+    reader(const std::string &name, int scale, int fourbytes)
+        : record(svjr_open(name.c_str(), scale, fourbytes, 0)) {}
+    ~reader() {
+        if (record) svjr_close(record->state), std::free(record);
+    }
+    reader(const reader &) = delete;
+    reader &operator=(const reader &) = delete;
+    // Frame `frame` as the reader gives it; svjr_read's result in *result.
+    bytes read(int frame, int *result) {
+        bytes image(size_t(record->size));
+        *result = svjr_read(record, image.data(), frame);
+        return image;
+    }
+};
+
 // Registers the system's drivers for the test's lifetime.
 struct registry {
     registry() { fm_initialize(nullptr); }
@@ -65,6 +95,15 @@ class FmFixture : public ::testing::Test {
     static int take_errno() { return std::exchange(fm_errno, 0); }
     fm_test::registry registry;
     reel_test::temp_dir dir;
+};
+
+// The same with the video-size check off (VIDEO_SIZEX, VIDEO_SIZEY 0) until
+// the test ends.
+class AnySizeFixture : public FmFixture {
+  protected:
+    void SetUp() override { VIDEO_SIZEX = VIDEO_SIZEY = 0, FmFixture::SetUp(); }
+    void TearDown() override { VIDEO_SIZEX = saved_x, VIDEO_SIZEY = saved_y; }
+    int saved_x = VIDEO_SIZEX, saved_y = VIDEO_SIZEY;
 };
 
 } // namespace fm_test

@@ -27,9 +27,7 @@ std::pair<int, std::string> imgtool(const std::string &args) {
     return run_tool(ORVA_BIN_DIR "/tools/imgtool " + args);
 }
 
-std::string q(const std::string &s) {
-    return "'" + s + "'";
-}
+const auto q = reel_test::shell_quote;
 
 TEST(Imgtool, InfoConvertFitAndRefusals) {
     ScratchDir dir;

@@ -178,12 +178,17 @@ bytes claim_size(bytes jpeg, int w, int h) {
     return {};
 }
 
-void write_tail_file(const std::string &name, uint64_t size, tail_words t, bool sparse) {
+bytes make_tail(tail_words t, const char *magic) {
     bytes tail(68, 0);
     put32(tail, 0, 0xFFE10042);
-    std::memcpy(&tail[4], "DVS102", 7);
-    for (uint32_t k = 0, w[] = {t.w, t.hf, t.n, t.p, t.h}; k < 5; k++)
+    std::memcpy(&tail[4], magic, std::strlen(magic));
+    for (uint32_t k = 0, w[] = {t.w, t.hf, t.n, t.p, t.h, t.lost}; k < 6; k++)
         put32(tail, 20 + 4 * k, w[k]);
+    return tail;
+}
+
+void write_tail_file(const std::string &name, uint64_t size, tail_words t, bool sparse) {
+    const bytes tail = make_tail(t);
     int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) throw std::runtime_error("create " + name);
     bool ok = true;

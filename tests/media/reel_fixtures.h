@@ -82,8 +82,10 @@ std::string store_reel(const std::string &name, const std::vector<bytes> &jpegs,
 
 // The words of a reel tail, for files made of a tail alone.
 struct tail_words {
-    uint32_t w, hf, n, p, h;
+    uint32_t w, hf, n, p, h, lost = 0;
 };
+// The 68 bytes of a tail with these words and magic.
+bytes make_tail(tail_words t, const char *magic = "DVS102");
 // Makes name a file of size bytes that ends in a "DVS102" tail with t's
 // words. Sparse: only the tail is written, the rest is a hole; otherwise
 // every byte before the tail is written (0x55).

@@ -26,14 +26,12 @@ namespace {
 
 constexpr long long MiB = 1 << 20;
 
-class SvjHostile : public ::testing::Test {
+class SvjHostile : public fm_test::AnySizeFixture {
   protected:
     void SetUp() override {
-        fm_errno = 0;
-        VIDEO_SIZEX = VIDEO_SIZEY = 0; // no video-standard check
+        AnySizeFixture::SetUp();
         ASSERT_EQ(store_reel(reel, make_fields(1, 64, 32), 64, 64), "");
     }
-    void TearDown() override { VIDEO_SIZEX = saved_x, VIDEO_SIZEY = saved_y; }
     // Runs a check in a child whose messages are dropped; it must hold, and
     // raise the child's peak memory by less than `limit`.
     void holds(const std::string &what, const std::function<bool()> &check) {
@@ -46,27 +44,30 @@ class SvjHostile : public ::testing::Test {
         EXPECT_LT(r.rss_growth, limit) << what;
     }
     long long limit = 8 * MiB;
-    int saved_x = VIDEO_SIZEX, saved_y = VIDEO_SIZEY;
-    fm_test::registry registry;
-    temp_dir tmp;
+    const temp_dir &tmp = dir;
     std::string reel = tmp.path("good.svj");
 };
 
 // fm_open or fm_rheader of name through the driver: 0 or 1, fm_errno set.
 int driver_open(const std::string &name, bool header_only) {
-    fm_fileformat *file = fm_fileformat_allocate("svj");
+    fm_test::svj_record file;
     int result = header_only ? fm_rheader(file, name.c_str()) : fm_open(file, name.c_str());
     if (result == 0) fm_close(file);
-    fm_fileformat_free(file);
     return result;
 }
 
 bool svjr_opens(const std::string &name) {
-    fm_fileformat *r = svjr_open(name.c_str(), 1, 1, 0);
-    if (r == nullptr) return false;
-    svjr_close(r->state);
-    std::free(r);
-    return true;
+    return fm_test::reader(name, 1, 1).record != nullptr;
+}
+
+// Opens the field store of reel (for writing when `writing`) and runs step
+// on it: true when the step fails with `code`.
+bool store_refuses(const std::string &reel, int writing, int code,
+                   const std::function<int(fm_svj_file *)> &step) {
+    fm_svj_file *file = fm_svj_file_open(reel.c_str(), writing);
+    const bool refused = file && step(file) == 1 && fm_errno == code;
+    fm_svj_file_close(file);
+    return refused;
 }
 
 bool svj_opens(const std::string &name) {
@@ -116,19 +117,15 @@ TEST_F(SvjHostile, NotRegularFilesAreRefusedAtOnce) {
          }},
         {"field write",
          [good](const std::string &n) {
-             fm_svj_file *file = fm_svj_file_open(good.c_str(), 0);
-             const bool refused =
-                 file && fm_svj_field_write(file, n.c_str(), 1, 0) == 1 && fm_errno == FM_EOPEN;
-             fm_svj_file_close(file);
-             return refused;
+             return store_refuses(good, 0, FM_EOPEN, [&](fm_svj_file *f) {
+                 return fm_svj_field_write(f, n.c_str(), 1, 0);
+             });
          }},
         {"field extract",
          [good](const std::string &n) {
-             fm_svj_file *file = fm_svj_file_open(good.c_str(), 0);
-             const bool refused =
-                 file && fm_svj_field_extract(file, n.c_str(), 0, 0) == 1 && fm_errno == FM_ECREATE;
-             fm_svj_file_close(file);
-             return refused;
+             return store_refuses(good, 0, FM_ECREATE, [&](fm_svj_file *f) {
+                 return fm_svj_field_extract(f, n.c_str(), 0, 0);
+             });
          }},
     };
     for (const std::string &name : {fifo, tmp.dir(), std::string("/dev/zero")})
@@ -187,11 +184,9 @@ TEST_F(SvjHostile, AbsurdTailsAreRefusedWithoutAllocating) {
     const std::string jpeg = tmp.path("huge.jpg");
     write_tail_file(jpeg, 1ull << 30, {0, 0, 0, 0, 0}, true);
     holds("fm_svj_field_write", [&] {
-        fm_svj_file *file = fm_svj_file_open(reel.c_str(), 1);
-        const bool refused =
-            file && fm_svj_field_write(file, jpeg.c_str(), 1, 0) == 1 && fm_errno == FM_EMEMORY;
-        fm_svj_file_close(file);
-        return refused;
+        return store_refuses(reel, 1, FM_EMEMORY, [&](fm_svj_file *f) {
+            return fm_svj_field_write(f, jpeg.c_str(), 1, 0);
+        });
     });
 }
 
@@ -214,21 +209,16 @@ TEST_F(SvjHostile, JpegHeadersClaimingHugePicturesFailAtOnce) {
                                      pixels.data()) == -1;
         });
         holds("svjr_read", [&] {
-            fm_fileformat *record = svjr_open(name.c_str(), 1, 1, 0);
-            if (record == nullptr) return false;
-            std::vector<unsigned char> image(size_t(record->size));
-            const bool failed = svjr_read(record, image.data(), 0) == 1;
-            svjr_close(record->state);
-            std::free(record);
-            return failed;
+            fm_test::reader r(name, 1, 1);
+            int result = 0;
+            return r.record && (r.read(0, &result), result == 1);
         });
         holds("fm_read", [&] {
-            fm_fileformat *file = fm_fileformat_allocate("svj");
+            fm_test::svj_record file;
             if (fm_open(file, name.c_str()) != 0) return false;
             fm_errno = 0;
             const bool failed = fm_read(file, 0) == 1 && fm_errno == FM_EFORMAT;
             fm_close(file);
-            fm_fileformat_free(file);
             return failed;
         });
     }

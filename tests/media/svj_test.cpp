@@ -40,16 +40,9 @@ bytes board_stream(bytes r) {
 
 // A recording of the given length ending in a DVS100 tail with P and lost AC.
 bytes synthetic_recording(size_t length, uint32_t table, uint32_t lost) {
-    bytes r(length, 0x00);
+    bytes r(length - 68, 0x00), tail = make_tail({720, 576, 0, table, 100, lost}, "DVS100");
     r[0] = 0xFF, r[1] = 0xD8;
-    size_t t = length - 68;
-    put32(r, t, 0xFFE10042);
-    std::memcpy(&r[t + 4], "DVS100", 6);
-    put32(r, t + 20, 720);
-    put32(r, t + 24, 576);
-    put32(r, t + 32, table);
-    put32(r, t + 36, 100);
-    put32(r, t + 40, lost);
+    r.insert(r.end(), tail.begin(), tail.end());
     return r;
 }
 
@@ -160,9 +153,7 @@ TEST_F(Svj, RecordingReproducesTheReel) {
 // 64 bytes on the file is no reel; 68 bytes of a "DVS1" tail describe an
 // empty reel.
 TEST_F(Svj, ShortFilesAndTheirMessages) {
-    bytes tail(68, 0);
-    put32(tail, 0, 0xFFE10042);
-    std::memcpy(&tail[4], "DVS1", 4);
+    const bytes tail = make_tail({0, 0, 0, 0, 0}, "DVS1");
     struct {
         bytes file;
         const char *message; // null: opens

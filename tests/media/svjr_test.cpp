@@ -12,31 +12,11 @@
 #include "tests/media/reel_fixtures.h"
 
 using fm_test::bytes;
+using fm_test::reader;
 
 namespace {
 
-class Svjr : public ::testing::Test {
-  protected:
-    void SetUp() override { VIDEO_SIZEX = VIDEO_SIZEY = 0; } // no video-size check
-    void TearDown() override { VIDEO_SIZEX = saved_x, VIDEO_SIZEY = saved_y; }
-    int saved_x = VIDEO_SIZEX, saved_y = VIDEO_SIZEY;
-    fm_test::registry registry;
-    reel_test::temp_dir dir;
-};
-
-struct reader {
-    fm_fileformat *record;
-    reader(const std::string &name, int scale, int fourbytes)
-        : record(svjr_open(name.c_str(), scale, fourbytes, 0)) {}
-    ~reader() {
-        if (record) svjr_close(record->state), std::free(record);
-    }
-    bytes read(int frame, int *result) {
-        bytes image(size_t(record->size));
-        *result = svjr_read(record, image.data(), frame);
-        return image;
-    }
-};
+using Svjr = fm_test::AnySizeFixture;
 
 // The reader's bottom-up B, G, R (or X, B, G, R) picture as top-down R, G, B.
 bytes top_down_rgb(const bytes &image, int w, int h, int b) {

@@ -13,6 +13,7 @@
 
 #include "platform/child.h"
 #include "platform/jobs.h"
+#include "tests/media/reel_fixtures.h"
 #include "tests/platform/job_test_util.h"
 
 namespace {
@@ -34,13 +35,12 @@ TEST(ChildTest, StatusAsSystemInItsOwnGroup) {
 
 // Arguments reach the program as they are: no shell splits or runs them.
 TEST(ChildTest, RunPassesArgumentsUntouched) {
-    char dir[] = "/tmp/orva-childrun-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
+    reel_test::temp_dir dir;
     // Run from the directory, so that a shell would make "oops" there.
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    ASSERT_EQ(chdir(dir), 0);
-    const std::string d = dir, odd = d + "/a b;touch oops;$(touch oops2)";
+    ASSERT_EQ(chdir(dir.dir().c_str()), 0);
+    const std::string d = dir.dir(), odd = d + "/a b;touch oops;$(touch oops2)";
     const char *touch[] = {"touch", odd.c_str(), nullptr};
     int st = ChildRun(touch);
     ASSERT_TRUE(WIFEXITED(st));
@@ -55,9 +55,7 @@ TEST(ChildTest, RunPassesArgumentsUntouched) {
     const char *none[] = {"/nonexistent/x", nullptr};
     st = ChildRun(none);
     EXPECT_TRUE(st == -1 || (WIFEXITED(st) && WEXITSTATUS(st) == 127));
-    unlink(odd.c_str());
     EXPECT_EQ(chdir(cwd), 0);
-    rmdir(dir);
 }
 
 struct Pre {

@@ -3,7 +3,6 @@
 // followed; a failure at any step leaves the old file as it was.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,11 +31,8 @@ struct TempDir : reel_test::temp_dir {
     }
     std::vector<std::string> names() const {
         std::vector<std::string> v;
-        if (DIR *d = opendir(dir().c_str())) {
-            while (dirent *e = readdir(d))
-                if (e->d_name[0] != '.') v.emplace_back(e->d_name);
-            closedir(d);
-        }
+        for (const auto &e : std::filesystem::directory_iterator(dir()))
+            v.push_back(e.path().filename());
         std::sort(v.begin(), v.end());
         return v;
     }
