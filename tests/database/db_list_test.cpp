@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -21,21 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char *const env_names[] = {"ORVA_RSRC", "PWD", "HOME"};
-
 // A scratch directory, a clean database list and the environment put back.
 class DbListTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        for (int i = 0; i < 3; i++)
-            if (const char *v = getenv(env_names[i])) saved_[i] = v;
-        DbFreeList();
-    }
-    void TearDown() override {
-        DbFreeList();
-        for (int i = 0; i < 3; i++)
-            SetEnv(env_names[i], saved_[i] ? saved_[i]->c_str() : nullptr);
-    }
+    void SetUp() override { DbFreeList(); }
+    void TearDown() override { DbFreeList(); }
     static void SetEnv(const char *name, const char *value) {
         value ? setenv(name, value, 1) : unsetenv(name);
     }
@@ -56,7 +45,8 @@ class DbListTest : public ::testing::Test {
             out += std::string(e->name) + "|" + e->dir + ";";
         return out;
     }
-    std::optional<std::string> saved_[3];
+    reel_test::ScopedEnv rsrc_{"ORVA_RSRC", getenv("ORVA_RSRC")}, pwd_{"PWD", getenv("PWD")},
+        home_{"HOME", getenv("HOME")};
     reel_test::temp_dir tmp_;
     const std::string dir_ = tmp_.dir(), list_ = dir_ + "/OrvaDB";
 };
