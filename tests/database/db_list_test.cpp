@@ -90,11 +90,15 @@ TEST_F(DbListRead, ReadingRules) {
         {"/u", "DATABASE " + std::string(1100, 'n') + "\nPATH /a\nDATABASE z\nPATH /z\n", "z|/z/;"},
         {"/u", "DATABASE a\nPATH /" + std::string(1500, 'p') + "\nDATABASE z\nPATH /z\n", "z|/z/;"},
         {"/u", "#" + std::string(1022, 'x') + "DATABASE t\nPATH /t\n", ""},
-        {"/u", "DATABASE a\nPATH " + longdir + "/\n", "a|" + longdir + "/;"}, // 1023 chars
+        {"/u", "DATABASE a\nPATH " + longdir + "/\n", "a|" + longdir + "/;"}, // longest dir
+        // A line holds 1023 characters (blanks before PATH make it that long).
+        {"/u", "DATABASE a\n  PATH " + longdir + "/\n", "a|" + longdir + "/;"},
+        {"/u", "DATABASE a\n   PATH " + longdir + "/\n", ""},
         // CR LF line ends read as LF ones; a CR inside a line is kept.
         {"/u", "DATABASE a\r\nPATH /a\r\nDATABASE b\r\nPATH /b", "a|/a/;b|/b/;"},
         {"/u", "DATABASE a\r\nPATH " + longdir + "/\r\n", "a|" + longdir + "/;"},
-        {"/u", "DATABASE a\r\nPATH " + longdir + "d/\r\n", ""}, // 1024 chars and CR
+        {"/u", "DATABASE a\r\n  PATH " + longdir + "/\r\n", "a|" + longdir + "/;"},
+        {"/u", "DATABASE a\r\nPATH " + longdir + "d/\r\n", ""}, // dir too long
         {"/u", "DATABASE a\rb\nPATH /a\r\r\n", "a\rb|/a\r/;"},
         // Values that do not fit their fields drop the pair.
         {"/u", "DATABASE " + std::string(199, 'n') + "\nPATH /a\n",
