@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -21,21 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char *const env_names[] = {"ORVA_RSRC", "PWD", "HOME"};
-
 // A scratch directory, a clean database list and the environment put back.
 class DbListTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        for (int i = 0; i < 3; i++)
-            if (const char *v = getenv(env_names[i])) saved_[i] = v;
-        DbFreeList();
-    }
-    void TearDown() override {
-        DbFreeList();
-        for (int i = 0; i < 3; i++)
-            SetEnv(env_names[i], saved_[i] ? saved_[i]->c_str() : nullptr);
-    }
+    void SetUp() override { DbFreeList(); }
+    void TearDown() override { DbFreeList(); }
     static void SetEnv(const char *name, const char *value) {
         value ? setenv(name, value, 1) : unsetenv(name);
     }
@@ -56,7 +45,8 @@ class DbListTest : public ::testing::Test {
             out += std::string(e->name) + "|" + e->dir + ";";
         return out;
     }
-    std::optional<std::string> saved_[3];
+    reel_test::ScopedEnv rsrc_{"ORVA_RSRC", getenv("ORVA_RSRC")}, pwd_{"PWD", getenv("PWD")},
+        home_{"HOME", getenv("HOME")};
     reel_test::temp_dir tmp_;
     const std::string dir_ = tmp_.dir(), list_ = dir_ + "/OrvaDB";
 };
@@ -100,11 +90,15 @@ TEST_F(DbListRead, ReadingRules) {
         {"/u", "DATABASE " + std::string(1100, 'n') + "\nPATH /a\nDATABASE z\nPATH /z\n", "z|/z/;"},
         {"/u", "DATABASE a\nPATH /" + std::string(1500, 'p') + "\nDATABASE z\nPATH /z\n", "z|/z/;"},
         {"/u", "#" + std::string(1022, 'x') + "DATABASE t\nPATH /t\n", ""},
-        {"/u", "DATABASE a\nPATH " + longdir + "/\n", "a|" + longdir + "/;"}, // 1023 chars
+        {"/u", "DATABASE a\nPATH " + longdir + "/\n", "a|" + longdir + "/;"}, // longest dir
+        // A line holds 1023 characters (blanks before PATH make it that long).
+        {"/u", "DATABASE a\n  PATH " + longdir + "/\n", "a|" + longdir + "/;"},
+        {"/u", "DATABASE a\n   PATH " + longdir + "/\n", ""},
         // CR LF line ends read as LF ones; a CR inside a line is kept.
         {"/u", "DATABASE a\r\nPATH /a\r\nDATABASE b\r\nPATH /b", "a|/a/;b|/b/;"},
         {"/u", "DATABASE a\r\nPATH " + longdir + "/\r\n", "a|" + longdir + "/;"},
-        {"/u", "DATABASE a\r\nPATH " + longdir + "d/\r\n", ""}, // 1024 chars and CR
+        {"/u", "DATABASE a\r\n  PATH " + longdir + "/\r\n", "a|" + longdir + "/;"},
+        {"/u", "DATABASE a\r\nPATH " + longdir + "d/\r\n", ""}, // dir too long
         {"/u", "DATABASE a\rb\nPATH /a\r\r\n", "a\rb|/a\r/;"},
         // Values that do not fit their fields drop the pair.
         {"/u", "DATABASE " + std::string(199, 'n') + "\nPATH /a\n",

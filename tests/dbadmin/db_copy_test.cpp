@@ -59,10 +59,7 @@ class DbCopyReel : public DbAdmin {
         WaitJobs();
     }
     static void WaitJobs() {
-        for (int i = 0; i < 5000 && num_sproc > 0; i++) {
-            ReapEndedJobs();
-            usleep(2000);
-        }
+        WaitJobsReaped(5000);
         Pump();
     }
     Strings DestNames() const {

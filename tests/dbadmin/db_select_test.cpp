@@ -45,6 +45,18 @@ class DbOpen : public DbAdmin {
         InDispatch([] { DbSelectDatabase(nullptr, nullptr, nullptr); });
         return Dialog(std::string("DB ") + db_current->name + " - Open Database");
     }
+    // "New" in the open dialog titled prefix + "Open Database", the browser
+    // moved to typed when given, then OK: the "New name" dialog.
+    static Widget NewName(const std::string &prefix, const char *typed = nullptr) {
+        Widget d = Dialog(prefix + "Open Database");
+        if (!d) return nullptr;
+        Press(ByLabel(d, "New"));
+        Widget b = Dialog(prefix + "New database");
+        if (!b) return nullptr;
+        if (typed) Enter(XtNameToWidget(b, "wtext"), typed);
+        Press(ByLabel(b, "OK"));
+        return Dialog(prefix + "New name");
+    }
     void (*saved_leave_)(int) = nullptr;
     void (*saved_enter_)() = nullptr;
     int (*saved_impexp_)() = nullptr;
@@ -178,11 +190,7 @@ TEST_F(DbOpen, FirstDatabaseFromNothing) {
     Widget d = Dialog("Open Database");
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(Items(XtNameToWidget(d, "*list")), Strings{});
-    Press(ByLabel(d, "New"));
-    Widget b = Dialog("New database");
-    ASSERT_NE(b, nullptr);
-    Press(ByLabel(b, "OK"));
-    Widget n = Dialog("New name");
+    Widget n = NewName("");
     ASSERT_NE(n, nullptr);
     XmTextSetString(XtNameToWidget(n, "name"), const_cast<char *>("one"));
     Enter(XtNameToWidget(n, "directory"), "fresh");
@@ -204,13 +212,8 @@ TEST_F(DbOpen, NewDatabaseFailuresLeaveTheListFile) {
     unsetenv("ORVA_DBDIR");
     for (const char *typed : {"bad", "plain"}) {
         // Starts in the current database's parent directory; typed paths move.
-        Widget d = OpenDialog();
-        Press(ByLabel(d, "New"));
-        Widget b = Dialog("DB first - New database");
-        ASSERT_NE(b, nullptr);
-        Enter(XtNameToWidget(b, "wtext"), "place");
-        Press(ByLabel(b, "OK"));
-        Widget n = Dialog("DB first - New name");
+        ASSERT_NE(OpenDialog(), nullptr);
+        Widget n = NewName("DB first - ", "place");
         ASSERT_NE(n, nullptr);
         XmTextSetString(XtNameToWidget(n, "name"), const_cast<char *>("second"));
         Enter(XtNameToWidget(n, "directory"), typed);

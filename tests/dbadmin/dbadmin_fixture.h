@@ -10,6 +10,7 @@
 #include <Xm/Text.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -105,25 +106,21 @@ class DbAdmin : public DesktopFixture {
         }
         return false;
     }
-    static void Select(Widget dialog, const std::string &item) {
+    // Selects the item of the dialog's list, or double-clicks it.
+    static void Select(Widget dialog, const std::string &item, bool twice = false) {
         Widget list = XtNameToWidget(dialog, "*list");
-        Strings items = Items(list);
-        for (size_t i = 0; i < items.size(); i++)
-            if (items[i] == item) XmListSelectPos(list, int(i + 1), False);
+        const Strings items = Items(list);
+        const int at = int(std::find(items.begin(), items.end(), item) - items.begin()) + 1;
+        if (at > int(items.size())) return;
+        if (!twice) return XmListSelectPos(list, at, False);
+        InDispatch([list, at] {
+            XmListCallbackStruct cbs{};
+            cbs.reason = XmCR_DEFAULT_ACTION;
+            cbs.item_position = at;
+            XtCallCallbacks(list, XmNdefaultActionCallback, &cbs);
+        });
     }
-    // Double-clicks the item of the dialog's list.
-    static void DoubleClick(Widget dialog, const std::string &item) {
-        Widget list = XtNameToWidget(dialog, "*list");
-        Strings items = Items(list);
-        for (size_t i = 0; i < items.size(); i++)
-            if (items[i] == item)
-                InDispatch([list, i] {
-                    XmListCallbackStruct cbs{};
-                    cbs.reason = XmCR_DEFAULT_ACTION;
-                    cbs.item_position = int(i + 1);
-                    XtCallCallbacks(list, XmNdefaultActionCallback, &cbs);
-                });
-    }
+    static void DoubleClick(Widget dialog, const std::string &item) { Select(dialog, item, true); }
     // Types text into a text field and presses Return in it (the field's
     // own "activate" action, as the key runs it).
     static void Enter(Widget text, const std::string &s) {

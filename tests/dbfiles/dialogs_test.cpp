@@ -3,68 +3,32 @@
 // through their buttons and lists in a temporary database.
 #include <gtest/gtest.h>
 
-#include <Xm/Form.h>
-#include <Xm/List.h>
-#include <Xm/MessageB.h>
-#include <Xm/Text.h>
 #include <Xm/ToggleB.h>
 
-#include <sys/stat.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
 #include "database/db_commands.h"
-#include "database/db_dialog.h"
-#include "database/db_list.h"
-#include "desktop/clip_model.h"
 #include "desktop/converter.h"
-#include "desktop/globals.h"
 #include "desktop/log_writer.h"
-#include "media/clip_log.h"
+#include "tests/dbadmin/dbadmin_fixture.h"
 #include "tests/dbfiles/dbfiles_util.h"
-#include "tests/desktop/desktop_fixture.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
+using namespace dbadmin_test;
 using namespace dbfiles_test;
-using Strings = std::vector<std::string>;
 
-class DbFiles : public DesktopFixture {
+class DbFiles : public DbAdmin {
   protected:
     void SetUp() override {
-        ASSERT_FALSE(root_.empty());
+        DbAdmin::SetUp();
+        MakeDatabases({{"fdb", "files db"}});
         db_ = root_ + "/files db/";
-        for (const char *s : {"SVJ", "CLIP", "WORK", "IMAGES"})
-            fs::create_directories(db_ + s);
-        std::ofstream(root_ + "/OrvaDB") << "DATABASE fdb\nPATH " << db_ << "\n";
-        DbInitialize();
-        isPlayActive = 0;
         first_fisic = nullptr;
-        DesktopFixture::SetUp();
     }
     void TearDown() override {
-        DesktopFixture::TearDown();
+        DbAdmin::TearDown();
         FreeClips();
-        DbFreeList();
     }
-    static Strings Items(Widget list) { return ListItems(list); }
-    static std::string LabelText(Widget w) { return StringResource(w, XmNlabelString); }
-    // Answers "Are you sure?" with Yes.
-    static void Yes(Widget dialog) {
-        std::vector<Widget> boxes = Named(dialog, "warning");
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(MessageOf(boxes[0]), "Are you sure?");
-        Press(XmMessageBoxGetChild(boxes[0], XmDIALOG_OK_BUTTON));
-    }
-    RsrcRoot rsrc_{"orva-dbfiles"};
-    const std::string &root_ = rsrc_.path;
+    static void Yes() { ASSERT_TRUE(Answer("Are you sure?", true)); }
     std::string db_;
 };
 
@@ -83,19 +47,18 @@ TEST_F(DbFiles, DeleteReelRemovesWhatNothingUsesAndSaysWhatItKept) {
     Reel(c, 1); // a window shows it
 
     InDispatch([] { DbRemoveSvj(nullptr, nullptr, nullptr); });
-    Widget dialog = DialogTitled("DB fdb - Delete Reel");
+    Widget dialog = Dialog("DB fdb - Delete Reel");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Items(XtNameToWidget(dialog, "*list")), (Strings{"a.svj", "b.svj", "c.svj"}));
     Widget toggle = ByLabel(dialog, "Remove clips");
     ASSERT_NE(toggle, nullptr);
     EXPECT_TRUE(XmToggleButtonGetState(toggle));
     Press(ByLabel(dialog, "Selected"));
-    EXPECT_EQ(DismissMessages(dialog), Strings{"No reel selected"});
+    EXPECT_EQ(Messages(dialog), Strings{"No reel selected"});
     Press(ByLabel(dialog, "All"));
-    Yes(dialog);
-    EXPECT_EQ(DialogTitled("DB fdb - Delete Reel"), nullptr);
-    EXPECT_EQ(DismissMessages(mainform),
-              Strings{"One or more files are in\nuse, cannot remove them."});
+    Yes();
+    EXPECT_EQ(Dialog("DB fdb - Delete Reel"), nullptr);
+    EXPECT_EQ(Messages(), Strings{"One or more files are in\nuse, cannot remove them."});
     for (const std::string &p : {a, a_log, a_part, b, b_log})
         EXPECT_FALSE(Exists(p)) << p;
     EXPECT_TRUE(Exists(c));
@@ -111,22 +74,22 @@ TEST_F(DbFiles, DeleteReelRemovesWhatNothingUsesAndSaysWhatItKept) {
     Touch(d);
     Touch(d_log);
     InDispatch([] { DbRemoveSvj(nullptr, nullptr, nullptr); });
-    dialog = DialogTitled("DB fdb - Delete Reel");
+    dialog = Dialog("DB fdb - Delete Reel");
     ASSERT_NE(dialog, nullptr);
     XmToggleButtonSetState(ByLabel(dialog, "Remove clips"), False, False);
     XmListSelectPos(XtNameToWidget(dialog, "*list"), 2, False); // d.svj
     Press(ByLabel(dialog, "Selected"));
-    Yes(dialog);
+    Yes();
     EXPECT_FALSE(Exists(d));
     EXPECT_TRUE(Exists(d_log));
-    EXPECT_TRUE(DismissMessages(mainform).empty());
+    EXPECT_TRUE(Messages().empty());
     InDispatch([] { DbRemoveSvj(nullptr, nullptr, nullptr); });
-    dialog = DialogTitled("DB fdb - Delete Reel");
+    dialog = Dialog("DB fdb - Delete Reel");
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(XmToggleButtonGetState(ByLabel(dialog, "Remove clips")));
     XmToggleButtonSetState(ByLabel(dialog, "Remove clips"), True, False);
     Press(ByLabel(dialog, "Selected")); // nothing selected: remembers nothing
-    DismissMessages(dialog);
+    Messages(dialog);
     Press(ByLabel(dialog, "Cancel"));
 }
 
@@ -134,7 +97,7 @@ TEST_F(DbFiles, InfoShowsOneRowPerReelAndCloses) {
     for (int i = 0; i < 30; i++)
         Touch(db_ + "SVJ/r" + std::to_string(100 + i) + ".svj");
     InDispatch([] { DbInfoSvj(nullptr, nullptr, nullptr); });
-    Widget dialog = DialogTitled("DB fdb - Info");
+    Widget dialog = Dialog("DB fdb - Info");
     ASSERT_NE(dialog, nullptr);
     Press(ByLabel(dialog, "All"));
     Widget info = DialogTitled("Info");
@@ -162,16 +125,16 @@ TEST_F(DbFiles, OpenImageClipListsGoodPictureLogsOnly) {
     PictureLog(db_ + "CLIP/ext_Img1201_Log", db_ + "IMAGES/ext", 0, 6);
     Touch(db_ + "CLIP/reel_Log");
     InDispatch([] { DbSelectImages(nullptr, nullptr, nullptr); });
-    Widget dialog = DialogTitled("DB fdb - Open Image Clip");
+    Widget dialog = Dialog("DB fdb - Open Image Clip");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Items(XtNameToWidget(dialog, "*list")),
               (Strings{"one.jpg", "seq.[0001...0003].tga"}));
     Press(ByLabel(dialog, "Selected"));
-    EXPECT_EQ(DismissMessages(dialog), Strings{"No image clip selected"});
+    EXPECT_EQ(Messages(dialog), Strings{"No image clip selected"});
     // Their part files are missing: neither opens.
     Press(ByLabel(dialog, "All"));
-    EXPECT_EQ(DialogTitled("DB fdb - Open Image Clip"), nullptr);
-    EXPECT_EQ(DismissMessages(mainform), Strings{"Error opening some image clips"});
+    EXPECT_EQ(Dialog("DB fdb - Open Image Clip"), nullptr);
+    EXPECT_EQ(Messages(), Strings{"Error opening some image clips"});
 }
 
 TEST_F(DbFiles, DeleteImageRemovesTheSequenceAndFixKeepsTheDirectory) {
@@ -181,7 +144,7 @@ TEST_F(DbFiles, DeleteImageRemovesTheSequenceAndFixKeepsTheDirectory) {
     const std::string log = db_ + "CLIP/seq_Img1201_Log";
     PictureLog(log, images + "seq", 1, 1);
     InDispatch([] { DbRemoveImg(nullptr, nullptr, nullptr); });
-    Widget dialog = DialogTitled("DB fdb - Delete Image");
+    Widget dialog = Dialog("DB fdb - Delete Image");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Items(XtNameToWidget(dialog, "*list")),
               (Strings{"seq.[0001...0003].tga", "still.jpg"}));
@@ -192,14 +155,14 @@ TEST_F(DbFiles, DeleteImageRemovesTheSequenceAndFixKeepsTheDirectory) {
     EXPECT_EQ(LabelText(label[0]), "Current directory:\n" + shown);
     XmToggleButtonSetState(ByLabel(dialog, "Remove clips"), True, False);
     Press(ByLabel(dialog, "Selected"));
-    EXPECT_EQ(DismissMessages(dialog), Strings{"No image selected"});
+    EXPECT_EQ(Messages(dialog), Strings{"No image selected"});
     snprintf(db_image_dir, sizeof db_image_dir, "/");
     Press(ByLabel(dialog, "Fix"));
     EXPECT_EQ(std::string(db_image_dir), images);
     XmListSelectPos(XtNameToWidget(dialog, "*list"), 1, False);
     Press(ByLabel(dialog, "Selected"));
-    Yes(dialog);
-    EXPECT_TRUE(DismissMessages(mainform).empty());
+    Yes();
+    EXPECT_TRUE(Messages().empty());
     for (const char *n : {"seq.0001.tga", "seq.0002.tga", "seq.0003.tga"})
         EXPECT_FALSE(Exists(images + n)) << n;
     EXPECT_TRUE(Exists(images + "still.jpg"));
@@ -213,12 +176,12 @@ TEST_F(DbFiles, ChangeDirectoryRefillsTheImageListAndFixKeepsIt) {
     for (const char *n : {"there1000.sgi", "there1001.sgi"})
         Touch(other + n);
     InDispatch([] { DbRemoveImg(nullptr, nullptr, nullptr); });
-    Widget dialog = DialogTitled("DB fdb - Delete Image");
+    Widget dialog = Dialog("DB fdb - Delete Image");
     ASSERT_NE(dialog, nullptr);
     Widget list = XtNameToWidget(dialog, "*list");
     EXPECT_EQ(Items(list), Strings{"here.[0001...0001].pic"});
     Press(ByLabel(dialog, "Ch. dir."));
-    Widget browser = DialogTitled("DB fdb - Change directory");
+    Widget browser = Dialog("DB fdb - Change directory");
     ASSERT_NE(browser, nullptr);
     std::vector<Widget> text = Named(browser, "wtext");
     ASSERT_EQ(text.size(), 1u);
@@ -230,13 +193,13 @@ TEST_F(DbFiles, ChangeDirectoryRefillsTheImageListAndFixKeepsIt) {
     });
     EXPECT_EQ(Items(list), Strings{"there[1000...1001].sgi"});
     Press(ByLabel(browser, "OK"));
-    EXPECT_EQ(DialogTitled("DB fdb - Change directory"), nullptr);
+    EXPECT_EQ(Dialog("DB fdb - Change directory"), nullptr);
     Press(ByLabel(dialog, "Fix"));
     EXPECT_EQ(std::string(db_image_dir), other);
     XmToggleButtonSetState(ByLabel(dialog, "Remove clips"), False, False);
     Press(ByLabel(dialog, "All"));
-    Yes(dialog);
-    EXPECT_TRUE(DismissMessages(mainform).empty());
+    Yes();
+    EXPECT_TRUE(Messages().empty());
     EXPECT_FALSE(Exists(other + "there1000.sgi"));
     EXPECT_FALSE(Exists(other + "there1001.sgi"));
     EXPECT_TRUE(Exists(db_ + "IMAGES/here.0001.pic"));

@@ -4,56 +4,37 @@
 // picture that is not of video size.
 #include <gtest/gtest.h>
 
-#include <Xm/Form.h>
-#include <Xm/List.h>
-#include <Xm/MessageB.h>
-#include <Xm/Text.h>
 #include <Xm/ToggleB.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
-#include "database/db_list.h"
+#include "database/db_commands.h"
 #include "desktop/clip_model.h"
-#include "desktop/commands.h"
 #include "desktop/clip_operations.h"
+#include "desktop/commands.h"
 #include "desktop/desktop_area.h"
-#include "desktop/globals.h"
 #include "desktop/processes.h"
 #include "media/fm_main.h"
 #include "media/img_jpeg.h"
 #include "platform/jobs.h"
-#include "tests/desktop/desktop_fixture.h"
-
-namespace fs = std::filesystem;
+#include "tests/dbadmin/dbadmin_fixture.h"
 
 namespace {
 
-using Strings = std::vector<std::string>;
+using namespace dbadmin_test;
 
-class ImportDialog : public DesktopFixture {
+class ImportDialog : public DbAdmin {
   protected:
     void SetUp() override {
-        ASSERT_FALSE(root_.empty());
+        DbAdmin::SetUp();
+        MakeDatabases({{"idb", "idb"}});
         db_ = root_ + "/idb/";
-        for (const char *s : {"SVJ", "CLIP", "WORK", "IMAGES"})
-            fs::create_directories(db_ + s);
-        std::ofstream(root_ + "/OrvaDB") << "DATABASE idb\nPATH " << db_ << "\n";
-        DbInitialize();
-        isPlayActive = 0;
-        DesktopFixture::SetUp();
         fm_initialize(nullptr);
     }
     void TearDown() override {
         CloseOK(1, 1, nullptr, 0, 0);
         FreeClosedWindows();
-        DesktopFixture::TearDown();
-        DbFreeList();
+        DbAdmin::TearDown();
     }
+    // Pictures base.0001.jpg ... of w x h in IMAGES/.
     void Pictures(const std::string &base, int n, int w, int h) {
         std::vector<unsigned char> p(size_t(w) * h * 3);
         for (int i = 1; i <= n; i++) {
@@ -64,40 +45,33 @@ class ImportDialog : public DesktopFixture {
             ASSERT_EQ(glotojpg((db_ + "IMAGES/" + name).c_str(), w, h, p.data(), 90), 1);
         }
     }
-    static Strings Items(Widget list) {
-        XmStringTable items = nullptr;
-        int n = 0;
-        XtVaGetValues(list, XmNitems, &items, XmNitemCount, &n, NULL);
-        Strings out;
-        for (int i = 0; i < n; i++) {
-            char *s = nullptr;
-            if (XmStringGetLtoR(items[i], const_cast<char *>(XmFONTLIST_DEFAULT_TAG), &s) && s) {
-                out.push_back(s);
-                XtFree(s);
-            }
-        }
-        return out;
-    }
     static std::string Text(Widget dialog, const char *name) {
-        Widget t = XtNameToWidget(dialog, name);
-        if (!t) return "?";
-        char *s = XmTextGetString(t);
+        char *s = XmTextGetString(XtNameToWidget(dialog, name));
         std::string out = s;
         XtFree(s);
         return out;
     }
-    static void WaitJobs() { WaitJobsReaped(3000); }
+    static void WaitJobs() { WaitJobsReaped(5000); } // up to 10 s
     // Opens the dialog and chooses line 1.
-    Widget OpenAndChoose() {
+    static Widget OpenAndChoose() {
         InDispatch([] { DbSelectImport(nullptr, nullptr, nullptr); });
-        Widget dialog = DialogTitled("DB idb - Import");
+        Widget dialog = Dialog("DB idb - Import");
         if (!dialog) return nullptr;
         Widget list = XtNameToWidget(dialog, "*list");
         InDispatch([list] { XmListSelectPos(list, 1, True); });
         return dialog;
     }
-    RsrcRoot rsrc_{"orva-import"};
-    const std::string &root_ = rsrc_.path;
+    // Chooses line 1, sets "Write SVJ" and names the reel.
+    static void ImportAsReel(const char *name) {
+        Widget dialog = OpenAndChoose();
+        ASSERT_NE(dialog, nullptr);
+        XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
+        Press(ByLabel(dialog, "OK"));
+        Widget names = Dialog("DB idb - Import");
+        ASSERT_NE(names, nullptr);
+        XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>(name));
+        Press(ByLabel(names, "OK"));
+    }
     std::string db_;
 };
 
@@ -111,7 +85,7 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     EXPECT_EQ(Text(dialog, "*quality"), "85");
     EXPECT_FALSE(XmToggleButtonGetState(ByLabel(dialog, "Write SVJ")));
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(DialogTitled("DB idb - Import"), nullptr);
+    EXPECT_EQ(Dialog("DB idb - Import"), nullptr);
     ASSERT_EQ(CountWindows(), 1);
     EXPECT_EQ(first_window->total, 3);
     // The placeholder becomes the clip's window where it stands, keeping
@@ -121,7 +95,7 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     RebuildWindow(placeholder);
     SetSelection(placeholder, 1);
     WaitJobs();
-    EXPECT_TRUE(DismissMessages(mainform).empty());
+    EXPECT_TRUE(Messages().empty());
     ASSERT_EQ(CountWindows(), 1);
     EXPECT_EQ(first_window, placeholder);
     EXPECT_EQ(placeholder->slot, 4);
@@ -136,18 +110,9 @@ TEST_F(ImportDialog, SequenceBecomesAnImageClipAndAReel) {
     EXPECT_TRUE(fs::exists(db_ + "CLIP/walk_Img00_Log"));
 
     // With "Write SVJ" and a name: a reel of the three pictures.
-    dialog = OpenAndChoose();
-    ASSERT_NE(dialog, nullptr);
-    XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
-    Press(ByLabel(dialog, "OK"));
-    Widget names = DialogTitled("DB idb - Import");
-    ASSERT_NE(names, nullptr);
-    Widget text = XtNameToWidget(names, "*wtext");
-    ASSERT_NE(text, nullptr);
-    XmTextSetString(text, const_cast<char *>("walk"));
-    Press(ByLabel(names, "OK"));
+    ImportAsReel("walk");
     WaitJobs();
-    EXPECT_TRUE(DismissMessages(mainform).empty());
+    EXPECT_TRUE(Messages().empty());
     ASSERT_TRUE(fs::exists(db_ + "SVJ/walk.svj"));
     fm_fileformat *f = fm_fileformat_allocate("svj");
     ASSERT_EQ(fm_rheader(f, (db_ + "SVJ/walk.svj").c_str()), 0);
@@ -163,21 +128,15 @@ TEST_F(ImportDialog, NotVideoSizeWithoutAReelIsRefused) {
     Widget dialog = OpenAndChoose();
     ASSERT_NE(dialog, nullptr);
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(DismissMessages(mainform),
-              Strings{"You must write the svj to\nimport non video size images\n"});
+    EXPECT_EQ(Messages(), Strings{"You must write the svj to\nimport non video size images\n"});
     EXPECT_EQ(CountWindows(), before);
     EXPECT_FALSE(fs::exists(db_ + "CLIP/big_Img00_Clip_1"));
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
     unsetenv("ORVA_DSK_RECORD");
     InDispatch([] { DbSelectAbekas(nullptr, nullptr, nullptr); });
-    EXPECT_EQ(DismissMessages(mainform),
-              Strings{"Environment variable\nORVA_DSK_RECORD\nnot found\n"});
+    EXPECT_EQ(Messages(), Strings{"Environment variable\nORVA_DSK_RECORD\nnot found\n"});
 
     // A stub rcp that logs its arguments and writes a frame of the video size.
     const std::string bin = root_ + "/bin", args = root_ + "/args";
@@ -199,7 +158,7 @@ TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
     WaitJobs();
     setenv("PATH", old_path.c_str(), 1);
     unsetenv("ORVA_DSK_RECORD");
-    EXPECT_TRUE(DismissMessages(mainform).empty());
+    EXPECT_TRUE(Messages().empty());
     EXPECT_EQ(CountWindows(), before + 1);
     std::ifstream in(args);
     Strings lines;
@@ -208,10 +167,6 @@ TEST_F(ImportDialog, RemoteImportFetchesEachFrameWithRcp) {
     EXPECT_EQ(lines, (Strings{"dsk:it's $(x)1", db_ + "IMAGES/take.1.yuv", "dsk:it's $(x)2",
                               db_ + "IMAGES/take.2.yuv"}));
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(ImportDialog, ExistingReelIsReplacedOnlyWhenUnusedAndConfirmed) {
     Pictures("walk", 2, 720, 576);
@@ -223,52 +178,25 @@ TEST_F(ImportDialog, ExistingReelIsReplacedOnlyWhenUnusedAndConfirmed) {
     clip->complete = 1;
     clip->next = first_fisic.load();
     first_fisic = clip;
-    auto name_reel = [&](Widget dialog) {
-        XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
-        Press(ByLabel(dialog, "OK"));
-        Widget names = DialogTitled("DB idb - Import");
-        ASSERT_NE(names, nullptr);
-        XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>("walk"));
-        Press(ByLabel(names, "OK"));
-    };
-    Widget dialog = OpenAndChoose();
-    ASSERT_NE(dialog, nullptr);
-    name_reel(dialog);
-    EXPECT_EQ(DismissMessages(mainform),
-              Strings{"One or more files are in\nuse, cannot remove them."});
+    ImportAsReel("walk");
+    EXPECT_EQ(Messages(), Strings{"One or more files are in\nuse, cannot remove them."});
     EXPECT_EQ(fs::file_size(reel), 3u);
     first_fisic = clip->next.load();
     FreeFisicData(clip);
 
     // Unused: asked first, replaced on Yes.
-    dialog = OpenAndChoose();
-    ASSERT_NE(dialog, nullptr);
-    name_reel(dialog);
-    std::vector<Widget> boxes = Named(mainform, "warning");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(MessageOf(boxes[0]), "File exists. Overwrite?");
-    Press(XmMessageBoxGetChild(boxes[0], XmDIALOG_OK_BUTTON));
+    ImportAsReel("walk");
+    ASSERT_TRUE(Answer("File exists. Overwrite?", true));
     WaitJobs();
     EXPECT_GT(fs::file_size(reel), 1000u);
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     Pictures("walk", 3, 720, 576);
     const int before = CountWindows();
     // A reel import held at the pause gate, then stopped: no reel, no window.
     SemSet(0, 1);
-    Widget dialog = OpenAndChoose();
-    ASSERT_NE(dialog, nullptr);
-    XmToggleButtonSetState(ByLabel(dialog, "Write SVJ"), True, False);
-    Press(ByLabel(dialog, "OK"));
-    Widget names = DialogTitled("DB idb - Import");
-    ASSERT_NE(names, nullptr);
-    XmTextSetString(XtNameToWidget(names, "*wtext"), const_cast<char *>("held"));
-    Press(ByLabel(names, "OK"));
+    ImportAsReel("held");
     int entry = -1;
     for (int i = 0; i < GENERAL_SPROC; i++)
         if (pidData[i].pid.load() > 0 && pidData[i].type == JOB_IMPORT) entry = i;
@@ -284,7 +212,7 @@ TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     // An image-clip import whose window is closed while it runs: the log is
     // still written, and no window comes back.
     SemSet(0, 1);
-    dialog = OpenAndChoose();
+    Widget dialog = OpenAndChoose();
     ASSERT_NE(dialog, nullptr);
     Press(ByLabel(dialog, "OK"));
     ASSERT_EQ(CountWindows(), before + 1);
@@ -293,14 +221,10 @@ TEST_F(ImportDialog, StoppedImportLeavesNothingAndAClosedWindowIsLeftAlone) {
     FreeClosedWindows();
     SemSet(0, 0);
     WaitJobs();
-    EXPECT_TRUE(DismissMessages(mainform).empty());
+    EXPECT_TRUE(Messages().empty());
     EXPECT_EQ(CountWindows(), before);
     EXPECT_TRUE(fs::exists(db_ + "CLIP/walk_Img00_Log"));
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(ImportDialog, MoviesAreListedWithTheirFrameCountAndNeedAReel) {
     const std::string movie = db_ + "IMAGES/clip.mp4";
@@ -315,7 +239,7 @@ TEST_F(ImportDialog, MoviesAreListedWithTheirFrameCountAndNeedAReel) {
     EXPECT_EQ(Text(dialog, "*start"), "1");
     EXPECT_EQ(Text(dialog, "*end"), "50");
     Press(ByLabel(dialog, "OK"));
-    EXPECT_EQ(DismissMessages(mainform), Strings{"You must write the svj to\nimport movies\n"});
+    EXPECT_EQ(Messages(), Strings{"You must write the svj to\nimport movies\n"});
 }
 
 } // namespace

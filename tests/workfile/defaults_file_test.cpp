@@ -2,20 +2,17 @@
 // and a write that fails.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <csignal>
 #include <cstring>
 
 #include "database/db_list.h"
 #include "database/defaults_file.h"
-#include "tests/media/reel_fixtures.h"
+#include "tests/workfile/file_limit.h"
 
 using namespace reel_test;
 
@@ -184,18 +181,11 @@ TEST(DefaultsFileTest, FailedWriteKeepsTheOldFile) {
     temp_dir tmp;
     const std::string path = tmp.path("d");
     write_text(path, seven);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{20, 20};
-        setrlimit(RLIMIT_FSIZE, &lim);
-        int values[5] = {1, 1, 1, 1, 1};
-        char a[DEFAULTS_NAME_SIZE] = "a", b[DEFAULTS_NAME_SIZE] = "b";
-        _exit(WriteDefaultsFile(path.c_str(), values, a, b, nullptr) == 0 ? 0 : 1);
-    }
-    int status = -1;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    int values[5] = {1, 1, 1, 1, 1};
+    char a[DEFAULTS_NAME_SIZE] = "a", b[DEFAULTS_NAME_SIZE] = "b";
+    EXPECT_EQ(
+        UnderFileLimit(20, [&] { return WriteDefaultsFile(path.c_str(), values, a, b, nullptr); }),
+        0);
     const bytes now = read_file(path);
     EXPECT_EQ(std::string(now.begin(), now.end()), seven);
     EXPECT_EQ(access((path + ".new").c_str(), F_OK), -1);

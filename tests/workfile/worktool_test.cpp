@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -166,11 +167,9 @@ TEST(WorkTool, CopyWritesVersionTwo) {
     EXPECT_EQ(read_file(out), (bytes{'k', 'e', 'e', 'p'}));
 }
 
-// A copy killed at any moment leaves the target as the old file, byte for
-// byte, or as the complete new one.
-// A copy of a 1000-window work (about 8 MB) killed 40 times, at once,
-// within 10 ms or later: the target is always the old file byte for byte or
-// the complete new one.
+// A copy of a 1000-window work (about 8 MB) killed 40 times, at delays
+// spread from 0 to twice the time a whole copy takes here: the target is
+// always the old file byte for byte or the complete new one.
 TEST(WorkTool, CopyKilledWhileWriting) {
     temp_dir tmp;
     WorkFile big;
@@ -181,31 +180,42 @@ TEST(WorkTool, CopyKilledWhileWriting) {
     const bytes fresh = read_file(in);
     const bytes old = WorkFileBytes(WorkFile{});
     const std::string exe = tool();
-    int saw_old = 0, saw_new = 0, lost = 0;
-    for (int k = 0; k < 40; k++) {
-        // 0 to 10 ms in steps of 0.5 ms, then up to 200 ms.
-        const int delay_us = k < 20 ? k * 500 : 10000 + (k - 20) * 9500;
+    // Runs a copy over the old file, killed after delay_us unless negative;
+    // returns the time it lived.
+    auto copy = [&](long delay_us) {
         write_file(out, old);
         char *argv[] = {const_cast<char *>(exe.c_str()), const_cast<char *>("copy"),
                         const_cast<char *>(in.c_str()), const_cast<char *>(out.c_str()), nullptr};
+        const auto t0 = std::chrono::steady_clock::now();
         pid_t pid = -1;
-        ASSERT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, environ), 0);
-        usleep(useconds_t(delay_us));
-        kill(pid, SIGKILL);
+        if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, environ) != 0) return -1L;
+        if (delay_us >= 0) {
+            usleep(useconds_t(delay_us));
+            kill(pid, SIGKILL);
+        }
         int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        waitpid(pid, &status, 0);
+        return long(std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::steady_clock::now() - t0)
+                        .count());
+    };
+    const long full = copy(-1);
+    ASSERT_GT(full, 0);
+    ASSERT_EQ(read_file(out), fresh);
+    int saw_old = 0, saw_new = 0;
+    for (int k = 0; k < 40; k++) {
+        copy(full * k / 20);
         const bytes now = read_file(out);
         if (now == old) {
             saw_old++;
         } else if (now == fresh) {
             saw_new++;
         } else {
-            lost++;
-            ADD_FAILURE() << "killed after " << delay_us << " us: a target of " << now.size()
+            ADD_FAILURE() << "killed after " << full * k / 20 << " us: a target of " << now.size()
                           << " bytes is neither the old file nor the new one";
         }
     }
-    printf("worktool copy killed 40 times: old %d, new %d, lost %d\n", saw_old, saw_new, lost);
+    printf("worktool copy (%ld us) killed 40 times: old %d, new %d\n", full, saw_old, saw_new);
     EXPECT_GT(saw_old, 0);
     EXPECT_GT(saw_new, 0);
 }

@@ -178,6 +178,9 @@ TEST_F(WorkDialogs, MissingAndChangedReels) {
     for (WindowData *w = first_window; w; w = w->next)
         placed.emplace_back(w->master, w->slot, w->selected);
     EXPECT_EQ(placed, (std::vector<std::tuple<int, int, int>>{{0, 0, 1}, {0, 3, 0}}));
+    Pixel shown = 0; // the selection is shown: its label frame is red
+    XtVaGetValues(first_window->label_frame, XmNtopShadowColor, &shown, NULL);
+    EXPECT_EQ(shown, RED_COL);
 
     CloseAndFree();
     ASSERT_EQ(rename(db.tmp.path("a.moved").c_str(), db.reel("a.svj").c_str()), 0);
