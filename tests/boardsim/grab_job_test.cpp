@@ -1,7 +1,6 @@
 // The compressed grab's body against the simulated board: names, reels
 // taken as they are, a stop in the middle of a range and a lost board.
 #include "device/sv.h"
-#include "media/svj.h"
 #include "media/video_globals.h"
 #include "platform/jobs.h"
 #include "tests/boardsim/sim_fixture.h"
@@ -12,10 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 using board_test::exists;
-using board_test::Sim;
+using board_test::frames_of;
 using reel_test::temp_dir;
 
 namespace {
@@ -26,58 +26,45 @@ Timecode tc(const char *text) {
     return w;
 }
 
-int frames_of(const std::string &reel) {
-    svj_handle *h = svj_open(reel.c_str());
-    if (!h) return -1;
-    const int n = int(svj_info(h, 8));
-    svj_close(h);
-    return n;
-}
-
-size_t count_of(const std::string &text, const std::string &what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 // boardsim (with `extra` arguments) in a private directory and the board
 // library connected to it.
-struct Board {
-    explicit Board(const temp_dir &dir, std::vector<std::string> extra = {})
-        : sim(dir, std::move(extra)),
-          sv(sv_open(("SCSI,dev=" + dir.path("sock") + ",timeout=1").c_str())) {}
-    ~Board() {
-        if (sv) sv_close(sv);
+class GrabJob : public ::testing::Test {
+  protected:
+    // (Re)starts the board with `extra` arguments.
+    void Start(std::vector<std::string> extra = {}) {
+        TearDown();
+        sim.reset();
+        SetVideoMode(0);
+        sim = std::make_unique<board_test::Sim>(dir, std::move(extra));
+        ASSERT_TRUE(sim->ready());
+        sv = sv_open(("SCSI,dev=" + dir.path("sock") + ",timeout=1").c_str());
+        ASSERT_NE(sv, nullptr);
     }
-    Sim sim;
-    sv_handle *sv;
+    void TearDown() override {
+        if (sv) sv_close(sv);
+        sv = nullptr;
+    }
+    ::GrabJob Job(std::vector<TcEntry> entries) {
+        mkdir(dir.path("SVJ").c_str(), 0755);
+        ::GrabJob job;
+        job.sv = sv;
+        job.base = dir.path("SVJ/reel1");
+        job.quality = 85;
+        job.entries = std::move(entries);
+        return job;
+    }
+    temp_dir dir;
+    std::unique_ptr<board_test::Sim> sim;
+    sv_handle *sv = nullptr;
 };
 
-GrabJob job_of(sv_handle *sv, const temp_dir &dir, std::vector<TcEntry> entries) {
-    mkdir(dir.path("SVJ").c_str(), 0755);
-    GrabJob job;
-    job.sv = sv;
-    job.base = dir.path("SVJ/reel1");
-    job.quality = 85;
-    job.entries = std::move(entries);
-    return job;
-}
-
-} // namespace
-
-TEST(GrabJob, GrabsEachRangeOnceAndTakesReelsThatAreThere) {
-    SetVideoMode(0);
-    temp_dir dir;
-    Board board(dir);
-    ASSERT_TRUE(board.sim.ready());
-    ASSERT_NE(board.sv, nullptr);
+TEST_F(GrabJob, GrabsEachRangeOnceAndTakesReelsThatAreThere) {
+    ASSERT_NO_FATAL_FAILURE(Start());
     const std::string first = dir.path("SVJ/reel1_15f90_15fa8_85.svj");
     const std::string second = dir.path("SVJ/reel1_15fb3_15fb7_85.svj");
-    GrabJob job = job_of(board.sv, dir,
-                         {{tc("01:00:00:00"), tc("01:00:00:24"), 1},
-                          {tc("01:00:01:10"), tc("01:00:01:05"), 1}, // Out before In
-                          {tc("01:00:01:10"), tc("01:00:01:14"), 1}});
+    ::GrabJob job = Job({{tc("01:00:00:00"), tc("01:00:00:24"), 1},
+                         {tc("01:00:01:10"), tc("01:00:01:05"), 1}, // Out before In
+                         {tc("01:00:01:10"), tc("01:00:01:14"), 1}});
     // Left by a failed grab: not a reel, so it is grabbed again.
     reel_test::write_file(second, reel_test::bytes({'x'}));
     EXPECT_EQ(RunGrabJob(&job), 2);
@@ -105,35 +92,20 @@ TEST(GrabJob, GrabsEachRangeOnceAndTakesReelsThatAreThere) {
     EXPECT_EQ(RunGrabJob(&job), 0);
     EXPECT_EQ(job.results[0].has_reel + job.results[2].has_reel, 2);
     EXPECT_EQ(job.results[0].recorded + job.results[2].recorded, 0);
-    board.sim.stop();
-    EXPECT_EQ(count_of(board.sim.log(), "GRAB "), 2u) << board.sim.log();
+    sim->stop();
+    EXPECT_EQ(sim->count("GRAB "), 2u) << sim->log();
 }
 
-namespace {
-
-struct Running {
-    GrabJob *job;
-    static void body(void *p) { RunGrabJob(static_cast<Running *>(p)->job); }
-};
-
-} // namespace
-
-TEST(GrabJob, AStopInTheThirdRangeKeepsTheFirstTwo) {
-    SetVideoMode(0);
-    temp_dir dir;
-    Board board(dir, {"--speed", "1"});
-    ASSERT_TRUE(board.sim.ready());
-    ASSERT_NE(board.sv, nullptr);
-    GrabJob job = job_of(board.sv, dir,
-                         {{tc("01:00:00:00"), tc("01:00:00:04"), 0},
-                          {tc("01:00:01:00"), tc("01:00:01:04"), 0},
-                          {tc("01:00:02:00"), tc("01:00:09:24"), 0}});
-    Running run{&job};
-    const int id = JobStart(&Running::body, &run);
+TEST_F(GrabJob, AStopInTheThirdRangeKeepsTheFirstTwo) {
+    ASSERT_NO_FATAL_FAILURE(Start({"--speed", "1"}));
+    ::GrabJob job = Job({{tc("01:00:00:00"), tc("01:00:00:04"), 0},
+                         {tc("01:00:01:00"), tc("01:00:01:04"), 0},
+                         {tc("01:00:02:00"), tc("01:00:09:24"), 0}});
+    const int id = JobStart([](void *p) { RunGrabJob(static_cast<::GrabJob *>(p)); }, &job);
     ASSERT_GT(id, 0);
     // Stop once the third range is being recorded.
     const auto t0 = std::chrono::steady_clock::now();
-    while (board.sim.log().find("GRAB 01:00:02:00") == std::string::npos &&
+    while (sim->count("GRAB 01:00:02:00") == 0 &&
            std::chrono::steady_clock::now() - t0 < std::chrono::seconds(30))
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -153,14 +125,10 @@ TEST(GrabJob, AStopInTheThirdRangeKeepsTheFirstTwo) {
     EXPECT_FALSE(exists(job.results[2].name));
 }
 
-TEST(GrabJob, ALostBoardGivesAnErrorWithinTheTimeoutAndNoFile) {
-    SetVideoMode(0);
+TEST_F(GrabJob, ALostBoardGivesAnErrorWithinTheTimeoutAndNoFile) {
     for (const char *fault : {"disconnect-data", "disconnect@6", "stall@6"}) {
-        temp_dir dir;
-        Board board(dir, {"--fault", fault});
-        ASSERT_TRUE(board.sim.ready());
-        ASSERT_NE(board.sv, nullptr);
-        GrabJob job = job_of(board.sv, dir, {{tc("01:00:00:00"), tc("01:00:00:24"), 0}});
+        ASSERT_NO_FATAL_FAILURE(Start({"--fault", fault}));
+        ::GrabJob job = Job({{tc("01:00:00:00"), tc("01:00:00:24"), 0}});
         const auto t0 = std::chrono::steady_clock::now();
         EXPECT_EQ(RunGrabJob(&job), 0) << fault;
         const double s =
@@ -174,24 +142,8 @@ TEST(GrabJob, ALostBoardGivesAnErrorWithinTheTimeoutAndNoFile) {
     }
 }
 
-namespace {
-
-// The timecode word in the strip of a Targa frame file (rows bottom-up,
-// the strip on picture line 48).
-uint32_t tga_strip(const std::string &name) {
-    const auto px = reel_test::read_file(name);
-    if (px.size() != 18u + 720u * 576u * 3u) return 0xdeadbeef;
-    return board_test::strip_word(&px[18 + size_t(576 - 1 - 48) * 720 * 3]);
-}
-
-} // namespace
-
-TEST(GrabJob, D1GrabWritesNumberedFramesAndResumesFromThem) {
-    SetVideoMode(0);
-    temp_dir dir;
-    Board board(dir);
-    ASSERT_TRUE(board.sim.ready());
-    ASSERT_NE(board.sv, nullptr);
+TEST_F(GrabJob, D1GrabWritesNumberedFramesAndResumesFromThem) {
+    ASSERT_NO_FATAL_FAILURE(Start());
     mkdir(dir.path("IMAGES").c_str(), 0755);
     FILE *log = fopen(dir.path("thumbs").c_str(), "w+");
     ASSERT_NE(log, nullptr);
@@ -213,7 +165,7 @@ TEST(GrabJob, D1GrabWritesNumberedFramesAndResumesFromThem) {
     size_t grabs = 0;
     for (const auto &c : cases) {
         D1Job job;
-        job.sv = board.sv;
+        job.sv = sv;
         job.base = dir.path("IMAGES/reel1");
         job.step = c.step;
         job.style = c.style;
@@ -226,7 +178,8 @@ TEST(GrabJob, D1GrabWritesNumberedFramesAndResumesFromThem) {
         EXPECT_EQ(job.results[0].grabbed, int(c.files.size()));
         EXPECT_EQ(job.results[0].thumbs.size(), c.files.size());
         for (size_t k = 0; k < c.files.size(); ++k)
-            EXPECT_EQ(tga_strip(dir.path(std::string("IMAGES/") + c.files[k])), c.strips[k])
+            EXPECT_EQ(board_test::tga_strip(reel_test::read_file(dir.path("IMAGES/") + c.files[k])),
+                      c.strips[k])
                 << c.files[k];
         grabs += c.files.size();
         // Again: every frame file is read back, none is grabbed.
@@ -236,6 +189,8 @@ TEST(GrabJob, D1GrabWritesNumberedFramesAndResumesFromThem) {
         EXPECT_EQ(job.results[0].thumbs.size(), c.files.size());
     }
     fclose(log);
-    board.sim.stop();
-    EXPECT_EQ(count_of(board.sim.log(), "GRAB "), grabs) << board.sim.log();
+    sim->stop();
+    EXPECT_EQ(sim->count("GRAB "), grabs) << sim->log();
 }
+
+} // namespace

@@ -2,6 +2,7 @@
 // drive the simulated board.
 #pragma once
 
+#include "media/svj.h"
 #include "tests/media/reel_fixtures.h"
 
 #include <csignal>
@@ -21,6 +22,23 @@ inline const std::string kBin = ORVA_BIN_DIR;
 inline bool exists(const std::string &p) {
     struct stat st {};
     return stat(p.c_str(), &st) == 0;
+}
+
+// How often `what` occurs in text.
+inline size_t count_of(const std::string &text, const std::string &what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// The frame count of a reel, -1 when it is no reel.
+inline int frames_of(const std::string &reel) {
+    svj_handle *h = svj_open(reel.c_str());
+    if (!h) return -1;
+    const int n = int(svj_info(h, 8));
+    svj_close(h);
+    return n;
 }
 
 // boardsim as a child process, ready when it returns.
@@ -73,6 +91,8 @@ class Sim {
         std::ifstream in(dir_.path("log"));
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
+    // How many times the log holds `what`.
+    size_t count(const std::string &what) const { return count_of(log(), what); }
     // The VTR lines of the log ("VTR play 01:00:00:00"), from line `from` on.
     std::vector<std::string> vtr(size_t from = 0) const {
         std::ifstream in(dir_.path("log"));

@@ -23,6 +23,13 @@ inline uint32_t strip_word(const unsigned char *row) {
     return w;
 }
 
+// The timecode word in the strip of a 720x576 Targa picture (rows
+// bottom-up, the strip on picture line 48); 0xdeadbeef for anything else.
+inline uint32_t tga_strip(const std::vector<unsigned char> &px) {
+    if (px.size() != 18u + 720u * 576u * 3u) return 0xdeadbeef;
+    return strip_word(&px[18 + size_t(576 - 1 - 48) * 720 * 3]);
+}
+
 // The timecode word in the strip of every frame of a reel as the display
 // reader decodes it (bottom-up B, G, R rows; the strip on picture line 48).
 inline std::vector<uint32_t> decoded_strips(const std::string &reel) {

@@ -36,6 +36,25 @@ struct Opened {
     }
 };
 
+// A stand-in board and the board library opened on it.
+class OpenBoard : public ::testing::Test {
+  protected:
+    void Open(const std::string &extra = "") {
+        sv = sv_open(board.setup(extra).c_str());
+        ASSERT_NE(sv, nullptr);
+    }
+    void TearDown() override {
+        if (sv) sv_close(sv);
+    }
+    FakeBoard board;
+    sv_handle *sv = nullptr;
+};
+using BoardBatches = OpenBoard;
+using BoardData = OpenBoard;
+using BoardFailures = OpenBoard;
+using BoardReels = OpenBoard;
+using BoardTransport = OpenBoard;
+
 } // namespace
 
 // --- timecode text and messages ---------------------------------------------
@@ -159,133 +178,123 @@ TEST(BoardSetup, FallsBackToTheEnvironment) {
 
 // --- transport ------------------------------------------------------------------
 
-TEST(BoardTransport, SizeDecidesTheChannel) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
+TEST_F(BoardTransport, SizeDecidesTheChannel) {
+    ASSERT_NO_FATAL_FAILURE(Open());
     bytes big(4096, 1), small(100, 1);
-    EXPECT_EQ(dtm_host2isp(o.sv->command_channel, big.data(), int(big.size())), -1);
-    EXPECT_EQ(dtm_host2isp(o.sv->data_channel, small.data(), int(small.size())), -1);
-    EXPECT_EQ(dtm_info(o.sv->command_channel, 1), 2048);
+    EXPECT_EQ(dtm_host2isp(sv->command_channel, big.data(), int(big.size())), -1);
+    EXPECT_EQ(dtm_host2isp(sv->data_channel, small.data(), int(small.size())), -1);
+    EXPECT_EQ(dtm_info(sv->command_channel, 1), 2048);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(dtm_info(o.sv->command_channel, 2), -1);
+    EXPECT_EQ(dtm_info(sv->command_channel, 2), -1);
     EXPECT_EQ(dtm_info(nullptr, 1), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "dtm_info(): Illegal code 2\ndtm_info(): Called with NULL handle\n");
     usleep(100000);
-    EXPECT_EQ(o.board.records_seen(), 0);
+    EXPECT_EQ(board.records_seen(), 0);
 }
 
 // --- batches ----------------------------------------------------------------------
 
-TEST(BoardBatches, QueriesComeBackThroughHostPointers) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
-    o.board.set_value(sv_param_word(2, SV_P2_WIDTH), 720);
-    o.board.set_value(sv_param_word(2, SV_P2_HEIGHT), 576);
-    o.board.set_value(sv_param_word(5, SV_P5_TIMECODE), 0x01000010);
-    o.board.set_version(12);
+TEST_F(BoardBatches, QueriesComeBackThroughHostPointers) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    board.set_value(sv_param_word(2, SV_P2_WIDTH), 720);
+    board.set_value(sv_param_word(2, SV_P2_HEIGHT), 576);
+    board.set_value(sv_param_word(5, SV_P5_TIMECODE), 0x01000010);
+    board.set_version(12);
     sv_info info{};
-    ASSERT_EQ(sv_status(o.sv, &info), 0);
+    ASSERT_EQ(sv_status(sv, &info), 0);
     EXPECT_EQ(info.word[0], 720);
     EXPECT_EQ(info.word[1], 576);
     EXPECT_EQ(info.word[3], 0x01000010);
-    EXPECT_EQ(o.sv->version, 12);
+    EXPECT_EQ(sv->version, 12);
     // Only words travel: the batch carries commands and arguments, never
     // host addresses.
-    auto b = o.board.batches();
+    auto b = board.batches();
     ASSERT_EQ(b.size(), 1u);
     for (const Command &c : b[0])
         EXPECT_EQ(c.arg, 0u);
 }
 
-TEST(BoardBatches, ACommandBeyond124GoesInTheNextBatch) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
+TEST_F(BoardBatches, ACommandBeyond124GoesInTheNextBatch) {
+    ASSERT_NO_FATAL_FAILURE(Open());
     std::vector<int32_t> dest(125, -1);
-    o.board.answer = [](const Command &c, uint32_t *status, uint32_t *value) {
+    board.answer = [](const Command &c, uint32_t *status, uint32_t *value) {
         *status = 0;
         *value = c.arg * 2;
     };
     for (int i = 0; i < 125; ++i)
-        ASSERT_EQ(isp_command(o.sv, SV_QUERY | sv_param_word(1, 1), uint32_t(i), &dest[i]), i + 1);
-    EXPECT_EQ(o.board.batches().size(), 1u); // sent by itself when full
-    ASSERT_EQ(isp_flush(o.sv), 0);
-    auto b = o.board.batches();
+        ASSERT_EQ(isp_command(sv, SV_QUERY | sv_param_word(1, 1), uint32_t(i), &dest[i]), i + 1);
+    EXPECT_EQ(board.batches().size(), 1u); // sent by itself when full
+    ASSERT_EQ(isp_flush(sv), 0);
+    auto b = board.batches();
     ASSERT_EQ(b.size(), 2u);
     EXPECT_EQ(b[0].size(), 124u);
     EXPECT_EQ(b[1].size(), 1u);
     EXPECT_EQ(b[1][0].arg, 124u);
     for (int i = 0; i < 125; ++i)
         EXPECT_EQ(dest[i], 2 * i);
-    EXPECT_EQ(o.board.sequences(), (std::vector<uint32_t>{1, 2}));
-    EXPECT_EQ(isp_flush(o.sv), 0); // empty: nothing sent
-    EXPECT_EQ(o.board.batches().size(), 2u);
+    EXPECT_EQ(board.sequences(), (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(isp_flush(sv), 0); // empty: nothing sent
+    EXPECT_EQ(board.batches().size(), 2u);
 }
 
-TEST(BoardBatches, AFailedQueryStoresNothing) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
-    o.board.answer = [](const Command &, uint32_t *status, uint32_t *value) {
-        *status = 1;
-        *value = 99;
-    };
-    int32_t v = -5;
-    isp_command(o.sv, SV_QUERY | sv_param_word(2, 1), 0, &v);
-    EXPECT_EQ(isp_flush(o.sv), 0);
-    EXPECT_EQ(v, -5);
-}
-
-TEST(BoardBatches, BadRepliesFailTheExchangeAndStoreNothing) {
+TEST_F(BoardBatches, BadRepliesFailTheExchangeAndStoreNothing) {
     struct Case {
         Fault fault;
+        uint32_t status; // of the query in the reply
         int rc;
         int32_t stored;
     } cases[] = {
-        {Fault::wrong_sequence, -1, -5},  {Fault::short_reply, -1, -5}, {Fault::long_reply, -1, -5},
-        {Fault::stale_then_right, 0, 77}, {Fault::none, 0, 77},
+        {Fault::wrong_sequence, 0, -1, -5},
+        {Fault::short_reply, 0, -1, -5},
+        {Fault::long_reply, 0, -1, -5},
+        {Fault::stale_then_right, 0, 0, 77},
+        {Fault::none, 0, 0, 77},
+        {Fault::none, 1, 0, -5}, // a failed query
     };
     for (const Case &c : cases) {
         Opened o;
         ASSERT_NE(o.sv, nullptr);
-        o.board.set_value(sv_param_word(2, SV_P2_WIDTH), 77);
+        o.board.answer = [&c](const Command &, uint32_t *status, uint32_t *value) {
+            *status = c.status;
+            *value = 77;
+        };
         o.board.fault_next(c.fault);
         int32_t v = -5;
         isp_command(o.sv, SV_QUERY | sv_param_word(2, SV_P2_WIDTH), 0, &v);
-        EXPECT_EQ(isp_flush(o.sv), c.rc) << int(c.fault);
-        EXPECT_EQ(v, c.stored) << int(c.fault);
+        EXPECT_EQ(isp_flush(o.sv), c.rc) << int(c.fault) << " " << c.status;
+        EXPECT_EQ(v, c.stored) << int(c.fault) << " " << c.status;
     }
 }
 
-TEST(BoardBatches, AReplyLeftByATimeoutIsSkippedNextTime) {
-    Opened o(",timeout=1");
-    ASSERT_NE(o.sv, nullptr);
-    o.board.answer = [](const Command &c, uint32_t *status, uint32_t *value) {
+TEST_F(BoardBatches, AReplyLeftByATimeoutIsSkippedNextTime) {
+    ASSERT_NO_FATAL_FAILURE(Open(",timeout=1"));
+    board.answer = [](const Command &c, uint32_t *status, uint32_t *value) {
         *status = 0;
         *value = c.arg;
         if (c.arg == 1) usleep(1500000); // answers after the host gave up
     };
     int32_t a = 0, b = 0;
-    isp_command(o.sv, SV_QUERY | sv_param_word(1, 1), 1, &a);
-    EXPECT_EQ(isp_flush(o.sv), -1);
+    isp_command(sv, SV_QUERY | sv_param_word(1, 1), 1, &a);
+    EXPECT_EQ(isp_flush(sv), -1);
     EXPECT_EQ(a, 0);
     usleep(700000); // the late reply is now queued
-    isp_command(o.sv, SV_QUERY | sv_param_word(1, 1), 2, &b);
-    EXPECT_EQ(isp_flush(o.sv), 0);
+    isp_command(sv, SV_QUERY | sv_param_word(1, 1), 2, &b);
+    EXPECT_EQ(isp_flush(sv), 0);
     EXPECT_EQ(b, 2);
     EXPECT_EQ(a, 0);
 }
 
-TEST(BoardBatches, VtrMasterCommands) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
-    EXPECT_EQ(sv_vtrmaster(o.sv, 8, 0), 3);
-    EXPECT_EQ(sv_vtrmaster(o.sv, 11, 0), 3);
-    EXPECT_EQ(sv_vtrmaster(o.sv, 17, 0), 1);
-    EXPECT_EQ(sv_vtrmaster(o.sv, 0, 0), 0);
-    EXPECT_TRUE(o.board.batches().empty());
-    ASSERT_EQ(sv_vtrmaster(o.sv, SV_MASTER_GOTO, 0x01000002), 0);
-    ASSERT_EQ(sv_vtrmaster(o.sv, SV_MASTER_STOP, 55), 0);
-    auto b = o.board.batches();
+TEST_F(BoardBatches, VtrMasterCommands) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    EXPECT_EQ(sv_vtrmaster(sv, 8, 0), 3);
+    EXPECT_EQ(sv_vtrmaster(sv, 11, 0), 3);
+    EXPECT_EQ(sv_vtrmaster(sv, 17, 0), 1);
+    EXPECT_EQ(sv_vtrmaster(sv, 0, 0), 0);
+    EXPECT_TRUE(board.batches().empty());
+    ASSERT_EQ(sv_vtrmaster(sv, SV_MASTER_GOTO, 0x01000002), 0);
+    ASSERT_EQ(sv_vtrmaster(sv, SV_MASTER_STOP, 55), 0);
+    auto b = board.batches();
     ASSERT_EQ(b.size(), 2u);
     ASSERT_EQ(b[0].size(), 3u);
     EXPECT_EQ(b[0][0].word, sv_group_word(5));
@@ -296,16 +305,15 @@ TEST(BoardBatches, VtrMasterCommands) {
     EXPECT_EQ(b[1][2].arg, 0u);
 }
 
-TEST(BoardBatches, ModeSyncAndGenlock) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
-    EXPECT_EQ(sv_videomode(o.sv, 4), 1);
-    EXPECT_EQ(sv_sync(o.sv, 4), 1);
-    EXPECT_EQ(sv_sync(o.sv, 2), 28); // no genlock option
-    o.board.set_value(sv_param_word(8, SV_P8_GENLOCK), 1);
-    EXPECT_EQ(sv_sync(o.sv, 2), 0);
-    EXPECT_EQ(sv_videomode(o.sv, 3), 0);
-    auto b = o.board.batches();
+TEST_F(BoardBatches, ModeSyncAndGenlock) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    EXPECT_EQ(sv_videomode(sv, 4), 1);
+    EXPECT_EQ(sv_sync(sv, 4), 1);
+    EXPECT_EQ(sv_sync(sv, 2), 28); // no genlock option
+    board.set_value(sv_param_word(8, SV_P8_GENLOCK), 1);
+    EXPECT_EQ(sv_sync(sv, 2), 0);
+    EXPECT_EQ(sv_videomode(sv, 3), 0);
+    auto b = board.batches();
     ASSERT_EQ(b.size(), 4u);
     EXPECT_EQ(b[2].back().word, sv_param_word(2, SV_P2_SYNC));
     EXPECT_EQ(b[2].back().arg, 2u);
@@ -313,18 +321,17 @@ TEST(BoardBatches, ModeSyncAndGenlock) {
     EXPECT_EQ(b[3].back().arg, 3u);
 }
 
-TEST(BoardBatches, BusySemaphoreIsSetDuringTheExchangeOnly) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
+TEST_F(BoardBatches, BusySemaphoreIsSetDuringTheExchangeOnly) {
+    ASSERT_NO_FATAL_FAILURE(Open());
     ASSERT_EQ(SemInit(), 0);
-    ASSERT_EQ(sv_semaphore(o.sv, 1, semaphore, 4), 0);
+    ASSERT_EQ(sv_semaphore(sv, 1, semaphore, 4), 0);
     int seen = -1;
-    o.board.answer = [&seen](const Command &, uint32_t *status, uint32_t *value) {
+    board.answer = [&seen](const Command &, uint32_t *status, uint32_t *value) {
         seen = SemGet(4);
         *status = 0;
         *value = 0;
     };
-    EXPECT_EQ(sv_live(o.sv), 0);
+    EXPECT_EQ(sv_live(sv), 0);
     EXPECT_EQ(seen, 1);
     EXPECT_EQ(SemGet(4), 0);
     SemRemove();
@@ -332,16 +339,15 @@ TEST(BoardBatches, BusySemaphoreIsSetDuringTheExchangeOnly) {
 
 // --- bulk data --------------------------------------------------------------------
 
-TEST(BoardData, TheLastPartialChunkIsStagedWhole) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
+TEST_F(BoardData, TheLastPartialChunkIsStagedWhole) {
+    ASSERT_NO_FATAL_FAILURE(Open());
     bytes data(SV_CHUNK_BYTES + 1000);
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = uint8_t(i * 7 + 1);
-    ASSERT_EQ(isp_host2isp(o.sv, data.data(), uint32_t(data.size())), 0);
+    ASSERT_EQ(isp_host2isp(sv, data.data(), uint32_t(data.size())), 0);
     // A command after the data shows the board has read everything.
-    ASSERT_EQ(sv_live(o.sv), 0);
-    auto recs = o.board.data_records();
+    ASSERT_EQ(sv_live(sv), 0);
+    auto recs = board.data_records();
     ASSERT_EQ(recs.size(), 2u);
     EXPECT_EQ(recs[0].size(), SV_CHUNK_BYTES);
     EXPECT_EQ(recs[1].size(), SV_CHUNK_BYTES);
@@ -351,62 +357,57 @@ TEST(BoardData, TheLastPartialChunkIsStagedWhole) {
         std::all_of(recs[1].begin() + 1000, recs[1].end(), [](uint8_t b) { return b == 0; }));
 }
 
-TEST(BoardData, ReadsAskForEachChunk) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
+TEST_F(BoardData, ReadsAskForEachChunk) {
+    ASSERT_NO_FATAL_FAILURE(Open());
     bytes stream(2 * SV_CHUNK_BYTES);
     for (size_t i = 0; i < stream.size(); ++i)
         stream[i] = uint8_t(i * 13);
-    o.board.serve_data(stream);
+    board.serve_data(stream);
     bytes got(SV_CHUNK_BYTES + 500);
-    ASSERT_EQ(isp_isp2host(o.sv, got.data(), uint32_t(got.size())), 0);
+    ASSERT_EQ(isp_isp2host(sv, got.data(), uint32_t(got.size())), 0);
     EXPECT_TRUE(std::equal(got.begin(), got.end(), stream.begin()));
-    EXPECT_EQ(o.board.read_requests(), (std::vector<uint32_t>{SV_CHUNK_BYTES, SV_CHUNK_BYTES}));
+    EXPECT_EQ(board.read_requests(), (std::vector<uint32_t>{SV_CHUNK_BYTES, SV_CHUNK_BYTES}));
 }
 
-TEST(BoardData, AShortDataRecordFailsTheRead) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
-    o.board.serve_data(bytes(SV_CHUNK_BYTES + 100, 1));
+TEST_F(BoardData, AShortDataRecordFailsTheRead) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    board.serve_data(bytes(SV_CHUNK_BYTES + 100, 1));
     bytes got(2 * SV_CHUNK_BYTES);
-    EXPECT_EQ(isp_isp2host(o.sv, got.data(), uint32_t(got.size())), -1);
+    EXPECT_EQ(isp_isp2host(sv, got.data(), uint32_t(got.size())), -1);
 }
 
 // --- failures that must not hang ------------------------------------------------
 
-TEST(BoardFailures, NoReplyEndsAtTheTimeout) {
-    Opened o(",timeout=1");
-    ASSERT_NE(o.sv, nullptr);
-    o.board.fault_next(Fault::no_reply);
+TEST_F(BoardFailures, NoReplyEndsAtTheTimeout) {
+    ASSERT_NO_FATAL_FAILURE(Open(",timeout=1"));
+    board.fault_next(Fault::no_reply);
     const auto t = Clock::now();
-    EXPECT_EQ(sv_live(o.sv), -1);
+    EXPECT_EQ(sv_live(sv), -1);
     const double s = seconds_since(t);
     EXPECT_GE(s, 0.9);
     EXPECT_LT(s, 2.0);
 }
 
-TEST(BoardFailures, ALostConnectionFailsAtOnceFromThenOn) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
-    o.board.fault_next(Fault::close);
+TEST_F(BoardFailures, ALostConnectionFailsAtOnceFromThenOn) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    board.fault_next(Fault::close);
     signal(SIGPIPE, SIG_DFL); // a write on the closed socket must not raise it
-    EXPECT_EQ(sv_live(o.sv), -1);
+    EXPECT_EQ(sv_live(sv), -1);
     const auto t = Clock::now();
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(sv_live(o.sv), -1);
+        EXPECT_EQ(sv_live(sv), -1);
     bytes data(SV_CHUNK_BYTES);
-    EXPECT_EQ(isp_host2isp(o.sv, data.data(), uint32_t(data.size())), -1);
+    EXPECT_EQ(isp_host2isp(sv, data.data(), uint32_t(data.size())), -1);
     EXPECT_LT(seconds_since(t), 0.5);
 }
 
-TEST(BoardFailures, AStoppedJobFailsItsTransferAtTheNextRecord) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
-    o.board.serve_data(bytes(50 * SV_CHUNK_BYTES, 3), 50); // 50 ms per record
+TEST_F(BoardFailures, AStoppedJobFailsItsTransferAtTheNextRecord) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    board.serve_data(bytes(50 * SV_CHUNK_BYTES, 3), 50); // 50 ms per record
     struct Ctx {
         sv_handle *sv;
         std::atomic<int> rc{99};
-    } ctx{o.sv};
+    } ctx{sv};
     const int id = JobStart(
         [](void *p) {
             auto *c = static_cast<Ctx *>(p);
@@ -425,18 +426,17 @@ TEST(BoardFailures, AStoppedJobFailsItsTransferAtTheNextRecord) {
     }
 }
 
-TEST(BoardFailures, TwoThreadsNeverInterleaveBatches) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
-    auto work = [&o] {
+TEST_F(BoardFailures, TwoThreadsNeverInterleaveBatches) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    auto work = [this] {
         sv_info info{};
         for (int i = 0; i < 200; ++i)
-            ASSERT_EQ(sv_status(o.sv, &info), 0);
+            ASSERT_EQ(sv_status(sv, &info), 0);
     };
     std::thread a(work), b(work);
     a.join();
     b.join();
-    auto seq = o.board.sequences();
+    auto seq = board.sequences();
     ASSERT_EQ(seq.size(), 400u);
     for (size_t i = 0; i < seq.size(); ++i)
         EXPECT_EQ(seq[i], i + 1);
@@ -466,7 +466,7 @@ void give_signal(FakeBoard &board) {
 
 } // namespace
 
-TEST(BoardReels, ARecordingKeepsItsFileOnlyWhenTheTailArrived) {
+TEST_F(BoardReels, ARecordingKeepsItsFileOnlyWhenTheTailArrived) {
     reel_test::temp_dir dir;
     // A reel whose 64-byte tail starts in the first block and ends in the second.
     const std::string src = dir.path("src.svj");
@@ -504,29 +504,27 @@ TEST(BoardReels, ARecordingKeepsItsFileOnlyWhenTheTailArrived) {
     }
 }
 
-TEST(BoardReels, NoSignalAndBadArguments) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
+TEST_F(BoardReels, NoSignalAndBadArguments) {
+    ASSERT_NO_FATAL_FAILURE(Open());
     reel_test::temp_dir dir;
     const std::string out = dir.path("out.svj");
-    EXPECT_EQ(sv_jpeg_record_file(o.sv, out.c_str(), 0, 0, 0), 1);
-    EXPECT_EQ(sv_jpeg_record_file(o.sv, out.c_str(), 1, 5, 0), 1);
-    EXPECT_EQ(sv_jpeg_record_file(o.sv, out.c_str(), 0, 5, 0), 27); // the counter stands still
+    EXPECT_EQ(sv_jpeg_record_file(sv, out.c_str(), 0, 0, 0), 1);
+    EXPECT_EQ(sv_jpeg_record_file(sv, out.c_str(), 1, 5, 0), 1);
+    EXPECT_EQ(sv_jpeg_record_file(sv, out.c_str(), 0, 5, 0), 27); // the counter stands still
     struct stat st {};
     EXPECT_NE(stat(out.c_str(), &st), 0);
-    EXPECT_EQ(sv_jpeg_display_file(o.sv, dir.path("missing.svj").c_str(), 0, 1, 0), 7);
+    EXPECT_EQ(sv_jpeg_display_file(sv, dir.path("missing.svj").c_str(), 0, 1, 0), 7);
 }
 
-TEST(BoardFailures, AVtrThatStandsStillGivesAMasterError) {
-    Opened o;
-    ASSERT_NE(o.sv, nullptr);
+TEST_F(BoardFailures, AVtrThatStandsStillGivesAMasterError) {
+    ASSERT_NO_FATAL_FAILURE(Open());
     // The load never ends and the tape never moves.
-    o.board.set_value(sv_param_word(5, SV_P5_LOAD), 1);
-    o.board.set_value(sv_param_word(5, SV_P5_POSITION), 1234);
+    board.set_value(sv_param_word(5, SV_P5_LOAD), 1);
+    board.set_value(sv_param_word(5, SV_P5_POSITION), 1234);
     const auto t = Clock::now();
-    EXPECT_EQ(sv_vtrwait(o.sv), 22);
+    EXPECT_EQ(sv_vtrwait(sv), 22);
     const double s = seconds_since(t);
     EXPECT_GE(s, 9.5);
     EXPECT_LT(s, 11.5);
-    EXPECT_EQ(sv_wait(o.sv, 1), -1); // still running when polled
+    EXPECT_EQ(sv_wait(sv, 1), -1); // still running when polled
 }

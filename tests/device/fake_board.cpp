@@ -63,23 +63,6 @@ void FakeBoard::serve_data(const bytes &stream, int delay_ms) {
     delay_ms_ = delay_ms;
 }
 
-std::vector<std::vector<Command>> FakeBoard::batches() {
-    std::lock_guard<std::mutex> l(m_);
-    return batches_;
-}
-std::vector<uint32_t> FakeBoard::sequences() {
-    std::lock_guard<std::mutex> l(m_);
-    return sequences_;
-}
-std::vector<bytes> FakeBoard::data_records() {
-    std::lock_guard<std::mutex> l(m_);
-    return data_;
-}
-std::vector<uint32_t> FakeBoard::read_requests() {
-    std::lock_guard<std::mutex> l(m_);
-    return requests_;
-}
-
 void FakeBoard::run() {
     while (!quit_) {
         pollfd p{listen_fd_, POLLIN, 0};

@@ -50,13 +50,18 @@ class FakeBoard {
     // Stream served to data-channel reads, record by record.
     void serve_data(const bytes &stream, int delay_ms = 0);
 
-    std::vector<std::vector<Command>> batches();
-    std::vector<uint32_t> sequences();
-    std::vector<bytes> data_records();
-    std::vector<uint32_t> read_requests();
+    std::vector<std::vector<Command>> batches() { return locked(batches_); }
+    std::vector<uint32_t> sequences() { return locked(sequences_); }
+    std::vector<bytes> data_records() { return locked(data_); }
+    std::vector<uint32_t> read_requests() { return locked(requests_); }
     int records_seen() const { return records_; }
 
   private:
+    // A copy of what the serving thread collects.
+    template <class T> T locked(const T &v) {
+        std::lock_guard<std::mutex> l(m_);
+        return v;
+    }
     void run();
     void serve(int fd);
     std::string dir_, path_;

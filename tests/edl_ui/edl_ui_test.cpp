@@ -24,11 +24,6 @@ class EdlUi : public GrabFixture {
             if (TitleOf(d) == std::string("DB grabdb - ") + title) return d;
         return nullptr;
     }
-    // The one "effect" dialog on screen (Edlcollect or Change reel), or null.
-    static Widget Effect() {
-        const auto v = Named(app_shell, "effect");
-        return v.size() == 1 ? v[0] : nullptr;
-    }
     static void Run(XtCallbackProc command) {
         InDispatch([command] { command(nullptr, nullptr, nullptr); });
     }

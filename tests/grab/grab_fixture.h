@@ -2,57 +2,27 @@
 // database in a private directory, for the grab, recollect and output tests.
 #pragma once
 
-#include "tests/boardsim/sim_fixture.h"
 #include "tests/boardsim/vtr_window_fixture.h"
 
-#include <Xm/Text.h>
-
-#include <chrono>
-#include <memory>
-#include <thread>
-
-#include "database/db_list.h"
 #include "desktop/clip_operations.h"
 #include "desktop/desktop_area.h"
-#include "device/sv.h"
 #include "editing/clip_records.h"
 #include "media/fm_main.h"
 #include "media/img_util.h"
-#include "media/svj.h"
-#include "ui/globals.h"
-#include "vtr/grab_list.h"
 #include "vtr/timecode.h"
-#include "vtr/vtr_panel.h"
 
 class GrabFixture : public VtrWindowFixture {
   protected:
     void SetUp() override { Start({}); }
     void Start(std::vector<std::string> sim_args) {
-        if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display";
-        sim = std::make_unique<board_test::Sim>(dir, sim_args);
-        ASSERT_TRUE(sim->ready());
-        const std::string cmd = "SCSI,dev=" + dir.path("sock") + ",timeout=1";
-        setenv("SCSIVIDEO_CMD", cmd.c_str(), 1);
-        unsetenv("SCSIVIDEO_MASTER");
-        unsetenv("SCSI_D1");
-        unsetenv("SCSI_VIDEO_MODE");
-        unsetenv("SCSI_SYNC");
-        ASSERT_EQ(SemInit(), 0);
-        InitProcessTable();
+        ASSERT_NO_FATAL_FAILURE(StartBoard(sim_args, 1));
+        if (IsSkipped()) return;
         // Picture readers and writers wait at the pause gate, as in the program.
         img_set_row_gate([] { SemWait(0); });
         // The file formats are known from start-up on, as in the program.
         if (!fm_formats()) fm_initialize(nullptr);
-        sv = sv_open("");
-        ASSERT_NE(sv, nullptr);
-        sv_semaphore(sv, 1, 0, 4);
         ASSERT_NO_FATAL_FAILURE(OpenVtrWindow());
-        db = dir.path("db") + "/";
-        for (const char *sub : {"", "SVJ", "IMAGES", "CLIP", "WORK"})
-            mkdir((db + sub).c_str(), 0755);
-        DbInitialize();
-        DbAppendEntry(DbMakeEntry("grabdb", db.c_str()));
-        DbNameSetDatabase("grabdb");
+        db = UseDatabase();
         windows_before = Titles().size();
     }
     void TearDown() override {
@@ -64,16 +34,7 @@ class GrabFixture : public VtrWindowFixture {
         }
         DesktopFixture::TearDown();
         img_set_row_gate(nullptr);
-        DbFreeList();
-        if (sv) sv_close(sv);
-        sv = nullptr;
-        vtr_board = nullptr;
-        unsetenv("SCSIVIDEO_CMD");
-    }
-    void Type(int nth, const char *text) {
-        Widget f = W("tc_text", nth);
-        XmTextSetString(f, const_cast<char *>(text));
-        InDispatch([f] { XtCallCallbacks(f, XmNactivateCallback, nullptr); });
+        CloseBoard();
     }
     // Adds in..out to the grab list as a user does.
     void AddRange(const char *in, const char *out) {
@@ -81,18 +42,37 @@ class GrabFixture : public VtrWindowFixture {
         Type(1, out);
         Press(W("add"));
     }
+    // Adds in..out, grabs it and waits for the one new window.
+    void GrabOne(const char *in, const char *out) {
+        AddRange(in, out);
+        Press(W("Grab"));
+        ASSERT_TRUE(WaitJobEnd());
+        ASSERT_EQ(Titles().size(), 1u);
+    }
+    // Grabs the list at D1 quality, confirming the frame file dialog.
+    void GrabD1() {
+        LabelSetString(W("lab2"), "D1");
+        Press(W("Grab"));
+        Press(XtNameToWidget(Named(app_shell, "effect").at(0), "*OK"));
+    }
+    // Drops window w into the master area at position at.
+    void ToMaster(WindowData *w, int at) {
+        ASSERT_EQ(DropWindow(w, 1, at), 1);
+        UpdateSummaWindow();
+        Pump();
+        ASSERT_NE(summa_window, nullptr);
+    }
+    // The one dialog named "effect" on screen, or null.
+    static Widget Effect() {
+        const auto v = Named(app_shell, "effect");
+        return v.size() == 1 ? v[0] : nullptr;
+    }
     // Runs the event loop until the VTR job has ended (its end routine ran).
     bool WaitJobEnd(int seconds = 60) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         Pump();
-        while (VtrPanelBusy()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            while (XtAppPending(app))
-                XtAppProcessEvent(app, XtIMAll);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        const bool ended = PumpUntil([] { return !VtrPanelBusy(); }, seconds * 1000);
         Pump();
-        return true;
+        return ended;
     }
     // Presses the job's "Stop" and runs the event loop until the job has
     // ended, within `seconds`; *ms: the milliseconds from the press on.
@@ -106,17 +86,6 @@ class GrabFixture : public VtrWindowFixture {
             *ms =
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked)
                     .count();
-    }
-    // Runs the event loop until pred holds or the time is up.
-    template <class P> bool PumpUntil(P pred, int seconds = 30) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!pred()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            while (XtAppPending(app))
-                XtAppProcessEvent(app, XtIMAll);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
     }
     // Titles of the clip windows, in order, without those of earlier tests.
     std::vector<std::string> Titles() const {
@@ -133,33 +102,8 @@ class GrabFixture : public VtrWindowFixture {
             w = w->next;
         return w;
     }
-    // Texts of the message boxes on screen ("error" and question boxes);
-    // each is closed.
-    std::vector<std::string> TakeMessages(const char *name = "error") {
-        std::vector<std::string> out;
-        for (Widget b : Named(app_shell, name)) {
-            out.push_back(MessageOf(b));
-            XtDestroyWidget(XtParent(b));
-        }
-        Pump();
-        return out;
-    }
-    static int FramesOf(const std::string &reel) {
-        svj_handle *h = svj_open(reel.c_str());
-        if (!h) return -1;
-        const int n = int(svj_info(h, 8));
-        svj_close(h);
-        return n;
-    }
-    size_t CountInLog(const std::string &what) const {
-        const std::string text = sim->log();
-        size_t n = 0;
-        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-            ++n;
-        return n;
-    }
-    reel_test::temp_dir dir;
-    std::unique_ptr<board_test::Sim> sim;
+    static int FramesOf(const std::string &reel) { return board_test::frames_of(reel); }
+    size_t CountInLog(const std::string &what) const { return sim->count(what); }
     std::string db;
     size_t windows_before = 0;
 };

@@ -12,7 +12,6 @@
 #include "desktop/converter.h"
 #include "desktop/log_writer.h"
 #include "desktop/work_files.h"
-#include "desktop/desktop_area.h"
 
 namespace {
 
@@ -37,11 +36,8 @@ TEST_F(GrabTest, RefusalsBeforeAnyJob) {
 }
 
 TEST_F(GrabTest, GrabsTheRangeOnceAndOpensItsWindow) {
-    AddRange("01:00:00:00", "01:00:00:24");
-    Press(W("Grab"));
-    ASSERT_TRUE(WaitJobEnd());
-    const std::string reel = db + "SVJ/reel1_15f90_15fa8_85.svj";
-    EXPECT_EQ(FramesOf(reel), 25);
+    ASSERT_NO_FATAL_FAILURE(GrabOne("01:00:00:00", "01:00:00:24"));
+    EXPECT_EQ(FramesOf(db + "SVJ/reel1_15f90_15fa8_85.svj"), 25);
     EXPECT_EQ(Titles(), std::vector<std::string>{" GSV(reel1_15f90_15fa8_85)"});
     EXPECT_TRUE(TakeMessages().empty());
     EXPECT_EQ(tc_list[0].status, 0u);
@@ -98,8 +94,7 @@ TEST_F(GrabPacedTest, StopInTheThirdRangeKeepsTwoReels) {
     AddRange("01:00:01:00", "01:00:01:04");
     AddRange("01:00:02:00", "01:00:09:24");
     Press(W("Grab"));
-    ASSERT_TRUE(
-        PumpUntil([this] { return sim->log().find("GRAB 01:00:02:00") != std::string::npos; }));
+    ASSERT_TRUE(PumpUntil([this] { return CountInLog("GRAB 01:00:02:00") > 0; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     double ms = 0;
     ASSERT_NO_FATAL_FAILURE(StopJob(10, &ms));
@@ -111,10 +106,6 @@ TEST_F(GrabPacedTest, StopInTheThirdRangeKeepsTwoReels) {
     EXPECT_EQ(Titles().size(), 2u);
     EXPECT_TRUE(TakeMessages().empty());
 }
-
-} // namespace
-
-namespace {
 
 // The board goes away in the middle of the recording.
 class GrabLostBoardTest : public GrabFixture {
@@ -142,21 +133,15 @@ class OutputTest : public GrabFixture {
   protected:
     // Grabs 01:00:00:00..01:00:00:24 and puts its window in the master area.
     void MasterOfOneReel() {
-        AddRange("01:00:00:00", "01:00:00:24");
-        Press(W("Grab"));
-        ASSERT_TRUE(WaitJobEnd());
-        ASSERT_EQ(Titles().size(), 1u);
-        ASSERT_EQ(DropWindow(Window(0), 1, 0), 1);
-        UpdateSummaWindow();
-        Pump();
-        ASSERT_NE(summa_window, nullptr);
+        ASSERT_NO_FATAL_FAILURE(GrabOne("01:00:00:00", "01:00:00:24"));
+        ASSERT_NO_FATAL_FAILURE(ToMaster(Window(0), 0));
     }
 };
 
 TEST_F(OutputTest, RefusalsOfDispAndRec) {
     Press(W("Disp"));
     EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No clips in master area"});
-    MasterOfOneReel();
+    ASSERT_NO_FATAL_FAILURE(MasterOfOneReel());
     in_set = out_set = 0;
     Press(W("Rec"));
     EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No in/out timecode"});
@@ -171,7 +156,7 @@ TEST_F(OutputTest, RefusalsOfDispAndRec) {
 }
 
 TEST_F(OutputTest, RecLaysTheMasterAreaAtInAndDispShowsIt) {
-    MasterOfOneReel();
+    ASSERT_NO_FATAL_FAILURE(MasterOfOneReel());
     FisicData *clip = Window(0)->seg_first->fisic;
     const int uses = clip->refs;
     Type(0, "02:00:00:00");
@@ -200,10 +185,6 @@ TEST_F(OutputTest, RecLaysTheMasterAreaAtInAndDispShowsIt) {
     EXPECT_EQ(CountInLog(out), 2u) << sim->log();
     EXPECT_EQ(CountInLog("EDIT "), 1u);
 }
-
-} // namespace
-
-namespace {
 
 class GrabD1Test : public GrabFixture {};
 
@@ -236,30 +217,17 @@ TEST_F(GrabD1Test, FiveFramesAsTargaMakeAnImageClip) {
     EXPECT_EQ(tc_list[0].status, 0u);
     // Again: the frame files are read back (past the pause gate the job
     // closed), none is grabbed.
-    Press(W("Grab"));
-    Press(XtNameToWidget(Named(app_shell, "effect").at(0), "*OK"));
+    GrabD1();
     ASSERT_TRUE(WaitJobEnd(20));
     EXPECT_EQ(CountInLog("GRAB "), 5u);
     EXPECT_EQ(Titles().size(), 2u);
 }
 
-} // namespace
-
-namespace {
-
 class RecollectTest : public GrabFixture {
   protected:
-    // The one dialog named "effect" on screen, or null.
-    Widget Dialog() {
-        const auto v = Named(app_shell, "effect");
-        return v.size() == 1 ? v[0] : nullptr;
-    }
     // Grabs 01:00:00:00..01:00:00:24 and selects its window.
     void GrabbedAndSelected() {
-        AddRange("01:00:00:00", "01:00:00:24");
-        Press(W("Grab"));
-        ASSERT_TRUE(WaitJobEnd());
-        ASSERT_EQ(Titles().size(), 1u);
+        ASSERT_NO_FATAL_FAILURE(GrabOne("01:00:00:00", "01:00:00:24"));
         SetSelection(Window(0), 1);
     }
     void Recollect() {
@@ -268,17 +236,17 @@ class RecollectTest : public GrabFixture {
 };
 
 TEST_F(RecollectTest, ADeletedReelComesBackUnderItsName) {
-    GrabbedAndSelected();
+    ASSERT_NO_FATAL_FAILURE(GrabbedAndSelected());
     const std::string reel = db + "SVJ/reel1_15f90_15fa8_85.svj";
     ASSERT_EQ(unlink(reel.c_str()), 0);
     Recollect();
-    Widget d = Dialog();
+    Widget d = Effect();
     ASSERT_NE(d, nullptr);
     Widget dflt = nullptr;
     XtVaGetValues(d, XmNdefaultButton, &dflt, NULL);
     EXPECT_EQ(dflt, XtNameToWidget(d, "*OK"));
     Press(XtNameToWidget(d, "*OK"));
-    Widget change = Dialog();
+    Widget change = Effect();
     ASSERT_NE(change, nullptr);
     const auto labels = Named(change, "label");
     ASSERT_EQ(labels.size(), 1u);
@@ -299,11 +267,11 @@ TEST_F(RecollectTest, RefusalsAndNamesThatSayNothing) {
     EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No clip selected"});
     InDispatch([] { RecollectHappy(nullptr, nullptr, nullptr); });
     EXPECT_EQ(TakeMessages(), std::vector<std::string>{"No clips in master area"});
-    GrabbedAndSelected();
+    ASSERT_NO_FATAL_FAILURE(GrabbedAndSelected());
     // A new reel name that cannot be a file name.
     Recollect();
-    Press(XtNameToWidget(Dialog(), "*OK"));
-    Widget change = Dialog();
+    Press(XtNameToWidget(Effect(), "*OK"));
+    Widget change = Effect();
     ASSERT_NE(change, nullptr);
     XmTextSetString(XtNameToWidget(change, "*reel_text"), const_cast<char *>("a/b"));
     Press(XtNameToWidget(change, "*OK"));
@@ -316,9 +284,9 @@ TEST_F(RecollectTest, RefusalsAndNamesThatSayNothing) {
     SetSelection(Window(0), 0);
     SetSelection(Window(1), 1);
     Recollect();
-    Press(XtNameToWidget(Dialog(), "*OK"));
+    Press(XtNameToWidget(Effect(), "*OK"));
     EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Error: unable to recollect."});
-    EXPECT_EQ(Dialog(), nullptr);
+    EXPECT_EQ(Effect(), nullptr);
     sv_handle *board = vtr_board;
     vtr_board = nullptr;
     Recollect();
@@ -326,12 +294,8 @@ TEST_F(RecollectTest, RefusalsAndNamesThatSayNothing) {
     vtr_board = board;
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(RecollectTest, AWorkWhoseReelIsMissingGrabsItAgain) {
-    GrabbedAndSelected();
+    ASSERT_NO_FATAL_FAILURE(GrabbedAndSelected());
     // The log converter builds the clip's log, which carries the window
     // while its reel is away.
     InstallLogWriter();
@@ -349,10 +313,10 @@ TEST_F(RecollectTest, AWorkWhoseReelIsMissingGrabsItAgain) {
     windows_before = Titles().size();
     InDispatch([&work] { LoadWork(work.c_str(), 0); });
     TakeMessages();
-    ASSERT_NE(Dialog(), nullptr); // "Recollect"
-    Press(XtNameToWidget(Dialog(), "*OK"));
-    ASSERT_NE(Dialog(), nullptr); // "Change reel"
-    Press(XtNameToWidget(Dialog(), "*OK"));
+    ASSERT_NE(Effect(), nullptr); // "Recollect"
+    Press(XtNameToWidget(Effect(), "*OK"));
+    ASSERT_NE(Effect(), nullptr); // "Change reel"
+    Press(XtNameToWidget(Effect(), "*OK"));
     ASSERT_TRUE(WaitJobEnd());
     EXPECT_TRUE(TakeMessages().empty());
     EXPECT_EQ(FramesOf(reel), 25);
@@ -361,10 +325,6 @@ TEST_F(RecollectTest, AWorkWhoseReelIsMissingGrabsItAgain) {
     EXPECT_NE(Window(0)->seg_first->fisic->reader, nullptr);
 }
 
-} // namespace
-
-namespace {
-
 class GrabD1PacedTest : public GrabFixture {
     void SetUp() override { Start({"--speed", "1"}); }
 };
@@ -372,9 +332,7 @@ class GrabD1PacedTest : public GrabFixture {
 TEST_F(GrabD1PacedTest, AStoppedRangeLeavesNoFramesNorLog) {
     AddRange("01:00:00:00", "01:00:00:04");
     AddRange("01:00:01:00", "01:00:09:24");
-    LabelSetString(W("lab2"), "D1");
-    Press(W("Grab"));
-    Press(XtNameToWidget(Named(app_shell, "effect").at(0), "*OK"));
+    GrabD1();
     ASSERT_TRUE(PumpUntil([this] { return CountInLog("GRAB ") >= 7; }));
     ASSERT_NO_FATAL_FAILURE(StopJob(10));
     EXPECT_EQ(Titles(), std::vector<std::string>{" GD1(reel1_15f90)"});
@@ -384,43 +342,29 @@ TEST_F(GrabD1PacedTest, AStoppedRangeLeavesNoFramesNorLog) {
         EXPECT_FALSE(board_test::exists(db + gone)) << gone;
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(OutputTest, ImageFramesShowOneByOneAndSequencesAreTold) {
     // One D1 frame and a D1 range of five, both in the master area.
     AddRange("01:00:00:00", "01:00:00:00");
     AddRange("01:00:01:00", "01:00:01:04");
-    LabelSetString(W("lab2"), "D1");
-    Press(W("Grab"));
-    Press(XtNameToWidget(Named(app_shell, "effect").at(0), "*OK"));
+    GrabD1();
     ASSERT_TRUE(WaitJobEnd());
     ASSERT_EQ(Titles().size(), 2u);
-    ASSERT_EQ(DropWindow(Window(0), 1, 0), 1);
-    UpdateSummaWindow();
+    ASSERT_NO_FATAL_FAILURE(ToMaster(Window(0), 0));
     const size_t shown = CountInLog("DISPLAY host");
     Press(W("Disp"));
     ASSERT_TRUE(WaitJobEnd());
     EXPECT_TRUE(TakeMessages().empty());
     EXPECT_EQ(CountInLog("DISPLAY host 720x576 01:00:00:00"), shown + 1) << sim->log();
-    ASSERT_EQ(DropWindow(Window(1), 1, 1), 1);
-    UpdateSummaWindow();
+    ASSERT_NO_FATAL_FAILURE(ToMaster(Window(1), 1));
     Press(W("Disp"));
     ASSERT_TRUE(WaitJobEnd());
     EXPECT_EQ(TakeMessages(),
               std::vector<std::string>{"D1 sequences cannot be\nplayed in realtime."});
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(RecollectTest, ImageClipsAndD1QualityGrabFramesAgain) {
     AddRange("01:00:00:00", "01:00:00:04");
-    LabelSetString(W("lab2"), "D1");
-    Press(W("Grab"));
-    Press(XtNameToWidget(Named(app_shell, "effect").at(0), "*OK"));
+    GrabD1();
     ASSERT_TRUE(WaitJobEnd());
     LabelSetString(W("lab2"), "85");
     Press(W("Grab"));
@@ -431,7 +375,7 @@ TEST_F(RecollectTest, ImageClipsAndD1QualityGrabFramesAgain) {
     SetSelection(Window(0), 1);
     SetSelection(Window(1), 1);
     Recollect();
-    Widget d = Dialog();
+    Widget d = Effect();
     ASSERT_NE(d, nullptr);
     // D1 quality, numbered ".0001.", as SGI: the reel comes back as frames.
     Widget quality = XtNameToWidget(d, "*quality");
@@ -442,13 +386,12 @@ TEST_F(RecollectTest, ImageClipsAndD1QualityGrabFramesAgain) {
     XmToggleButtonSetState(ByLabel(d, "SGI"), True, True);
     XmToggleButtonSetState(ByLabel(d, ".0001."), True, True);
     Press(XtNameToWidget(d, "*OK"));
-    Press(XtNameToWidget(Dialog(), "*OK"));
+    Press(XtNameToWidget(Effect(), "*OK"));
     ASSERT_TRUE(WaitJobEnd());
     EXPECT_TRUE(TakeMessages().empty());
-    for (int i = 1; i <= 5; ++i) {
+    for (int i = 1; i <= 5; ++i)
         EXPECT_TRUE(board_test::exists(db + "IMAGES/reel1_15f90." + std::to_string(i) + ".tga"))
             << i;
-    }
     EXPECT_TRUE(board_test::exists(db + "IMAGES/reel1_15f90.0005.sgi"));
     for (size_t w = 0; w < 2; ++w) {
         FisicData *clip = Window(w)->seg_first->fisic;
@@ -457,12 +400,8 @@ TEST_F(RecollectTest, ImageClipsAndD1QualityGrabFramesAgain) {
     }
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(OutputTest, RecPlacesTheMaterialByTheMarks) {
-    MasterOfOneReel();
+    ASSERT_NO_FATAL_FAILURE(MasterOfOneReel());
     const struct {
         const char *in, *out; // null: not marked
         const char *edit;

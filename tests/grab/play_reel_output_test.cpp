@@ -5,8 +5,6 @@
 #include "tests/boardsim/strip_reader.h"
 #include "tests/grab/grab_fixture.h"
 
-#include <cstdlib>
-
 #include "desktop/clip_operations.h"
 #include "desktop/grab.h"
 #include "editing/derived_window.h"
@@ -24,10 +22,7 @@ class PlayReelOutputTest : public GrabFixture {
     // Grabs 01:00:00:00..01:00:00:24, then puts in the master area frames
     // 9..0 of it backwards and frames 0..4 of it at Slower 2.
     void BackwardAndSlower() {
-        AddRange("01:00:00:00", "01:00:00:24");
-        Press(W("Grab"));
-        ASSERT_TRUE(WaitJobEnd());
-        ASSERT_EQ(Titles().size(), 1u);
+        ASSERT_NO_FATAL_FAILURE(GrabOne("01:00:00:00", "01:00:00:24"));
         WindowData *source = Window(0);
         source->in = 9;
         source->out = 0;
@@ -38,11 +33,8 @@ class PlayReelOutputTest : public GrabFixture {
         ASSERT_TRUE(back && slow);
         ASSERT_GT(back->seg_first->first, back->seg_first->last);
         ASSERT_NE(slow->seg_first->map, nullptr);
-        ASSERT_EQ(DropWindow(back, 1, 0), 1);
-        ASSERT_EQ(DropWindow(slow, 1, 1), 1);
-        UpdateSummaWindow();
-        Pump();
-        ASSERT_NE(summa_window, nullptr);
+        ASSERT_NO_FATAL_FAILURE(ToMaster(back, 0));
+        ASSERT_NO_FATAL_FAILURE(ToMaster(slow, 1));
         source_reel = db + "SVJ/reel1_15f90_15fa8_85.svj";
     }
     std::string Play(int n) const {
@@ -54,18 +46,19 @@ class PlayReelOutputTest : public GrabFixture {
 };
 
 TEST_F(PlayReelOutputTest, DispAndRecPlayBackwardAndSlowerSegmentsInPlayOrder) {
-    BackwardAndSlower();
+    ASSERT_NO_FATAL_FAILURE(BackwardAndSlower());
     const size_t outs = CountInLog("OUT ");
     Press(W("Disp"));
     ASSERT_TRUE(WaitJobEnd());
     EXPECT_TRUE(TakeMessages().empty());
 
     // Both stretches became reels beside the source, in master-area order.
-    EXPECT_EQ(board_test::decoded_strips(Play(1)),
-              (std::vector<uint32_t>{Frame(9), Frame(8), Frame(7), Frame(6), Frame(5), Frame(4),
-                                     Frame(3), Frame(2), Frame(1), Frame(0)}));
-    const std::vector<uint32_t> slower = {Frame(0), Frame(0), Frame(1), Frame(1), Frame(2),
-                                          Frame(2), Frame(3), Frame(3), Frame(4), Frame(4)};
+    std::vector<uint32_t> backward, slower;
+    for (int f = 0; f < 10; ++f) {
+        backward.push_back(Frame(9 - f));
+        slower.push_back(Frame(f / 2));
+    }
+    EXPECT_EQ(board_test::decoded_strips(Play(1)), backward);
     EXPECT_EQ(board_test::decoded_strips(Play(2)), slower);
     Segment *s = summa_window->seg_first;
     ASSERT_NE(s->next, s);
@@ -109,10 +102,7 @@ TEST_F(PlayReelOutputTest, DispAndRecPlayBackwardAndSlowerSegmentsInPlayOrder) {
 }
 
 TEST_F(PlayReelOutputTest, StopWhilePreparingLeavesNoReelAndTheNextDispWorks) {
-    AddRange("01:00:00:00", "01:00:00:24");
-    Press(W("Grab"));
-    ASSERT_TRUE(WaitJobEnd());
-    ASSERT_EQ(Titles().size(), 1u);
+    ASSERT_NO_FATAL_FAILURE(GrabOne("01:00:00:00", "01:00:00:24"));
     source_reel = db + "SVJ/reel1_15f90_15fa8_85.svj";
     // 2500 frames backwards at Slower 100: long enough to be stopped.
     WindowData *source = Window(0);
@@ -120,9 +110,7 @@ TEST_F(PlayReelOutputTest, StopWhilePreparingLeavesNoReelAndTheNextDispWorks) {
     source->out = 0;
     WindowData *slow = AddNewWindow(source, 1, 0, DERIVE_SLOWER, 100);
     ASSERT_NE(slow, nullptr);
-    ASSERT_EQ(DropWindow(slow, 1, 0), 1);
-    UpdateSummaWindow();
-    Pump();
+    ASSERT_NO_FATAL_FAILURE(ToMaster(slow, 0));
     const size_t outs = CountInLog("OUT ");
     Press(W("Disp"));
     ASSERT_NO_FATAL_FAILURE(StopJob());
@@ -144,13 +132,8 @@ class PacedOutputTest : public PlayReelOutputTest {
 };
 
 TEST_F(PacedOutputTest, StopEndsARecordWithinASecond) {
-    AddRange("01:00:00:00", "01:00:01:24");
-    Press(W("Grab"));
-    ASSERT_TRUE(WaitJobEnd());
-    ASSERT_EQ(Titles().size(), 1u);
-    ASSERT_EQ(DropWindow(Window(0), 1, 0), 1);
-    UpdateSummaWindow();
-    Pump();
+    ASSERT_NO_FATAL_FAILURE(GrabOne("01:00:00:00", "01:00:01:24"));
+    ASSERT_NO_FATAL_FAILURE(ToMaster(Window(0), 0));
     Type(0, "02:00:00:00");
     const size_t edits = CountInLog("EDIT ");
     Press(W("Rec"));

@@ -24,47 +24,35 @@ TEST(GrabNames, BuildsReelAndFrameNames) {
 
 TEST(GrabNames, ParsesReelNamesWithinBounds) {
     const struct {
-        const char *name;
-        bool ok;
-        const char *tape;
+        const char *name, *tape;
         uint32_t in, out;
         int quality;
-    } cases[] = {
-        {"/db/SVJ/reel1_15f90_15fa8_85.svj", true, "reel1", 90000, 90024, 85},
-        {"my_tape_0_0_1.svj", true, "my_tape", 0, 0, 1},
-        {"t_ffffffff_ffffffff_100.svj", true, "t", 0xffffffffu, 0xffffffffu, 100},
-        {"t_A_B_50.svj", true, "t", 10, 11, 50},
-        {"t_100000000_100000001_50.svj", false, "", 0, 0, 0}, // nine digits
-        {"t_10_5_50.svj", false, "", 0, 0, 0},                // In after Out
-        {"t_1_2_0.svj", false, "", 0, 0, 0},
-        {"t_1_2_101.svj", false, "", 0, 0, 0},
-        {"t_1_2_0085.svj", false, "", 0, 0, 0},
-        {"t_1_2_-5.svj", false, "", 0, 0, 0},
-        {"t_1g_2_5.svj", false, "", 0, 0, 0},
-        {"t__2_5.svj", false, "", 0, 0, 0},
-        {"_1_2_5.svj", false, "", 0, 0, 0}, // no tape name
-        {".t_1_2_5.svj", false, "", 0, 0, 0},
-        {"1_2_5.svj", false, "", 0, 0, 0},
-        {"t_1_2_5.SVJ", false, "", 0, 0, 0},
-        {"t_1_2_5", false, "", 0, 0, 0},
-        {".svj", false, "", 0, 0, 0},
-        {"", false, "", 0, 0, 0},
+    } good[] = {
+        {"/db/SVJ/reel1_15f90_15fa8_85.svj", "reel1", 90000, 90024, 85},
+        {"my_tape_0_0_1.svj", "my_tape", 0, 0, 1},
+        {"t_ffffffff_ffffffff_100.svj", "t", 0xffffffffu, 0xffffffffu, 100},
+        {"t_A_B_50.svj", "t", 10, 11, 50},
     };
-    for (const auto &c : cases) {
+    for (const auto &c : good) {
         ReelNameParts p;
-        p.tape = "untouched";
-        ASSERT_EQ(ParseGrabReelName(c.name, &p), c.ok) << c.name;
-        if (!c.ok) {
-            EXPECT_EQ(p.tape, "untouched") << c.name;
-            continue;
-        }
+        ASSERT_TRUE(ParseGrabReelName(c.name, &p)) << c.name;
         EXPECT_EQ(p.tape, c.tape);
         EXPECT_EQ(p.in, c.in);
         EXPECT_EQ(p.out, c.out);
         EXPECT_EQ(p.quality, c.quality);
         // What parses is what the builder makes of the parts.
-        EXPECT_EQ(ParseGrabReelName(GrabReelName(p.tape, p.in, p.out, p.quality).c_str(), &p),
-                  true);
+        EXPECT_TRUE(ParseGrabReelName(GrabReelName(p.tape, p.in, p.out, p.quality).c_str(), &p));
+    }
+    // Nine digits, In after Out, quality out of 1..100 or not plain, no tape
+    // name, a hidden name, another extension or none.
+    for (const char *bad :
+         {"t_100000000_100000001_50.svj", "t_10_5_50.svj", "t_1_2_0.svj", "t_1_2_101.svj",
+          "t_1_2_0085.svj", "t_1_2_-5.svj", "t_1g_2_5.svj", "t__2_5.svj", "_1_2_5.svj",
+          ".t_1_2_5.svj", "1_2_5.svj", "t_1_2_5.SVJ", "t_1_2_5", ".svj", ""}) {
+        ReelNameParts p;
+        p.tape = "untouched";
+        EXPECT_FALSE(ParseGrabReelName(bad, &p)) << bad;
+        EXPECT_EQ(p.tape, "untouched") << bad;
     }
     EXPECT_FALSE(ParseGrabReelName(nullptr, nullptr));
 }
@@ -73,34 +61,35 @@ TEST(GrabNames, ParsesD1NamesAndStems) {
     const struct {
         const char *name;
         int style;
-        bool ok;
         const char *tape;
         uint32_t in;
         int number;
         const char *ext;
-    } cases[] = {
-        {"/i/reel1_15f90.1.tga", 0, true, "reel1", 90000, 1, ".tga"},
-        {"reel1_15f90.12345.pic", 0, true, "reel1", 90000, 12345, ".pic"},
-        {"a_b_0.0007.sgi", 1, true, "a_b", 0, 7, ".sgi"},
-        {"reel1_15f900007.yuv", 2, true, "reel1", 90000, 7, ".yuv"},
-        {"reel1_15f90.7.tga", 1, false, "", 0, 0, ""},     // not four digits
-        {"reel1_0007.yuv", 2, false, "", 0, 0, ""},        // no In left
-        {"reel1_123456789.1.tga", 0, false, "", 0, 0, ""}, // nine digits
-        {"reel1_15f90.x.tga", 0, false, "", 0, 0, ""},
-        {".reel_15f90.1.tga", 0, false, "", 0, 0, ""},
-        {"_15f90.1.tga", 0, false, "", 0, 0, ""},
-        {"reel1_15f90.1.tga", 3, false, "", 0, 0, ""},
+    } good[] = {
+        {"/i/reel1_15f90.1.tga", 0, "reel1", 90000, 1, ".tga"},
+        {"reel1_15f90.12345.pic", 0, "reel1", 90000, 12345, ".pic"},
+        {"a_b_0.0007.sgi", 1, "a_b", 0, 7, ".sgi"},
+        {"reel1_15f900007.yuv", 2, "reel1", 90000, 7, ".yuv"},
     };
-    for (const auto &c : cases) {
+    for (const auto &c : good) {
         D1NameParts p;
-        ASSERT_EQ(ParseD1FrameName(c.name, c.style, &p), c.ok) << c.name;
-        if (!c.ok) continue;
+        ASSERT_TRUE(ParseD1FrameName(c.name, c.style, &p)) << c.name;
         EXPECT_EQ(p.tape, c.tape);
         EXPECT_EQ(p.in, c.in);
         EXPECT_EQ(p.number, c.number);
         EXPECT_EQ(p.ext, c.ext);
         EXPECT_EQ(D1FrameName(p.tape, p.in, c.style, p.number, p.ext.c_str()),
                   std::string(c.name).substr(std::string(c.name).rfind('/') + 1));
+    }
+    // Not four digits, no In left, nine digits, no number, a hidden name, no
+    // tape name, no such style.
+    const std::pair<const char *, int> bad[] = {
+        {"reel1_15f90.7.tga", 1}, {"reel1_0007.yuv", 2},    {"reel1_123456789.1.tga", 0},
+        {"reel1_15f90.x.tga", 0}, {".reel_15f90.1.tga", 0}, {"_15f90.1.tga", 0},
+        {"reel1_15f90.1.tga", 3}};
+    for (const auto &[name, style] : bad) {
+        D1NameParts p;
+        EXPECT_FALSE(ParseD1FrameName(name, style, &p)) << name;
     }
     const struct {
         const char *stem;
@@ -117,9 +106,7 @@ TEST(GrabNames, ParsesD1NamesAndStems) {
         std::string tape;
         uint32_t in = 0;
         ASSERT_EQ(ParseD1Stem(s.stem, &tape, &in), s.ok) << s.stem;
-        if (s.ok) {
-            EXPECT_EQ(in, s.in);
-        }
+        EXPECT_EQ(in, s.in) << s.stem;
     }
     EXPECT_TRUE(TapeNameOk("reel 1"));
     EXPECT_FALSE(TapeNameOk(""));
