@@ -250,6 +250,22 @@ TEST_F(VtrPanelTest, QualityButtonsStepAndRepeat) {
     EXPECT_EQ(LabelOf(W("lab2")), "D1"); // 84 + 19 passes 100
     PumpFor(500);
     EXPECT_EQ(LabelOf(W("lab2")), "D1");
+    // Each hold starts again at step 1: a long hold of "down", then a short
+    // one (one tick, two at most on a slow machine) moves by 1 or 2, not 8.
+    Widget down = W("qual", 1);
+    auto hold = [this, down](int ms) {
+        InDispatch([down] { XtCallCallbacks(down, XmNarmCallback, nullptr); });
+        PumpFor(ms);
+        InDispatch([down] {
+            XtCallCallbacks(down, XmNactivateCallback, nullptr);
+            XtCallCallbacks(down, XmNdisarmCallback, nullptr);
+        });
+        return std::atoi(LabelOf(W("lab2")).c_str());
+    };
+    const int after_long = hold(2500);
+    ASSERT_GT(after_long, 20);
+    ASSERT_LT(after_long, 90);
+    EXPECT_LE(after_long - hold(300), 2);
 }
 
 int continued = 0;
