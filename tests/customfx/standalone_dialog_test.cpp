@@ -85,7 +85,7 @@ class StandaloneFx : public DesktopFixture {
         old_rsrc_.empty() ? unsetenv("ORVA_RSRC") : setenv("ORVA_RSRC", old_rsrc_.c_str(), 1);
         fs::remove_all(root_);
     }
-    static void WaitJobs() { WaitJobsReaped(5000); }
+    static void WaitJobs() { WaitJobsReaped(); }
     std::string Temporaries() const {
         std::string found;
         for (const auto &e : fs::directory_iterator(db_ + "IMAGES"))

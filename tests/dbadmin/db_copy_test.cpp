@@ -59,7 +59,7 @@ class DbCopyReel : public DbAdmin {
         WaitJobs();
     }
     static void WaitJobs() {
-        for (int i = 0; i < 5000 && num_sproc > 0; i++) {
+        for (int i = 0; i < 15000 && num_sproc > 0; i++) {
             ReapEndedJobs();
             usleep(2000);
         }

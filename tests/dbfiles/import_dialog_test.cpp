@@ -86,7 +86,7 @@ class ImportDialog : public DesktopFixture {
         XtFree(s);
         return out;
     }
-    static void WaitJobs() { WaitJobsReaped(3000); }
+    static void WaitJobs() { WaitJobsReaped(); }
     // Opens the dialog and chooses line 1.
     Widget OpenAndChoose() {
         InDispatch([] { DbSelectImport(nullptr, nullptr, nullptr); });

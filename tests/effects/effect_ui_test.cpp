@@ -59,7 +59,7 @@ class EffectUi : public ClipOpsFixture {
     // Runs the end routines of the finished jobs.
     static void Finish() {
         SemSet(0, 0);
-        for (int k = 0; k < 2000 && EffectEntry() >= 0; k++) {
+        for (int k = 0; k < 6000 && EffectEntry() >= 0; k++) {
             ReapEndedJobs();
             usleep(5000);
         }
@@ -224,7 +224,7 @@ TEST_F(EffectUi, EndWaitsWhileClipsAreRemoved) {
     EXPECT_TRUE(t->busy.load());
     EXPECT_EQ(t->path, nullptr);
     SemSet(3, 0);
-    for (int k = 0; k < 200 && t->busy.load(); k++) {
+    for (int k = 0; k < 3000 && t->busy.load(); k++) {
         usleep(10000);
         Pump();
     }
