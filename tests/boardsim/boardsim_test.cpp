@@ -189,8 +189,9 @@ TEST(BoardSim, EachFaultComesBackWithinTheTimeout) {
             EXPECT_NE(r.out.find(c.out), std::string::npos) << c.fault << "\n" << r.out;
         }
         EXPECT_EQ(exists(reel), c.reel) << c.fault;
-        // One timeout (1 s) and the one-second steps of a grab at most.
-        EXPECT_LT(s, std::string(c.verb) == "grab" ? 6.0 : 2.5) << c.fault;
+        // One timeout (1 s) and the one-second steps of a grab at most, with
+        // room for two program starts on a busy machine.
+        EXPECT_LT(s, std::string(c.verb) == "grab" ? 8.0 : 5.0) << c.fault;
         sim.stop();
         EXPECT_NE(sim.log().find(
                       std::string("FAULT ") +

@@ -224,7 +224,7 @@ TEST_F(ClipLogTest, WriterWaitsAtThePauseGate) {
     EXPECT_EQ(done.load(), 0);
     EXPECT_EQ(f->part.load(), nullptr);
     SemSet(0, 0);
-    for (int i = 0; i < 10000 && !done; i++)
+    for (int i = 0; i < 30000 && !done; i++)
         usleep(1000);
     EXPECT_EQ(done.load(), 1);
     JobJoinAll();

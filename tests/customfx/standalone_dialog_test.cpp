@@ -118,7 +118,7 @@ class StandaloneFx : public DesktopFixture {
         while (w->next)
             w = w->next;
         title_ = WindowTitle(w);
-        WaitJobsReaped(5000);
+        WaitJobsReaped();
         return WindowListed(w) ? w : nullptr;
     }
     RsrcRoot rsrc_{"orva-fx"};

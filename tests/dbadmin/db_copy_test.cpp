@@ -59,7 +59,7 @@ class DbCopyReel : public DbAdmin {
         WaitJobs();
     }
     static void WaitJobs() {
-        WaitJobsReaped(5000);
+        WaitJobsReaped();
         Pump();
     }
     Strings DestNames() const {

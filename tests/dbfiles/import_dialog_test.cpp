@@ -51,7 +51,7 @@ class ImportDialog : public DbAdmin {
         XtFree(s);
         return out;
     }
-    static void WaitJobs() { WaitJobsReaped(5000); } // up to 10 s
+    static void WaitJobs() { WaitJobsReaped(); }
     // Opens the dialog and chooses line 1.
     static Widget OpenAndChoose() {
         InDispatch([] { DbSelectImport(nullptr, nullptr, nullptr); });

@@ -49,7 +49,7 @@ inline void SetDefaultsTo(std::initializer_list<int> v, const char *in, const ch
 // The armed autosave timer is due `minutes` from about now.
 inline bool DueIn(int minutes) {
     const int64_t left = AutosaveDue() - AutosaveClock(), ms = int64_t(minutes) * 60000;
-    return AutosaveDue() != 0 && left <= ms && left > ms - 5000;
+    return AutosaveDue() != 0 && left <= ms && left > ms - 20000;
 }
 
 } // namespace defaults_test

@@ -130,11 +130,13 @@ inline void InDispatch(std::function<void()> fn) {
     cm.message_type = XInternAtom(cm.display, "ORVA_TEST_DISPATCH", False);
     XSendEvent(cm.display, cm.window, False, NoEventMask, reinterpret_cast<XEvent *>(&cm));
     XFlush(cm.display);
-    for (int i = 0; i < 10000 && DispatchedWork(); i++) {
+    // The message comes back through the X server: on a busy machine that
+    // can take seconds.
+    WaitUntil([] {
         while (XtAppPending(app))
             XtAppProcessEvent(app, XtIMAll);
-        if (DispatchedWork()) usleep(1000);
-    }
+        return !DispatchedWork();
+    });
     DesktopFixture::Pump();
 }
 
@@ -250,13 +252,13 @@ inline std::vector<std::string> DismissMessages(Widget root) {
     return out;
 }
 
-// Waits (up to tries x 2 ms) for the running jobs to end, running their end
+// Waits (up to 30 s) for the running jobs to end, running their end
 // routines in a dispatch as the program's work procedure would.
-inline void WaitJobsReaped(int tries) {
-    for (int i = 0; i < tries && num_sproc > 0; i++) {
-        InDispatch([] { ReapEndedJobs(); });
-        usleep(2000);
-    }
+inline void WaitJobsReaped() {
+    WaitUntil([] {
+        if (num_sproc > 0) InDispatch([] { ReapEndedJobs(); });
+        return num_sproc == 0;
+    });
 }
 
 // The number of windows on the window list.

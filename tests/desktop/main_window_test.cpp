@@ -306,7 +306,7 @@ TEST_F(ProcessDialogTest, QuitKillNoneWaitsInvisiblyForTheJob) {
     EXPECT_EQ(final_exits, 0);
 
     SemSet(4, 0); // the export finishes
-    for (int i = 0; i < 10000 && final_exits == 0; i++) {
+    for (int i = 0; i < 30000 && final_exits == 0; i++) {
         ReapEndedJobs();
         usleep(1000);
     }

@@ -190,7 +190,7 @@ TEST_F(Selection, RealPointerDragAndClick) {
                      "sleep 0.1 mousemove %d %d sleep 0.1 mouseup 1 &",
                      x, y, x + 10, y, tx, ty);
         ASSERT_EQ(system(cmd), 0);
-        for (int i = 0; i < 10000 && !done(); i++) {
+        for (int i = 0; i < 30000 && !done(); i++) {
             while (XtAppPending(app))
                 XtAppProcessEvent(app, XtIMAll);
             usleep(1000);

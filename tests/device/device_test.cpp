@@ -385,7 +385,7 @@ TEST_F(BoardFailures, NoReplyEndsAtTheTimeout) {
     EXPECT_EQ(sv_live(sv), -1);
     const double s = seconds_since(t);
     EXPECT_GE(s, 0.9);
-    EXPECT_LT(s, 2.0);
+    EXPECT_LT(s, 4.0); // one timeout: neither retried nor the default ten seconds
 }
 
 TEST_F(BoardFailures, ALostConnectionFailsAtOnceFromThenOn) {
@@ -398,12 +398,13 @@ TEST_F(BoardFailures, ALostConnectionFailsAtOnceFromThenOn) {
         EXPECT_EQ(sv_live(sv), -1);
     bytes data(SV_CHUNK_BYTES);
     EXPECT_EQ(isp_host2isp(sv, data.data(), uint32_t(data.size())), -1);
-    EXPECT_LT(seconds_since(t), 0.5);
+    EXPECT_LT(seconds_since(t), 2.0); // no timeout (ten seconds) waited
 }
 
 TEST_F(BoardFailures, AStoppedJobFailsItsTransferAtTheNextRecord) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    board.serve_data(bytes(50 * SV_CHUNK_BYTES, 3), 50); // 50 ms per record
+    // 50 ms per record: the whole transfer would take ten seconds.
+    board.serve_data(bytes(200 * SV_CHUNK_BYTES, 3), 50);
     struct Ctx {
         sv_handle *sv;
         std::atomic<int> rc{99};
@@ -411,7 +412,7 @@ TEST_F(BoardFailures, AStoppedJobFailsItsTransferAtTheNextRecord) {
     const int id = JobStart(
         [](void *p) {
             auto *c = static_cast<Ctx *>(p);
-            bytes got(50 * SV_CHUNK_BYTES);
+            bytes got(200 * SV_CHUNK_BYTES);
             c->rc = isp_isp2host(c->sv, got.data(), uint32_t(got.size()));
         },
         &ctx);
@@ -420,7 +421,7 @@ TEST_F(BoardFailures, AStoppedJobFailsItsTransferAtTheNextRecord) {
     const auto t = Clock::now();
     ASSERT_EQ(JobStop(id), 0);
     JobJoinAll();
-    EXPECT_LT(seconds_since(t), 1.0);
+    EXPECT_LT(seconds_since(t), 5.0);
     EXPECT_EQ(ctx.rc.load(), -1);
     while (JobCollect()) {
     }
@@ -525,6 +526,6 @@ TEST_F(BoardFailures, AVtrThatStandsStillGivesAMasterError) {
     EXPECT_EQ(sv_vtrwait(sv), 22);
     const double s = seconds_since(t);
     EXPECT_GE(s, 9.5);
-    EXPECT_LT(s, 11.5);
+    EXPECT_LT(s, 13.0);
     EXPECT_EQ(sv_wait(sv, 1), -1); // still running when polled
 }

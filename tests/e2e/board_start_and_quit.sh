@@ -20,7 +20,7 @@ SCSIVIDEO_CMD="SCSI,dev=$tmp/dead" "$here/start_and_quit.sh" "$prog" >/dev/null 
 mkdir "$tmp/tape"
 "$boardsim" "$tmp/sock" "$tmp/tape" --log "$tmp/log" > "$tmp/out" &
 sim=$!
-for _ in $(seq 50); do grep -q "boardsim: ready" "$tmp/out" && break; sleep 0.1; done
+for _ in $(seq 300); do grep -q "boardsim: ready" "$tmp/out" && break; sleep 0.1; done
 SCSIVIDEO_CMD="SCSI,dev=$tmp/sock" "$here/start_and_quit.sh" "$prog" >/dev/null || fail "with boardsim"
 kill "$sim"
 wait "$sim"

@@ -13,7 +13,7 @@ trap 'rm -rf "$empty"' EXIT
 ORVA_RSRC=$empty ORVA_NO_DETACH=1 "$prog" 2>"$empty/stderr" &
 pid=$!
 box=""
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do # 30 s: slow under a sanitizer on a busy machine
   box=$(xdotool search --onlyvisible --name '^Warning$' 2>/dev/null | head -1)
   [ -n "$box" ] && xwininfo -id "$box" 2>/dev/null | grep -q IsViewable && break
   box=""

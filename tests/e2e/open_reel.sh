@@ -14,8 +14,10 @@ export ORVA_RSRC="$tmp/demo"
 
 ORVA_NO_DETACH=1 "$prog" &
 pid=$!
+# Polls run up to 30 s: under a sanitizer on a busy machine the program
+# takes seconds to answer.
 wait_window() { # name -> id of the visible window, or empty
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
     [ -n "$id" ] && { echo "$id"; return; }
     sleep 0.1
@@ -27,10 +29,19 @@ bar=$(( W - 250 ))
 
 desk() { import -window root -crop 400x300+0+$(( H / 3 )) "$1"; }
 desk "$tmp/empty.png"
+# Pixels that differ between two pictures.
+differ() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 
-# OPEN is the first title; "Reel ..." the first item of its menu.
+# OPEN is the first title; "Reel ..." the first item of its menu, clicked
+# once the menu is drawn.
+menu() { import -window root -crop 200x60+0+30 "$1"; }
+menu "$tmp/nomenu.png"
 xdotool mousemove $(( bar / 16 )) 15 click 1
-sleep 0.5
+for _ in $(seq 1 100); do
+  sleep 0.3
+  menu "$tmp/menu.png"
+  [ "$(differ "$tmp/nomenu.png" "$tmp/menu.png" | cut -d. -f1)" -gt 500 ] 2>/dev/null && break
+done
 xdotool mousemove $(( bar / 16 )) 52 click 1
 dlg=$(wait_window 'Open Reel')
 [ -n "$dlg" ] || fail "no Open Reel dialog"
@@ -40,15 +51,18 @@ sleep 0.3
 xdotool mousemove $(( X + 55 )) $(( Y + HEIGHT - 32 )) click 1   # "Selected"
 
 log=""
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   log=$(ls "$tmp/demo/CLIP/"*_Log 2>/dev/null | head -1)
   [ -n "$log" ] && break
   sleep 0.1
 done
 [ -n "$log" ] || fail "no log written for the opened reel"
-sleep 0.5
-desk "$tmp/window.png"
-changed=$(compare -metric AE "$tmp/empty.png" "$tmp/window.png" null: 2>&1 | cut -d' ' -f1)
+for _ in $(seq 1 100); do
+  sleep 0.3
+  desk "$tmp/window.png"
+  changed=$(differ "$tmp/empty.png" "$tmp/window.png")
+  [ "${changed%.*}" -gt 5000 ] 2>/dev/null && break
+done
 [ "${changed%.*}" -gt 5000 ] 2>/dev/null || fail "no clip window on the desktop ($changed pixels changed)"
 
 kill "$pid"

@@ -17,8 +17,10 @@ printf 'DATABASE e2e\nPATH %s/\n' "$db" > "$db/OrvaDB"
 
 ORVA_RSRC=$db ORVA_NO_DETACH=1 "$prog" &
 pid=$!
+# Polls below run up to 30 s: under a sanitizer on a busy machine the
+# program takes seconds to answer.
 win=""
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   win=$(xdotool search --onlyvisible --class orva 2>/dev/null | head -1)
   [ -n "$win" ] && xwininfo -id "$win" 2>/dev/null | grep -q IsViewable && break
   win=""
@@ -34,22 +36,34 @@ bar=$(( W - 250 ))
 # Button 3 on the main form (right of the logo) maps the popup menu over
 # the desktop below the pointer.
 shot() { import -window root -crop 300x300+$(( W - 300 ))+20 "$1"; }
+# Pixels that differ between the picture before and one taken now.
+changed_now() {
+  shot "$tmp/now.png"
+  compare -metric AE "$tmp/before.png" "$tmp/now.png" null: 2>&1 | cut -d' ' -f1
+}
 tmp=$(mktemp -d)
 shot "$tmp/before.png"
 xdotool mousemove $(( W - 4 )) 20 click 3
-sleep 0.7
-shot "$tmp/popup.png"
+changed=0
+for _ in $(seq 1 100); do
+  sleep 0.3
+  changed=$(changed_now)
+  [ "${changed%.*}" -gt 2000 ] 2>/dev/null && break
+done
 xdotool key Escape
 xdotool mousemove $(( W - 4 )) 20 click 1
-sleep 0.5
-changed=$(compare -metric AE "$tmp/before.png" "$tmp/popup.png" null: 2>&1 | cut -d' ' -f1)
+# The menu bar takes the next click only once the popup is gone.
+for _ in $(seq 1 100); do
+  sleep 0.3
+  [ "$(changed_now | cut -d. -f1)" -lt 2000 ] 2>/dev/null && break
+done
 rm -rf "$tmp"
 [ "${changed%.*}" -gt 2000 ] 2>/dev/null || fail "button 3 showed no popup menu ($changed pixels changed)"
 
 # QUIT is the eighth title of the menu bar.
 xdotool mousemove $(( bar * 15 / 16 )) 15 click 1
 box=""
-for _ in $(seq 1 50); do
+for _ in $(seq 1 300); do
   box=$(xdotool search --onlyvisible --name '^Warning$' 2>/dev/null | head -1)
   [ -n "$box" ] && xwininfo -id "$box" 2>/dev/null | grep -q IsViewable && break
   box=""
@@ -60,7 +74,7 @@ done
 eval "$(xdotool getwindowgeometry --shell "$box")"
 xdotool mousemove $(( X + WIDTH / 4 )) $(( Y + HEIGHT - 30 )) click 1
 
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done

@@ -31,7 +31,7 @@ class EffectUi : public DbOpsFixture {
     // Opens the pause gate and runs the end routines of the finished jobs.
     static void Finish() {
         SemSet(0, 0);
-        for (int k = 0; k < 2000 && EffectEntry() >= 0; k++) {
+        for (int k = 0; k < 6000 && EffectEntry() >= 0; k++) {
             ReapEndedJobs();
             usleep(5000);
         }
@@ -176,7 +176,7 @@ TEST_F(EffectUi, EndWaitsWhileClipsAreRemoved) {
     EXPECT_TRUE(t->busy.load());
     EXPECT_EQ(t->path, nullptr);
     SemSet(3, 0);
-    for (int k = 0; k < 1000 && t->busy.load(); k++) {
+    for (int k = 0; k < 3000 && t->busy.load(); k++) {
         usleep(10000);
         Pump();
     }

@@ -98,7 +98,7 @@ TEST_F(GrabPacedTest, StopInTheThirdRangeKeepsTwoReels) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     double ms = 0;
     ASSERT_NO_FATAL_FAILURE(StopJob(10, &ms));
-    EXPECT_LT(ms, 2500.0);
+    EXPECT_LT(ms, 5000.0); // the range had seven seconds to go
     RecordProperty("stop_to_job_end_ms", int(ms));
     EXPECT_EQ(FramesOf(db + "SVJ/reel1_15f90_15f94_85.svj"), 5);
     EXPECT_EQ(FramesOf(db + "SVJ/reel1_15fa9_15fad_85.svj"), 5);
