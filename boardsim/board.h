@@ -251,6 +251,9 @@ class Board {
     int rec_fd_ = -1;
     std::string rec_path_;
     int64_t rec_in_ = 0, rec_count_ = 0, rec_done_ = 0;
+    // Seconds spent making the recording's frames: the simulator's own
+    // work, which a real board does alongside, never the host's lateness.
+    double rec_making_s_ = 0;
     std::vector<Edit> rec_list_;
     bool rec_lost_ = false;
     std::vector<Fault> faults_ = opt_.faults;

@@ -83,6 +83,7 @@ void Board::record(uint32_t start_arg) {
         rec_in_ = in;
         rec_count_ = count;
         rec_done_ = 0;
+        rec_making_s_ = 0;
         rec_lost_ = false;
         rec_list_ = list;
     } else {
@@ -101,11 +102,14 @@ uint64_t Board::rec_written() const {
 }
 
 bool Board::rec_frame() {
+    const auto start = Clock::now();
     std::vector<uint8_t> f0, f1;
     fields_at(rec_in_ + rec_done_, rec_list_, &f0, &f1);
     const int i = int(rec_done_++);
-    return fm_svj_field_write_mem(rec_file_, f0.data(), f0.size(), i, 0) == 0 &&
-           fm_svj_field_write_mem(rec_file_, f1.data(), f1.size(), i, 1) == 0;
+    const bool ok = fm_svj_field_write_mem(rec_file_, f0.data(), f0.size(), i, 0) == 0 &&
+                    fm_svj_field_write_mem(rec_file_, f1.data(), f1.size(), i, 1) == 0;
+    rec_making_s_ += std::chrono::duration<double>(Clock::now() - start).count();
+    return ok;
 }
 
 void Board::rec_close() {
@@ -132,8 +136,13 @@ void Board::rec_close() {
     if (stream_[stream_.size() - 5] != 0xFF) stream_.resize(stream_.size() + SV_CHUNK_BYTES, 0xFF);
 }
 
+// Frames are made when the host asks for data. What the host would have
+// missed is estimated from the time it let pass: the time since the start
+// less the time the simulator spent making frames, which on a busy or
+// instrumented machine can be longer than a frame's period.
 void Board::note_backlog() {
-    const double elapsed = std::chrono::duration<double>(Clock::now() - stream_start_).count();
+    const double elapsed =
+        std::chrono::duration<double>(Clock::now() - stream_start_).count() - rec_making_s_;
     const int64_t due = std::min<int64_t>(rec_count_, int64_t(elapsed * rate_ * opt_.speed));
     const uint64_t written = rec_written();
     const uint64_t per_frame = rec_done_ ? written / uint64_t(rec_done_) : 65536;
